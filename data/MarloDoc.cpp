@@ -1,0 +1,130 @@
+#include "MarloDoc.h"
+
+#include "Settings.h"
+#include "TextFormat.h"
+#include "platform/Archive.h"
+#include "platform/Mbcs.h"
+#include "platform/StdioFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <algorithm>
+
+namespace {
+
+std::string InWorkingDirectory(const char* name) {
+    return QFile::encodeName(QDir::current().absoluteFilePath(QString::fromUtf8(name))).toStdString();
+}
+
+} // namespace
+
+CMarloDoc::CMarloDoc() = default;
+
+CMarloDoc::~CMarloDoc() = default;
+
+bool CMarloDoc::IsTextPath(const std::string& path) {
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
+}
+
+void CMarloDoc::DeleteContents() {
+    m_pData.reset();
+    CDocument::DeleteContents();
+}
+
+void CMarloDoc::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+        if (m_pData) {
+            m_pData->Serialize(ar);
+        } else {
+            CMrlData().Serialize(ar);
+        }
+        return;
+    }
+    ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    auto data = std::make_unique<CMrlData>();
+    data->Serialize(ar); // a container that fails half-way is dropped with the exception
+    m_pData = std::move(data);
+}
+
+bool CMarloDoc::OnNewDocument() {
+    if (!CDocument::OnNewDocument())
+        return false;
+    SetTitle(kDefaultBookName);
+    const std::string bookPath = InWorkingDirectory(kDefaultBookName);
+    SetPathName(bookPath, true);
+    m_pData = std::make_unique<CMrlData>();
+
+    // A missing default phone book is a normal start; one that cannot be read is
+    // reported, and the empty phone book takes its place.
+    QFile book(QFile::decodeName(QByteArray::fromStdString(bookPath)));
+    if (book.exists()) {
+        ReadFile(bookPath, [this](QIODevice& file) {
+            if (file.size() == 0)
+                return;
+            CArchive ar(file, CArchive::load);
+            Serialize(ar); // bytes after the last record are not read
+        });
+        if (!m_pData)
+            m_pData = std::make_unique<CMrlData>();
+    }
+
+    if (const std::optional<int> maxHits = ReadMaxHits(InWorkingDirectory(kSettingsName)))
+        m_nMaxHits = *maxHits;
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CMarloDoc::OnOpenDocument(const std::string& path) {
+    m_pData.reset();
+    if (!IsTextPath(path)) {
+        if (!CDocument::OnOpenDocument(path))
+            return false;
+        if (!m_pData)
+            m_pData = std::make_unique<CMrlData>(); // an empty file holds an empty phone book
+        return true;
+    }
+    return OpenTextFile(path);
+}
+
+bool CMarloDoc::OpenTextFile(const std::string& path) {
+    std::vector<RecordList::Ptr> records;
+    const bool ok = ReadFile(path, [&records](QIODevice& file) {
+        CStdioFile text(file);
+        std::string line;
+        while (text.ReadString(line)) {
+            auto record = std::make_unique<PhoneRecord>();
+            ParseTextLine(*record, line);
+            records.push_back(std::move(record));
+        }
+    });
+    m_pData = std::make_unique<CMrlData>();
+    if (!ok)
+        return false;
+    // Filing the lines one by one puts each after every equal name: a stable sort
+    // gives the same order without the quadratic cost.
+    std::stable_sort(records.begin(), records.end(), [](const RecordList::Ptr& a, const RecordList::Ptr& b) {
+        return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0;
+    });
+    m_pData->m_list.Assign(std::move(records));
+    return true;
+}
+
+bool CMarloDoc::OnSaveDocument(const std::string& path) {
+    if (!IsTextPath(path))
+        return CDocument::OnSaveDocument(path);
+    return SaveTextFile(path);
+}
+
+bool CMarloDoc::SaveTextFile(const std::string& path) {
+    // A text save leaves the modified flag alone: the phone book's own file is not written.
+    return WriteFileAtomically(path, [this](QIODevice& file) {
+        CStdioFile text(file);
+        if (m_pData) {
+            for (const auto& record : m_pData->m_list)
+                WriteTextLine(text, *record);
+        }
+        text.Flush();
+    });
+}

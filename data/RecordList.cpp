@@ -1,0 +1,59 @@
+#include "RecordList.h"
+
+#include "platform/Mbcs.h"
+
+#include <algorithm>
+
+bool RecordList::InvertedAt(std::size_t i) const noexcept {
+    return MbsCmp(m_items[i]->m_strRomaji, m_items[i + 1]->m_strRomaji) > 0;
+}
+
+// Adds (sign +1) or removes (sign -1) the inversions of the neighbouring pairs
+// that start at positions from..to-1, where they exist.
+void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) noexcept {
+    for (std::size_t i = from; i < to && i + 1 < m_items.size(); ++i)
+        if (InvertedAt(i))
+            m_nInversions = sign > 0 ? m_nInversions + 1 : m_nInversions - 1;
+}
+
+void RecordList::Recount() noexcept {
+    m_nInversions = 0;
+    CountPairs(0, m_items.size(), +1);
+}
+
+void RecordList::InsertBefore(std::size_t i, Ptr record) {
+    // The pair that the new record splits stops being neighbours.
+    if (i > 0)
+        CountPairs(i - 1, i, -1);
+    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(i), std::move(record));
+    CountPairs(i > 0 ? i - 1 : 0, i + 1, +1);
+}
+
+RecordList::Ptr RecordList::RemoveAt(std::size_t i) {
+    CountPairs(i > 0 ? i - 1 : 0, i + 1, -1);
+    Ptr record = std::move(m_items[i]);
+    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i > 0)
+        CountPairs(i - 1, i, +1);
+    return record;
+}
+
+void RecordList::RemoveAll() noexcept {
+    m_items.clear();
+    m_nInversions = 0;
+}
+
+void RecordList::MoveHeadBefore(std::size_t i) {
+    if (i <= 1)
+        return; // already in front of the record at position 1
+    CountPairs(0, 1, -1);
+    CountPairs(i - 1, i, -1);
+    std::rotate(m_items.begin(), m_items.begin() + 1, m_items.begin() + static_cast<std::ptrdiff_t>(i));
+    // The old head now stands at i - 1, between the records at i - 2 and i.
+    CountPairs(i - 2, i, +1);
+}
+
+void RecordList::Assign(std::vector<Ptr> records) {
+    m_items = std::move(records);
+    Recount();
+}

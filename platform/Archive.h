@@ -1,0 +1,81 @@
+#pragma once
+// The object archive of the program's phone-book files: little-endian
+// integers, strings with a three-step length prefix, and one object with its
+// class tag, schema and class name.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+
+/// A file that cannot be read or written as an archive. `what()` is a UTF-8
+/// sentence a user can act on.
+class ArchiveError : public std::runtime_error {
+public:
+    enum class Kind {
+        BadFormat, ///< the bytes are not a phone book (tag, schema, class name, string form)
+        EndOfFile, ///< the file ends before the data its counts and lengths announce
+        Io         ///< the device failed to read or write
+    };
+    ArchiveError(Kind kind, const std::string& message) : std::runtime_error(message), m_kind(kind) {}
+    Kind kind() const noexcept { return m_kind; }
+
+private:
+    Kind m_kind;
+};
+
+class CArchive {
+public:
+    enum Mode { load, store };
+
+    /// Works on an open device. When loading, the bytes left in the device
+    /// (size minus position) bound every count and length read.
+    CArchive(QIODevice& device, Mode mode);
+    ~CArchive();
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+
+    bool IsLoading() const noexcept { return m_mode == load; }
+    bool IsStoring() const noexcept { return m_mode == store; }
+
+    // Loading
+    std::uint8_t ReadByte();
+    std::uint16_t ReadWord();
+    std::uint32_t ReadDWord();
+    std::int32_t ReadInt() { return static_cast<std::int32_t>(ReadDWord()); }
+    /// A string item: narrow bytes as stored, or the wide form converted to code page 932.
+    std::string ReadString();
+    /// The header of the one object of the file: new-class tag, schema, class name.
+    /// Throws BadFormat when any of them differs from what is expected.
+    void ReadObjectHeader(std::string_view className, std::uint16_t schema);
+    /// Bytes not yet read.
+    std::uint64_t Remaining() const noexcept;
+    /// Throws EndOfFile unless at least `n` bytes remain.
+    void Require(std::uint64_t n) const;
+
+    // Storing
+    void WriteByte(std::uint8_t v);
+    void WriteWord(std::uint16_t v);
+    void WriteDWord(std::uint32_t v);
+    void WriteInt(std::int32_t v) { WriteDWord(static_cast<std::uint32_t>(v)); }
+    void WriteString(std::string_view s);
+    void WriteObjectHeader(std::string_view className, std::uint16_t schema);
+    /// Hands the buffered bytes to the device; throws Io when it refuses them.
+    void Flush();
+
+private:
+    void ReadRaw(char* dst, std::size_t n);
+    void WriteRaw(const char* src, std::size_t n);
+    void Fill();
+    std::uint32_t ReadLength(); // the three-step length after a first byte 0xFF has been seen
+
+    QIODevice& m_device;
+    Mode m_mode;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;          // next byte in m_buffer
+    std::size_t m_end = 0;          // end of valid bytes in m_buffer (loading)
+    std::uint64_t m_deviceLeft = 0; // bytes still in the device (loading)
+};

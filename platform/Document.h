@@ -1,0 +1,95 @@
+#pragma once
+// The document half of the application framework, free of any GUI: path,
+// title, modified flag, the new/open/save hooks and the file commands' flows.
+// Whatever must reach the user goes through a DocReporter that the window,
+// the command line and the tests each provide.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class CArchive;
+class QIODevice;
+
+/// How a document talks to the user. Texts are UTF-8; paths are file-system paths.
+class DocReporter {
+public:
+    enum class SaveAnswer { Yes, No, Cancel };
+
+    virtual ~DocReporter() = default;
+    /// A failure the user must hear about (open, save, read of the default phone book).
+    virtual void ReportError(const std::string& message) = 0;
+    /// "Save changes to <title>?" with Yes, No and Cancel.
+    virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
+    /// The Save As dialog, proposing `proposedPath`; nullopt when the user cancels.
+    virtual std::optional<std::string> AskSavePath(const std::string& proposedPath) = 0;
+    /// A file was opened, created or saved under this absolute path.
+    virtual void AddToRecentFileList(const std::string& absolutePath) { (void)absolutePath; }
+    /// The title or the modified flag changed (the window updates its caption).
+    virtual void DocumentChanged() {}
+};
+
+class CDocument {
+public:
+    CDocument() = default;
+    virtual ~CDocument() = default;
+    CDocument(const CDocument&) = delete;
+    CDocument& operator=(const CDocument&) = delete;
+
+    void SetReporter(DocReporter* reporter) noexcept { m_pReporter = reporter; }
+
+    const std::string& GetPathName() const noexcept { return m_strPathName; }
+    /// Stores `path` made absolute against the current directory, takes the
+    /// title from its file name and, when asked, enters it in the recent-file list.
+    void SetPathName(const std::string& path, bool addToMRU = true);
+    const std::string& GetTitle() const noexcept { return m_strTitle; }
+    void SetTitle(const std::string& title);
+    bool IsModified() const noexcept { return m_bModified; }
+    void SetModifiedFlag(bool modified = true);
+
+    // Hooks of the document class.
+    /// Empties the contents and the path, clears the modified flag.
+    virtual bool OnNewDocument();
+    /// Reads an archive file through Serialize (nothing for an empty file); reports failures.
+    virtual bool OnOpenDocument(const std::string& path);
+    /// Writes an archive file through Serialize, atomically; reports failures.
+    virtual bool OnSaveDocument(const std::string& path);
+    virtual void DeleteContents() {}
+    /// Asks whether to save a modified document; false only when the user cancels
+    /// (or the save the user asked for failed).
+    virtual bool SaveModified();
+    virtual void Serialize(CArchive& ar) = 0;
+
+    // The file commands, as the framework runs them.
+    /// File New: save prompt, then OnNewDocument. False when cancelled.
+    bool NewDocument();
+    enum class OpenResult { Opened, Failed, Cancelled };
+    /// File Open of `path` (also the recent-file list, the command line, drag and drop):
+    /// save prompt, then OnOpenDocument. After a failure the document is reinitialised
+    /// as by OnNewDocument, so the file that failed never becomes the target of a save.
+    OpenResult OpenDocumentFile(const std::string& path, bool askToSave = true);
+    /// File Save: to the current path, or through Save As when there is none or the file is gone.
+    bool DoFileSave();
+    /// Save As (empty `path` asks the user for one); on success the path becomes the document's.
+    bool DoSave(const std::string& path, bool replace = true);
+
+protected:
+    void ReportError(const std::string& message) const;
+    /// Opens `path` for reading and runs `read` on it; an ArchiveError or exhausted
+    /// memory is reported under the file's name. False on any failure.
+    bool ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read);
+    /// Writes `path` atomically: `write` fills a temporary file that replaces the old
+    /// one only when complete, keeping its permissions; through a symbolic link the
+    /// link's target is replaced. Failures are reported and leave the old file as it was.
+    bool WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write);
+    DocReporter* Reporter() const noexcept { return m_pReporter; }
+
+private:
+    std::string m_strPathName;
+    std::string m_strTitle;
+    bool m_bModified = false;
+    DocReporter* m_pReporter = nullptr;
+};
+
+/// A file path for messages: the path between Japanese corner quotes.
+std::string QuotePath(const std::string& path);

@@ -1,0 +1,94 @@
+#include "Mbcs.h"
+
+#include <charconv>
+#include <climits>
+
+namespace {
+
+// Reads the character at `pos` and advances; returns 0 at the end of the string.
+// With `fold`, letters map to their lower-case form.
+unsigned NextChar(std::string_view s, std::size_t& pos, bool fold) noexcept {
+    if (pos >= s.size())
+        return 0;
+    const auto b = static_cast<unsigned char>(s[pos]);
+    if (b == 0)
+        return 0;
+    if (IsLeadByte(b)) {
+        if (pos + 1 >= s.size() || s[pos + 1] == '\0')
+            return 0; // a lead byte without its trail byte ends the string
+        unsigned c = b * 256u + static_cast<unsigned char>(s[pos + 1]);
+        pos += 2;
+        if (fold && c >= 0x8260 && c <= 0x8279) // full-width A-Z -> a-z
+            c += 0x21;
+        return c;
+    }
+    ++pos;
+    if (fold && b >= 'A' && b <= 'Z')
+        return b + 0x20u;
+    return b;
+}
+
+int Compare(std::string_view a, std::string_view b, bool fold) noexcept {
+    std::size_t i = 0, j = 0;
+    for (;;) {
+        const unsigned ca = NextChar(a, i, fold);
+        const unsigned cb = NextChar(b, j, fold);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            return 0;
+    }
+}
+
+} // namespace
+
+int MbsCmp(std::string_view a, std::string_view b) noexcept {
+    // Fast path: plain bytes compare like characters as long as both sides agree;
+    // only the first differing position needs the character-aware rules.
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t k = 0;
+    while (k < n && a[k] == b[k] && a[k] != '\0')
+        ++k;
+    // Back up to the start of the character that contains position k.
+    std::size_t start = 0;
+    for (std::size_t p = 0; p < k;) {
+        const std::size_t len = MbcLen(a, p);
+        if (p + len > k)
+            break;
+        p += len;
+        start = p;
+    }
+    return Compare(a.substr(start), b.substr(start), false);
+}
+
+int MbsICmp(std::string_view a, std::string_view b) noexcept { return Compare(a, b, true); }
+
+int AtoI(std::string_view s) noexcept {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        value = value * 10 + (s[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            break; // saturated either way; the remaining digits cannot bring it back
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::string IToA(int value) {
+    char buf[16];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, res.ptr);
+}

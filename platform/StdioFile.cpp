@@ -1,0 +1,110 @@
+#include "StdioFile.h"
+
+#include "Archive.h"
+
+#include <QIODevice>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr char kCtrlZ = 0x1A;
+
+} // namespace
+
+CStdioFile::CStdioFile(QIODevice& device) : m_device(device) {}
+
+CStdioFile::~CStdioFile() = default;
+
+bool CStdioFile::Fill() {
+    if (m_eof)
+        return false;
+    if (m_buffer.size() < kBufferSize)
+        m_buffer.resize(kBufferSize);
+    const qint64 got = m_device.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
+    if (got < 0)
+        throw ArchiveError(ArchiveError::Kind::Io,
+                           "ファイルを読み込めません: " + m_device.errorString().toStdString());
+    m_pos = 0;
+    m_end = static_cast<std::size_t>(got);
+    // A Ctrl-Z ends the text: nothing after it is read.
+    if (const void* z = std::memchr(m_buffer.data(), kCtrlZ, m_end)) {
+        m_end = static_cast<std::size_t>(static_cast<const char*>(z) - m_buffer.data());
+        m_eof = true;
+    } else if (got == 0) {
+        m_eof = true;
+    }
+    return m_end > 0;
+}
+
+bool CStdioFile::ReadString(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (m_pos == m_end && !Fill()) {
+            // End of file: a CR held back from the last chunk belongs to the last line.
+            if (m_pendingCr) {
+                line.push_back('\r');
+                m_pendingCr = false;
+                any = true;
+            }
+            return any;
+        }
+        any = true;
+        if (m_pendingCr) {
+            m_pendingCr = false;
+            if (m_buffer[m_pos] == '\n') {
+                ++m_pos; // CR LF reads as one line feed
+                return true;
+            }
+            line.push_back('\r');
+        }
+        const char* begin = m_buffer.data() + m_pos;
+        const char* end = m_buffer.data() + m_end;
+        const char* nl = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+        const char* stop = nl ? nl : end;
+        // A CR directly before the line feed is part of the line end, not of the line.
+        std::size_t take = static_cast<std::size_t>(stop - begin);
+        if (nl) {
+            if (take > 0 && stop[-1] == '\r')
+                --take;
+            line.append(begin, take);
+            m_pos = static_cast<std::size_t>(nl + 1 - m_buffer.data());
+            return true;
+        }
+        // No line feed in this chunk: a CR at its very end may pair with an LF in the next one.
+        if (take > 0 && stop[-1] == '\r') {
+            --take;
+            m_pendingCr = true;
+        }
+        line.append(begin, take);
+        m_pos = m_end;
+    }
+}
+
+void CStdioFile::WriteString(std::string_view text) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) {
+            m_out.append(text.substr(start));
+            break;
+        }
+        m_out.append(text.substr(start, nl - start));
+        m_out.append("\r\n");
+        start = nl + 1;
+    }
+    if (m_out.size() >= kBufferSize)
+        Flush();
+}
+
+void CStdioFile::Flush() {
+    if (m_out.empty())
+        return;
+    const qint64 written = m_device.write(m_out.data(), static_cast<qint64>(m_out.size()));
+    if (written != static_cast<qint64>(m_out.size()))
+        throw ArchiveError(ArchiveError::Kind::Io,
+                           "ファイルに書き込めません: " + m_device.errorString().toStdString());
+    m_out.clear();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The report list: rows of four code page 932 byte strings on Qt model/view.
+// The list keeps its own copies of the texts; text is converted for display
+// only when a cell is drawn.
+
+#include <QTreeView>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class ListModel;
+
+class CListCtrl : public QTreeView {
+    Q_OBJECT
+public:
+    static constexpr int kMaxColumns = 4;
+
+    explicit CListCtrl(QWidget* parent = nullptr);
+    ~CListCtrl() override;
+
+    /// Adds a left-aligned column before `nCol`; returns its index or -1.
+    int InsertColumn(int nCol, const QString& heading, int nWidth);
+    /// The heading of column `nCol`, empty when there is no such column.
+    QString GetColumnHeading(int nCol) const;
+    int GetColumnCount() const;
+
+    /// Inserts a row at `nItem` (clamped to the row count) with `text` as its item text
+    /// and empty sub-items. The insert notification arrives before this returns.
+    int InsertItem(int nItem, std::string_view text);
+    bool SetItemText(int nItem, int nSubItem, std::string_view text);
+    std::string GetItemText(int nItem, int nSubItem) const;
+    bool DeleteItem(int nItem);
+    void DeleteAllItems();
+    int GetItemCount() const;
+
+    /// The row the user last clicked or moved to with the keyboard; -1 for none.
+    int GetSelectionMark() const { return m_nSelectionMark; }
+    void SetSelectionMark(int nItem);
+
+    /// With redraw off, rows change without the view relaying out at each one;
+    /// turning it on again shows the rows in one go. Use it around bulk writes.
+    void SetRedraw(bool bRedraw);
+
+signals:
+    /// LVN_INSERTITEM: a row was inserted at `nItem`.
+    void InsertItemNotify(int nItem);
+    /// NM_DBLCLK: a double-click anywhere in the list, on a row or not.
+    void DblClkNotify();
+    /// LVN_KEYDOWN: a key pressed in the list (a Qt::Key), before the list acts on it.
+    void KeyDownNotify(int nKey);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::unique_ptr<ListModel> m_pModel;
+    int m_nSelectionMark = -1;
+};

@@ -1,0 +1,50 @@
+#pragma once
+// Helpers shared by the core tests: hex literals, temporary working
+// directories and a reporter that records what the user would be told.
+
+#include "platform/Document.h"
+
+#include <QTemporaryDir>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// Bytes from a hex literal such as "FF FF 01 00" (spaces ignored).
+std::string Hex(std::string_view hex);
+/// Bytes as upper-case hex pairs separated by spaces, for readable failures.
+std::string ToHex(std::string_view bytes);
+
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, std::string_view bytes);
+
+/// A fresh temporary directory that is the working directory for the test's lifetime.
+class TempWorkDir {
+public:
+    TempWorkDir();
+    ~TempWorkDir();
+    std::string Path(const std::string& name) const; ///< absolute path of `name` inside the directory
+private:
+    QTemporaryDir m_dir;
+    QString m_strOldDir;
+};
+
+/// Records errors and answers the save prompt and the Save As dialog as told.
+class RecordingReporter : public DocReporter {
+public:
+    std::vector<std::string> errors;
+    std::vector<std::string> recent;
+    std::vector<std::string> prompts;
+    SaveAnswer answer = SaveAnswer::No;
+    std::optional<std::string> savePath;
+
+    void ReportError(const std::string& message) override { errors.push_back(message); }
+    SaveAnswer AskSaveChanges(const std::string& title) override {
+        prompts.push_back(title);
+        return answer;
+    }
+    std::optional<std::string> AskSavePath(const std::string& proposed) override {
+        prompts.push_back("save as " + proposed);
+        return savePath;
+    }
+    void AddToRecentFileList(const std::string& path) override { recent.push_back(path); }
+};

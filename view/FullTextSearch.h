@@ -1,0 +1,17 @@
+#pragma once
+// The full-text search over all four fields of every entry.
+
+#include "data/RecordList.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// True when `key` occurs in `text` at a character start, compared case-insensitively
+/// (MbsICmp) over a window of the key's byte length. An empty key is never found.
+bool ContainsText(std::string_view text, std::string_view key);
+
+/// The hits for up to three keys (empty keys count as found; all empty gives none),
+/// in the order the result list shows them: the last matching record of the phone book first.
+std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);

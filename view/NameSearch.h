@@ -1,0 +1,21 @@
+#pragma once
+// The incremental name search: the rows the result list shows for the text
+// typed into the search box.
+
+#include "data/RecordList.h"
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+/// Most bytes of the search box's text that make the key.
+inline constexpr std::size_t kSearchKeyMax = 100;
+
+/// Number of leading bytes of `key` that `name` shares, compared by MbsCmp on
+/// prefixes of growing length (0 when they differ at the first byte).
+std::size_t MatchLength(std::string_view name, std::string_view key);
+
+/// The records the name search lists for `key` (already cut to kSearchKeyMax
+/// bytes, not empty), in row order; `maxHits` above 0 limits their number.
+/// Works on the list as it is, sorted or not.
+std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits);
