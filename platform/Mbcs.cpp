@@ -52,7 +52,7 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     // Back up to the start of the character that contains position k.
     std::size_t start = 0;
     for (std::size_t p = 0; p < k;) {
-        const std::size_t len = MbcLen(a, p);
+        const std::size_t len = IsLeadByte(static_cast<unsigned char>(a[p])) ? 2 : 1;
         if (p + len > k)
             break;
         p += len;

@@ -1,0 +1,104 @@
+#include "FormView.h"
+
+#include "DataExchange.h"
+#include "FrameWnd.h"
+#include "WinApp.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+CFormView::CFormView(const DialogTemplate& tpl, QWidget* parent)
+    : QScrollArea(parent), m_pForm(new QWidget), m_pFirstTabStop(BuildControls(m_pForm, tpl)) {
+    m_pForm->setFixedSize(m_pForm->size());
+    setWidget(m_pForm);
+    setWidgetResizable(false);
+    setFrameShape(QFrame::NoFrame);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+    if (m_pFirstTabStop)
+        setFocusProxy(m_pFirstTabStop);
+}
+
+void CFormView::OnInitialUpdate() {
+    UpdateData(false);
+}
+
+void CFormView::UpdateData(bool bSaveAndValidate) {
+    ::UpdateData(m_pForm, bSaveAndValidate, [this](CDataExchange& dx) { DoDataExchange(dx); });
+}
+
+CFrameWnd* CFormView::GetParentFrame() const {
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<CFrameWnd*>(w))
+            return frame;
+    }
+    return nullptr;
+}
+
+void CFormView::ResizeParentToFit(bool bShrinkOnly) {
+    CFrameWnd* frame = GetParentFrame();
+    if (!frame)
+        return;
+    QSize wanted = m_pForm->size();
+    // A frame not shown yet has no size of its own: it starts just as large as the form.
+    if (bShrinkOnly && frame->isVisible())
+        wanted = wanted.boundedTo(size());
+    int menuHeight = 0;
+    if (QWidget* menu = frame->menuWidget()) {
+        menuHeight = menu->heightForWidth(wanted.width());
+        if (menuHeight <= 0)
+            menuHeight = menu->sizeHint().height();
+    }
+    frame->resize(wanted.width(), wanted.height() + menuHeight);
+}
+
+bool CFormView::DoPreparePrinting(CPrintInfo& info) {
+    QPrintDialog dialog(info.m_pPrinter, this);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CFormView::OnBeginPrinting(QPainter&, CPrintInfo&) {}
+void CFormView::OnPrint(QPainter&, CPrintInfo&) {}
+void CFormView::OnEndPrinting(QPainter&, CPrintInfo&) {}
+
+void CFormView::OnFilePrint() {
+    QPrinter& printer = AfxGetApp()->GetPrinter();
+    CPrintInfo info;
+    info.m_pPrinter = &printer;
+    if (!OnPreparePrinting(info))
+        return;
+    PrintPages(printer, info);
+}
+
+void CFormView::OnFilePrintPreview() {
+    QPrinter& printer = AfxGetApp()->GetPrinter();
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+        CPrintInfo info;
+        info.m_pPrinter = p;
+        info.m_bPreview = true;
+        PrintPages(*p, info);
+    });
+    dialog.exec();
+}
+
+void CFormView::PrintPages(QPrinter& printer, CPrintInfo& info) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    info.m_rectDraw = QRect(QPoint(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size());
+    OnBeginPrinting(painter, info);
+    const int first = printer.fromPage() > 0 ? std::max(1, printer.fromPage()) : 1;
+    const int last = printer.toPage() > 0 ? std::min(info.m_nMaxPage, printer.toPage()) : info.m_nMaxPage;
+    for (int page = first; page <= last; ++page) {
+        if (page != first)
+            printer.newPage();
+        info.m_nCurPage = page;
+        OnPrint(painter, info);
+    }
+    OnEndPrinting(painter, info);
+    painter.end();
+}

@@ -1,0 +1,65 @@
+#pragma once
+// A view whose client area is a form built from a dialog template, on a
+// scroll area: the controls keep their template places, and a window smaller
+// than the form shows scroll bars. The view also runs the print job.
+
+#include "CmdTarget.h"
+#include "DialogTemplate.h"
+
+#include <QRect>
+#include <QScrollArea>
+
+class CDataExchange;
+class CFrameWnd;
+class QPainter;
+class QPrinter;
+
+/// What the view's printing hooks learn about the job.
+struct CPrintInfo {
+    QPrinter* m_pPrinter = nullptr;
+    int m_nMaxPage = 1;  // set by OnBeginPrinting
+    int m_nCurPage = 1;  // the page OnPrint draws
+    QRect m_rectDraw;    // printable area of the page, in device pixels
+    bool m_bPreview = false;
+};
+
+class CFormView : public QScrollArea, public CCmdTarget {
+    Q_OBJECT
+public:
+    explicit CFormView(const DialogTemplate& tpl, QWidget* parent = nullptr);
+
+    /// Called for every new or opened document: data exchange to the controls.
+    virtual void OnInitialUpdate();
+    CFrameWnd* GetParentFrame() const;
+    /// Makes the frame's client area as large as the form; with `bShrinkOnly`
+    /// a smaller frame is not enlarged.
+    void ResizeParentToFit(bool bShrinkOnly = true);
+    QWidget* GetForm() const { return m_pForm; }
+    /// The control with ID `nId` on the form.
+    template <class T = QWidget>
+    T* GetDlgItem(int nId) const {
+        return ::GetDlgItem<T>(m_pForm, nId);
+    }
+
+    /// The print command: print dialog, then the pages.
+    void OnFilePrint();
+    /// The print preview command.
+    void OnFilePrintPreview();
+
+protected:
+    virtual void DoDataExchange(CDataExchange&) {}
+    void UpdateData(bool bSaveAndValidate);
+
+    virtual bool OnPreparePrinting(CPrintInfo& info) { return DoPreparePrinting(info); }
+    /// Shows the standard print dialog; false when the user cancels it.
+    bool DoPreparePrinting(CPrintInfo& info);
+    virtual void OnBeginPrinting(QPainter& painter, CPrintInfo& info);
+    virtual void OnPrint(QPainter& painter, CPrintInfo& info);
+    virtual void OnEndPrinting(QPainter& painter, CPrintInfo& info);
+
+private:
+    void PrintPages(QPrinter& printer, CPrintInfo& info);
+
+    QWidget* m_pForm;
+    QWidget* m_pFirstTabStop;
+};

@@ -1,0 +1,180 @@
+#include "FrameWnd.h"
+
+#include "FormView.h"
+#include "WinApp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMimeData>
+
+namespace {
+constexpr const char* kCommandId = "marloCommandId";
+
+int CommandOf(const QAction* action) {
+    const QVariant id = action->property(kCommandId);
+    return id.isValid() ? id.toInt() : 0;
+}
+} // namespace
+
+CFrameWnd::CFrameWnd() {
+    // Cut, copy, paste and undo act on the text box that has the focus.
+    OnCommand(57635, [this] { OnEditCommand("cut"); });
+    OnCommand(57634, [this] { OnEditCommand("copy"); });
+    OnCommand(57637, [this] { OnEditCommand("paste"); });
+    OnCommand(57643, [this] { OnEditCommand("undo"); });
+}
+
+void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel,
+                          const QIcon& icon, const QString& title) {
+    m_strAppTitle = title;
+    setWindowIcon(icon);
+    setWindowTitle(title);
+    for (const MenuTemplate& popup : menu) {
+        QMenu* pMenu = menuBar()->addMenu(QString::fromUtf8(popup.pszText));
+        connect(pMenu, &QMenu::aboutToShow, this, [this, pMenu] { UpdateMenu(pMenu); });
+        for (const MenuItemTemplate& item : popup.items) {
+            if (item.nFlags & MenuFlag::Separator) {
+                pMenu->addSeparator();
+                continue;
+            }
+            QAction* action = pMenu->addAction(QString::fromUtf8(item.pszText));
+            action->setProperty(kCommandId, item.nId);
+            if (item.nFlags & MenuFlag::Grayed)
+                action->setEnabled(false);
+            if (item.nFlags & MenuFlag::RecentFiles) {
+                m_pRecentMenu = pMenu;
+                m_pRecentPlaceholder = action;
+            } else {
+                const int id = item.nId;
+                connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+            }
+        }
+    }
+    for (const AccelTemplate& entry : accel) {
+        auto* action = new QAction(this);
+        action->setShortcut(QKeySequence(entry.key));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const int id = entry.nId;
+        connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        addAction(action);
+    }
+}
+
+void CFrameWnd::SetActiveView(CFormView* pView) {
+    m_pView = pView;
+    setCentralWidget(pView);
+}
+
+CCmdUI CFrameWnd::QueryCommand(int nId) const {
+    CCmdUI ui(nId);
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, AfxGetApp()};
+    for (const CCmdTarget* target : chain) {
+        if (target && target->OnUpdateCmdMsg(ui))
+            return ui;
+    }
+    // Nobody answers the command: its menu item is greyed.
+    ui.m_bEnabled = false;
+    return ui;
+}
+
+bool CFrameWnd::RouteCommand(int nId) {
+    if (!QueryCommand(nId).m_bEnabled)
+        return false;
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, AfxGetApp()};
+    for (const CCmdTarget* target : chain) {
+        if (target && target->OnCmdMsg(nId))
+            return true;
+    }
+    return false;
+}
+
+void CFrameWnd::UpdateMenu(QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        const int id = CommandOf(action);
+        if (id == 0 || action == m_pRecentPlaceholder)
+            continue;
+        const CCmdUI ui = QueryCommand(id);
+        action->setEnabled(ui.m_bEnabled);
+        action->setCheckable(ui.m_nCheck != 0 || action->isCheckable());
+        action->setChecked(ui.m_nCheck != 0);
+    }
+}
+
+QAction* CFrameWnd::FindMenuItem(int nId) const {
+    for (QAction* top : menuBar()->actions()) {
+        if (!top->menu())
+            continue;
+        for (QAction* action : top->menu()->actions()) {
+            if (CommandOf(action) == nId)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void CFrameWnd::SetRecentFiles(const QStringList& paths) {
+    if (!m_pRecentMenu)
+        return;
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    m_pRecentPlaceholder->setVisible(paths.isEmpty());
+    const QString currentDir = QDir::currentPath();
+    for (int i = 0; i < paths.size(); ++i) {
+        // As the framework shows them: the file name alone for files of the current directory.
+        const QFileInfo info(paths[i]);
+        QString shown = info.absolutePath() == currentDir ? info.fileName() : QDir::toNativeSeparators(paths[i]);
+        shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), m_pRecentMenu);
+        const int id = 57616 + i;
+        action->setProperty(kCommandId, id);
+        connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        m_pRecentMenu->insertAction(m_pRecentPlaceholder, action);
+        m_recentActions.append(action);
+    }
+}
+
+void CFrameWnd::UpdateFrameTitle(const QString& docTitle) {
+    setWindowTitle(docTitle.isEmpty() ? m_strAppTitle : docTitle + QStringLiteral(" - ") + m_strAppTitle);
+}
+
+void CFrameWnd::RecalcLayout() {
+    if (layout())
+        layout()->activate();
+}
+
+void CFrameWnd::OnEditCommand(const char* slot) {
+    // Line edits and text boxes all have these slots; other controls ignore the keys.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->window() == this &&
+        focus->metaObject()->indexOfSlot(QByteArray(slot).append("()").constData()) >= 0)
+        QMetaObject::invokeMethod(focus, slot);
+}
+
+void CFrameWnd::closeEvent(QCloseEvent* event) {
+    if (AfxGetApp() && !AfxGetApp()->SaveAllModified()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void CFrameWnd::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CFrameWnd::dropEvent(QDropEvent* event) {
+    // The first local file of the drop opens as by File Open.
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            activateWindow();
+            AfxGetApp()->OpenDocumentFile(url.toLocalFile());
+            return;
+        }
+    }
+}

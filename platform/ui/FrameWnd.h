@@ -1,0 +1,80 @@
+#pragma once
+// The main frame: menu and accelerator tables, the command router, the
+// recent-file entries of the File menu, dropped files and closing.
+
+#include "CmdTarget.h"
+
+#include <QKeyCombination>
+#include <QMainWindow>
+
+#include <span>
+
+class CFormView;
+class QMenu;
+
+namespace MenuFlag {
+inline constexpr unsigned Separator = 1u << 0;
+inline constexpr unsigned Grayed = 1u << 1;
+inline constexpr unsigned RecentFiles = 1u << 2; // placeholder replaced by the recent-file list
+} // namespace MenuFlag
+
+struct MenuItemTemplate {
+    const char* pszText; // UTF-8; "\t" separates the shortcut text
+    int nId;
+    unsigned nFlags;
+};
+
+struct MenuTemplate {
+    const char* pszText; // the pop-up's title
+    std::span<const MenuItemTemplate> items;
+};
+
+struct AccelTemplate {
+    QKeyCombination key;
+    int nId;
+};
+
+class CFrameWnd : public QMainWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    CFrameWnd();
+
+    /// Builds the menu bar and the accelerators, sets the icon and the title.
+    void LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel, const QIcon& icon,
+                   const QString& title);
+    void SetActiveView(CFormView* pView);
+    CFormView* GetActiveView() const { return m_pView; }
+    /// The document's commands are offered after the view's and before the frame's.
+    void SetDocumentTarget(const CCmdTarget* pTarget) { m_pDocTarget = pTarget; }
+
+    /// Runs a command as a menu item or an accelerator would: the first of view, document,
+    /// frame and application with a handler runs it, unless its update handler disables it.
+    /// False when nobody ran it.
+    bool RouteCommand(int nId);
+    /// Asks the same chain for the state of a command's menu item.
+    CCmdUI QueryCommand(int nId) const;
+
+    /// Shows the recent files in the File menu, replacing the greyed placeholder.
+    void SetRecentFiles(const QStringList& paths);
+    /// "<document title> - <application title>", or the application title alone.
+    void UpdateFrameTitle(const QString& docTitle);
+    void RecalcLayout();
+    /// The menu item of command `nId`, or null.
+    QAction* FindMenuItem(int nId) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void OnEditCommand(const char* slot);
+    void UpdateMenu(QMenu* menu);
+
+    CFormView* m_pView = nullptr;
+    const CCmdTarget* m_pDocTarget = nullptr;
+    QString m_strAppTitle;
+    QMenu* m_pRecentMenu = nullptr;
+    QAction* m_pRecentPlaceholder = nullptr;
+    QList<QAction*> m_recentActions;
+};

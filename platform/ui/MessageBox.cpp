@@ -1,0 +1,35 @@
+#include "MessageBox.h"
+
+#include <QPushButton>
+
+namespace {
+QString g_strAppTitle = QStringLiteral("Marlo");
+}
+
+QString AfxGetAppTitle() {
+    return g_strAppTitle;
+}
+
+void AfxSetAppTitle(const QString& title) {
+    g_strAppTitle = title;
+}
+
+void AfxMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, g_strAppTitle, text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.exec();
+}
+
+QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, g_strAppTitle, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes || answer == QMessageBox::No)
+        return static_cast<QMessageBox::StandardButton>(answer);
+    return QMessageBox::Cancel;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The framework's message boxes, captioned with the application's title.
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+/// An error or notice with an OK button.
+void AfxMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Warning);
+
+/// A question with Yes, No and Cancel; returns the button pressed
+/// (QMessageBox::Yes, No or Cancel; closing the box counts as Cancel).
+QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text);
+
+/// The caption of every message box: the application's title.
+QString AfxGetAppTitle();
+void AfxSetAppTitle(const QString& title);

@@ -1,0 +1,118 @@
+#pragma once
+// The application object: profile settings with the recent-file list, the
+// single-document template, the command line and the file commands.
+
+#include "CmdTarget.h"
+
+#include "platform/Document.h"
+
+#include <QPrinter>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CFormView;
+class CFrameWnd;
+
+/// Binds the one document, the main frame and the view.
+class CSingleDocTemplate {
+public:
+    using DocFactory = std::function<std::unique_ptr<CDocument>()>;
+    using FrameFactory = std::function<std::unique_ptr<CFrameWnd>()>;
+    using ViewFactory = std::function<CFormView*(CDocument&)>; // the frame owns the view
+
+    CSingleDocTemplate(int nIdResource, DocFactory doc, FrameFactory frame, ViewFactory view)
+        : m_nIdResource(nIdResource), m_docFactory(std::move(doc)), m_frameFactory(std::move(frame)),
+          m_viewFactory(std::move(view)) {}
+
+    int m_nIdResource;
+    DocFactory m_docFactory;
+    FrameFactory m_frameFactory;
+    ViewFactory m_viewFactory;
+};
+
+struct CCommandLineInfo {
+    enum ShellCommand { FileNew, FileOpen, Help, Version, Invalid };
+    ShellCommand m_nShellCommand = FileNew;
+    QString m_strFileName;
+    QString m_strError; // what was wrong with an invalid command line
+};
+
+class CWinApp : public CCmdTarget {
+public:
+    explicit CWinApp(const QString& appName);
+    ~CWinApp() override;
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual bool InitInstance() = 0;
+    /// The process's exit code when InitInstance fails (0 after --help or --version).
+    int ExitCode() const { return m_nExitCode; }
+
+    const QString& AppName() const { return m_strAppName; }
+    CFrameWnd* GetMainWnd() const { return m_pMainWnd.get(); }
+    CDocument* GetDocument() const { return m_pDocument.get(); }
+    CFormView* GetView() const { return m_pView; }
+    QPrinter& GetPrinter() { return m_printer; }
+    const QStringList& GetRecentFiles() const { return m_recentFiles; }
+
+    /// Opens `path` as File Open does, creating the windows when there are none yet.
+    CDocument::OpenResult OpenDocumentFile(const QString& path);
+    /// Asks the document to save its changes; false when the user cancels.
+    bool SaveAllModified();
+    void AddToRecentFileList(const QString& path);
+    /// Puts the document's title in the caption when it changed since last time.
+    void OnDocumentChanged();
+
+    /// Replaces the window reporter, e.g. by a recorder in tests (null restores it).
+    void SetDocReporter(DocReporter* pReporter);
+
+    /// Where the file dialogs start and what they offer.
+    std::optional<QString> PromptOpenFileName();
+
+    // The framework's command handlers.
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    void OnAppExit();
+    void OnOpenRecentFile(int nId);
+
+protected:
+    /// Loads the toolkit's Japanese texts and the dialog font for every window.
+    void Enable3dControls();
+    void SetRegistryKey(const QString& key);
+    void LoadStdProfileSettings(int nMaxMRU);
+    void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate);
+    void ParseCommandLine(CCommandLineInfo& info) const;
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+    /// The text of --help.
+    virtual QString UsageText() const;
+    /// The text of --version.
+    virtual QString VersionText() const = 0;
+
+    int m_nExitCode = 1;
+
+private:
+    bool CreateWindows();
+    void InitialUpdate();
+    void SaveRecentFiles() const;
+
+    QString m_strAppName;
+    QString m_strRegistryKey;
+    int m_nMaxMRU = 0;
+    QStringList m_recentFiles;
+    std::unique_ptr<CSingleDocTemplate> m_pTemplate;
+    std::unique_ptr<CDocument> m_pDocument;
+    std::unique_ptr<CFrameWnd> m_pMainWnd;
+    CFormView* m_pView = nullptr;
+    std::unique_ptr<DocReporter> m_pWindowReporter;
+    std::unique_ptr<CCmdTarget> m_pDocCommands;
+    std::unique_ptr<class QTranslator> m_pTranslator;
+    QString m_strShownTitle;
+    QPrinter m_printer;
+};
+
+/// The one application object.
+CWinApp* AfxGetApp();

@@ -1,0 +1,270 @@
+#include "../TestUtil.h"
+#include "data/MarloDoc.h"
+#include "data/TextFormat.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kBook = "電話帳";
+const char kHeader[] = "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61";
+
+std::string BookBytes(const std::string& records, int count) {
+    std::string bytes = Hex(kHeader);
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>((count >> (8 * i)) & 0xFF));
+    return bytes + records;
+}
+
+// One record with an empty kanji name, phone number and memo.
+std::string Item(const std::string& romaji) { return std::string(1, static_cast<char>(romaji.size())) + romaji + Hex("00 00 00"); }
+
+std::vector<std::string> Names(const CMarloDoc& doc) {
+    std::vector<std::string> names;
+    for (const auto& r : doc.m_pData->m_list)
+        names.push_back(r->m_strRomaji);
+    return names;
+}
+
+struct DocFixture : ::testing::Test {
+    TempWorkDir dir;
+    RecordingReporter reporter;
+    CMarloDoc doc;
+    DocFixture() { doc.SetReporter(&reporter); }
+    void AddRecord(const std::string& romaji) {
+        doc.m_pData->AddSorted(std::make_unique<PhoneRecord>(PhoneRecord{romaji, "", "", ""}));
+        doc.SetModifiedFlag(true);
+    }
+};
+
+using Names_ = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(DocFixture, NewWithoutDefaultBookOrSettings) {
+    doc.m_nMaxHits = 7;
+    ASSERT_TRUE(doc.NewDocument());
+    ASSERT_TRUE(doc.m_pData);
+    EXPECT_TRUE(doc.m_pData->m_list.IsEmpty());
+    EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+    EXPECT_EQ(doc.GetTitle(), kBook);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.m_nMaxHits, 7); // no settings file: the value stays
+    EXPECT_EQ(reporter.recent, (Names_{dir.Path(kBook)}));
+    EXPECT_TRUE(reporter.errors.empty());
+}
+
+TEST_F(DocFixture, NewLoadsDefaultBookAndHitLimit) {
+    WriteAll(dir.Path(kBook), BookBytes(Item("tani") + Item("abe") + "trailing bytes", 2));
+    WriteAll(dir.Path("profile"), "25\r\n");
+    ASSERT_TRUE(doc.NewDocument());
+    EXPECT_EQ(Names(doc), (Names_{"tani", "abe"})); // as stored, unsorted
+    EXPECT_EQ(doc.m_nMaxHits, 25);
+    EXPECT_TRUE(reporter.errors.empty());
+}
+
+TEST_F(DocFixture, NewWithUnreadableDefaultBookReportsAndStartsEmpty) {
+    WriteAll(dir.Path(kBook), BookBytes(Item("abe"), 3));
+    ASSERT_TRUE(doc.NewDocument());
+    EXPECT_TRUE(doc.m_pData->m_list.IsEmpty());
+    ASSERT_EQ(reporter.errors.size(), 1u);
+    EXPECT_NE(reporter.errors[0].find(kBook), std::string::npos) << reporter.errors[0];
+    EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+}
+
+TEST_F(DocFixture, NewWithEmptyDefaultBookFileStartsEmptyQuietly) {
+    WriteAll(dir.Path(kBook), "");
+    ASSERT_TRUE(doc.NewDocument());
+    EXPECT_TRUE(doc.m_pData->m_list.IsEmpty());
+    EXPECT_TRUE(reporter.errors.empty());
+}
+
+TEST_F(DocFixture, NewAsksToSaveChanges) {
+    WriteAll(dir.Path(kBook), BookBytes(Item("abe"), 1));
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("zz");
+
+    reporter.answer = DocReporter::SaveAnswer::Cancel;
+    EXPECT_FALSE(doc.NewDocument());
+    EXPECT_EQ(Names(doc), (Names_{"abe", "zz"})); // nothing changed
+    EXPECT_TRUE(doc.IsModified());
+
+    reporter.answer = DocReporter::SaveAnswer::No;
+    EXPECT_TRUE(doc.NewDocument());
+    EXPECT_EQ(Names(doc), (Names_{"abe"})); // the default phone book again, not an empty one
+    EXPECT_EQ(ReadAll(dir.Path(kBook)), BookBytes(Item("abe"), 1));
+
+    AddRecord("ito");
+    reporter.answer = DocReporter::SaveAnswer::Yes;
+    EXPECT_TRUE(doc.NewDocument());
+    EXPECT_EQ(Names(doc), (Names_{"abe", "ito"}));
+    EXPECT_EQ(ReadAll(dir.Path(kBook)), BookBytes(Item("abe") + Item("ito"), 2));
+    EXPECT_EQ(reporter.prompts, (Names_{kBook, kBook, kBook}));
+}
+
+TEST_F(DocFixture, SaveAfterNewWithoutDefaultBookAsksForThePath) {
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("a");
+    reporter.savePath = dir.Path(kBook);
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(reporter.prompts, (Names_{"save as " + dir.Path(kBook)}));
+    EXPECT_EQ(ReadAll(dir.Path(kBook)), BookBytes(Item("a"), 1));
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(DocFixture, OpenTextFileSortsStably) {
+    WriteAll(dir.Path("book.txt"), "tani,2,\r\nabe,1,\r\ntani,3,\r\n\r\nTani,4,x\r\n");
+    WriteAll(dir.Path("profile"), "9\r\n");
+    doc.m_nMaxHits = 3;
+    ASSERT_EQ(doc.OpenDocumentFile(dir.Path("book.txt")), CDocument::OpenResult::Opened);
+    EXPECT_EQ(Names(doc), (Names_{"", "Tani", "abe", "tani", "tani"}));
+    EXPECT_EQ(doc.m_pData->m_list[3].m_strKanji, "2");
+    EXPECT_EQ(doc.m_pData->m_list[4].m_strKanji, "3");
+    EXPECT_EQ(doc.GetPathName(), dir.Path("book.txt"));
+    EXPECT_EQ(doc.GetTitle(), "book.txt");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.m_nMaxHits, 3); // opening never reads the settings file
+}
+
+TEST_F(DocFixture, TextLoadMatchesFilingLineByLine) {
+    // Random text files: the stable sort must give the order of one InsertSorted per line.
+    unsigned seed = 99;
+    auto rnd = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    const char* pieces[] = {"a", "b", "A", "\x82\xA0", "\xB1", "\x82", "", ",", "ta", "\x82\x60"};
+    for (int round = 0; round < 30; ++round) {
+        std::string text;
+        CMrlData expected;
+        const unsigned lines = rnd() % 60;
+        for (unsigned l = 0; l < lines; ++l) {
+            std::string line;
+            for (unsigned k = rnd() % 4; k > 0; --k)
+                line += pieces[rnd() % 10];
+            line += "," + std::to_string(l) + ",p";
+            text += line + "\r\n";
+            auto r = std::make_unique<PhoneRecord>();
+            ParseTextLine(*r, line);
+            expected.AddSorted(std::move(r));
+        }
+        WriteAll(dir.Path("r.txt"), text);
+        ASSERT_TRUE(doc.OnOpenDocument(dir.Path("r.txt")));
+        ASSERT_EQ(doc.m_pData->m_list.GetCount(), expected.m_list.GetCount());
+        for (std::size_t i = 0; i < expected.m_list.GetCount(); ++i)
+            ASSERT_EQ(doc.m_pData->m_list[i], expected.m_list[i]) << "round " << round << " row " << i;
+    }
+}
+
+TEST_F(DocFixture, ExtensionTestIsExactLastFourBytes) {
+    EXPECT_TRUE(CMarloDoc::IsTextPath("a.txt"));
+    EXPECT_TRUE(CMarloDoc::IsTextPath(".txt"));
+    EXPECT_FALSE(CMarloDoc::IsTextPath("txt"));
+    EXPECT_FALSE(CMarloDoc::IsTextPath("a.TXT"));
+    EXPECT_FALSE(CMarloDoc::IsTextPath("a.Txt"));
+    EXPECT_FALSE(CMarloDoc::IsTextPath("a.txt.bak"));
+}
+
+TEST_F(DocFixture, FailedOpenReportsAndFallsBackToTheDefaultBook) {
+    WriteAll(dir.Path(kBook), BookBytes(Item("abe"), 1));
+    WriteAll(dir.Path("book.TXT"), "tani,2,\r\n"); // upper case: read as an archive, which it is not
+    ASSERT_TRUE(doc.NewDocument());
+    for (const std::string& name : {std::string("book.TXT"), std::string("missing"), std::string("missing.txt")}) {
+        reporter.errors.clear();
+        EXPECT_EQ(doc.OpenDocumentFile(dir.Path(name)), CDocument::OpenResult::Failed) << name;
+        ASSERT_EQ(reporter.errors.size(), 1u) << name;
+        EXPECT_NE(reporter.errors[0].find(name), std::string::npos) << reporter.errors[0];
+        EXPECT_EQ(Names(doc), (Names_{"abe"})) << name;
+        EXPECT_EQ(doc.GetPathName(), dir.Path(kBook)) << name;
+    }
+    EXPECT_EQ(ReadAll(dir.Path("book.TXT")), "tani,2,\r\n");
+}
+
+TEST_F(DocFixture, EmptyArchiveOpensAsEmptyBook) {
+    WriteAll(dir.Path("empty.mrl"), "");
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("x");
+    reporter.answer = DocReporter::SaveAnswer::No;
+    ASSERT_EQ(doc.OpenDocumentFile(dir.Path("empty.mrl")), CDocument::OpenResult::Opened);
+    EXPECT_TRUE(doc.m_pData->m_list.IsEmpty());
+    EXPECT_EQ(doc.GetPathName(), dir.Path("empty.mrl"));
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(DocFixture, SaveArchiveAndText) {
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("yamada");
+    AddRecord("abe");
+    ASSERT_TRUE(doc.DoSave(dir.Path("out.mrl")));
+    EXPECT_EQ(ReadAll(dir.Path("out.mrl")), BookBytes(Item("abe") + Item("yamada"), 2));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), dir.Path("out.mrl"));
+
+    // Save As text: the path becomes the text file and the modified flag stays as it was.
+    AddRecord("ito");
+    ASSERT_TRUE(doc.DoSave(dir.Path("out.txt")));
+    EXPECT_EQ(ReadAll(dir.Path("out.txt")), "abe,,\r\nito,,\r\nyamada,,\r\n");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), dir.Path("out.txt"));
+    AddRecord("zz");
+    ASSERT_TRUE(doc.DoFileSave()); // File Save writes text again
+    EXPECT_EQ(ReadAll(dir.Path("out.txt")), "abe,,\r\nito,,\r\nyamada,,\r\nzz,,\r\n");
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocFixture, SaveKeepsPermissionsAndWritesThroughLinks) {
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("a");
+    WriteAll(dir.Path("target.mrl"), "old");
+    QFile::setPermissions(QString::fromStdString(dir.Path("target.mrl")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ASSERT_EQ(::symlink("target.mrl", dir.Path("link.mrl").c_str()), 0);
+    ASSERT_TRUE(doc.OnSaveDocument(dir.Path("link.mrl")));
+    const QFileInfo link(QString::fromStdString(dir.Path("link.mrl")));
+    EXPECT_TRUE(link.isSymLink());
+    EXPECT_EQ(ReadAll(dir.Path("target.mrl")), BookBytes(Item("a"), 1));
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(dir.Path("target.mrl"))),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+}
+
+TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
+    ASSERT_TRUE(doc.NewDocument());
+    // Enough records that the file is much larger than the limit set below.
+    for (int i = 0; i < 3000; ++i)
+        doc.m_pData->m_list.AddTail(std::make_unique<PhoneRecord>(PhoneRecord{"name" + std::to_string(i),
+                                                                              std::string(20, 'k'), "03", ""}));
+    doc.SetModifiedFlag(true);
+    const std::string old = BookBytes(Item("old"), 1);
+    WriteAll(dir.Path("book.mrl"), old);
+    WriteAll(dir.Path("book.txt"), "old,,\r\n");
+
+    // Let the file system refuse writes past 16 KiB, so each save fails midway.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool archiveSaved = doc.OnSaveDocument(dir.Path("book.mrl"));
+    const bool textSaved = doc.OnSaveDocument(dir.Path("book.txt"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(archiveSaved);
+    EXPECT_FALSE(textSaved);
+    EXPECT_EQ(reporter.errors.size(), 2u);
+    EXPECT_EQ(ReadAll(dir.Path("book.mrl")), old);
+    EXPECT_EQ(ReadAll(dir.Path("book.txt")), "old,,\r\n");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(QDir(QString::fromStdString(dir.Path(""))).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "no temporary file is left behind";
+
+    // An unwritable place fails the same way.
+    reporter.errors.clear();
+    EXPECT_FALSE(doc.DoSave(dir.Path("no/such/dir/book.mrl")));
+    EXPECT_EQ(reporter.errors.size(), 1u);
+    EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+}

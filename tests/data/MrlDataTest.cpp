@@ -1,0 +1,174 @@
+#include "../TestUtil.h"
+#include "data/MarloDoc.h"
+#include "data/MrlData.h"
+#include "platform/Archive.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+namespace {
+
+RecordList::Ptr Rec(std::string romaji, std::string kanji = "", std::string phone = "", std::string memo = "") {
+    return std::make_unique<PhoneRecord>(PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone),
+                                                     std::move(memo)});
+}
+
+std::vector<std::string> Names(const CMrlData& data) {
+    std::vector<std::string> names;
+    for (const auto& r : data.m_list)
+        names.push_back(r->m_strRomaji + (r->m_strKanji.empty() ? "" : "/" + r->m_strKanji));
+    return names;
+}
+
+// The bytes of a phone-book file, written as the document writes it.
+std::string Store(CMrlData& data) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CArchive ar(buffer, CArchive::store);
+    ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    data.Serialize(ar);
+    ar.Flush();
+    return bytes.toStdString();
+}
+
+// Reads a phone-book file as the document reads it.
+std::unique_ptr<CMrlData> Load(const std::string& file) {
+    QByteArray bytes = QByteArray::fromStdString(file);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    CArchive ar(buffer, CArchive::load);
+    ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    auto data = std::make_unique<CMrlData>();
+    data->Serialize(ar);
+    return data;
+}
+
+const char kHeader[] = "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61";
+
+} // namespace
+
+TEST(PhoneBookFile, EmptyPhoneBook) {
+    CMrlData empty;
+    EXPECT_EQ(ToHex(Store(empty)), "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00");
+    EXPECT_TRUE(Load(Hex("FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"))->m_list.IsEmpty());
+}
+
+TEST(PhoneBookFile, OneRecord) {
+    CMrlData data;
+    data.m_list.AddTail(Rec("a"));
+    const std::string expected = Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00 00");
+    EXPECT_EQ(ToHex(Store(data)), ToHex(expected));
+    const auto loaded = Load(expected);
+    ASSERT_EQ(loaded->m_list.GetCount(), 1u);
+    EXPECT_EQ(loaded->m_list[0], (PhoneRecord{"a", "", "", ""}));
+}
+
+TEST(PhoneBookFile, FieldOrderAndBytesKept) {
+    CMrlData data;
+    data.m_list.AddTail(Rec("yamada", "\x8E\x52\x93\x63", "012", "x\r\ny"));
+    data.m_list.AddTail(Rec("abe", std::string("\0\x80", 2), "", "\r"));
+    const std::string bytes = Store(data);
+    EXPECT_EQ(ToHex(bytes), ToHex(Hex(std::string(kHeader) +
+                                      " 02 00 00 00"
+                                      " 06 79 61 6D 61 64 61 04 8E 52 93 63 03 30 31 32 04 78 0D 0A 79"
+                                      " 03 61 62 65 02 00 80 00 01 0D")));
+    // Loading appends in stored order: no sorting.
+    const auto loaded = Load(bytes);
+    ASSERT_EQ(loaded->m_list.GetCount(), 2u);
+    EXPECT_EQ(loaded->m_list[0], data.m_list[0]);
+    EXPECT_EQ(loaded->m_list[1], data.m_list[1]);
+    EXPECT_FALSE(loaded->m_list.IsSorted());
+}
+
+TEST(PhoneBookFile, CountsZeroOrNegativeLoadEmpty) {
+    for (const char* count : {"00 00 00 00", "FF FF FF FF", "00 00 00 80"}) {
+        // Whatever follows the count is not read.
+        const auto data = Load(Hex(std::string(kHeader) + " " + count + " 01 61 00 00 00"));
+        EXPECT_TRUE(data->m_list.IsEmpty()) << count;
+    }
+}
+
+TEST(PhoneBookFile, BytesAfterTheLastRecordAreIgnored) {
+    const auto data = Load(Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00 00 DE AD BE EF"));
+    EXPECT_EQ(data->m_list.GetCount(), 1u);
+}
+
+TEST(PhoneBookFile, MalformedFilesAreRejected) {
+    using Kind = ArchiveError::Kind;
+    const struct {
+        const char* what;
+        std::string bytes;
+        Kind kind;
+    } cases[] = {
+        {"null-object tag", Hex("00 00 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
+        {"other tag", Hex("FE FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
+        {"text file", "yamada,\x8E\x52\x93\x63,012\r\n", Kind::BadFormat},
+        {"schema 2", Hex("FF FF 02 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
+        {"schema 0", Hex("FF FF 00 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
+        {"class name case", Hex("FF FF 01 00 08 00 43 4D 52 4C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
+        {"class name other", Hex("FF FF 01 00 07 00 43 4D 72 6C 44 61 74 00 00 00 00"), Kind::BadFormat},
+        {"class name length 64", Hex("FF FF 01 00 40 00") + std::string(64, 'C') + Hex("00 00 00 00"),
+         Kind::BadFormat},
+        {"class name length 65535", Hex("FF FF 01 00 FF FF 43 4D"), Kind::BadFormat},
+        {"empty", "", Kind::EndOfFile},
+        {"one byte", Hex("FF"), Kind::EndOfFile},
+        {"short header", Hex("FF FF 01 00 08 00 43 4D 72"), Kind::EndOfFile},
+        {"no count", Hex(kHeader), Kind::EndOfFile},
+        {"short count", Hex(std::string(kHeader) + " 01 00"), Kind::EndOfFile},
+        {"count above records", Hex(std::string(kHeader) + " 02 00 00 00 01 61 00 00 00"), Kind::EndOfFile},
+        {"record cut short", Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00"), Kind::EndOfFile},
+        {"huge count", Hex(std::string(kHeader) + " 00 94 35 77 01 61 00 00 00 01 62 00 00"), Kind::EndOfFile},
+        {"huge string length", Hex(std::string(kHeader) + " 01 00 00 00 FF FF FF FF FF FF 7F 61"),
+         Kind::EndOfFile},
+        {"string past the end", Hex(std::string(kHeader) + " 01 00 00 00 FF FD FF 61 62"), Kind::EndOfFile},
+    };
+    for (const auto& c : cases) {
+        try {
+            Load(c.bytes);
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const ArchiveError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << c.what << ": " << e.what();
+            EXPECT_STRNE(e.what(), "") << c.what;
+        }
+    }
+}
+
+TEST(InsertSorted, AloneOrAmongOthers) {
+    CMrlData data;
+    data.AddSorted(Rec("abe", "1"));
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"abe/1"}));
+    data.AddSorted(Rec("ito"));
+    data.AddSorted(Rec("abe", "2"));
+    data.AddSorted(Rec("abe", "3")); // after every equal name, before ito
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"abe/1", "abe/2", "abe/3", "ito"}));
+    data.AddSorted(Rec("zz")); // greater than all: the end
+    data.AddSorted(Rec(""));   // the empty name sorts first
+    data.AddSorted(Rec("Abe")); // capitals before lower case
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"", "Abe", "abe/1", "abe/2", "abe/3", "ito", "zz"}));
+    EXPECT_TRUE(data.m_list.IsSorted());
+}
+
+TEST(InsertSorted, DoubleByteNamesSortAsCharacters) {
+    CMrlData data;
+    data.AddSorted(Rec("\x82\xA0"));
+    data.AddSorted(Rec("\xB1"));
+    data.AddSorted(Rec("b"));
+    EXPECT_EQ(data.m_list[0].m_strRomaji, "b");
+    EXPECT_EQ(data.m_list[1].m_strRomaji, "\xB1");
+    EXPECT_EQ(data.m_list[2].m_strRomaji, "\x82\xA0");
+}
+
+TEST(InsertSorted, OnAnUnsortedListStopsAtTheFirstGreaterName) {
+    // A phone book loaded as stored need not be sorted; the new record goes
+    // before the first strictly greater name, wherever that is.
+    CMrlData data;
+    for (const char* n : {"c", "m", "a"})
+        data.m_list.AddTail(Rec(n));
+    data.AddSorted(Rec("d"));
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"c", "d", "m", "a"}));
+    data.AddSorted(Rec("b")); // "c" already is greater: b stays at the head
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"b", "c", "d", "m", "a"}));
+    data.AddSorted(Rec("zz"));
+    EXPECT_EQ(Names(data), (std::vector<std::string>{"b", "c", "d", "m", "a", "zz"}));
+}

@@ -1,0 +1,34 @@
+#include "platform/Cp932.h"
+
+#include <gtest/gtest.h>
+
+TEST(Cp932, RoundTripsJapaneseText) {
+    const std::string bytes = "\x8E\x52\x93\x63 \xB1\xB2 abc \x82\xA0"; // 山田 ｱｲ abc あ
+    const QString text = Cp932ToUnicode(bytes);
+    EXPECT_EQ(text, QString::fromUtf8("山田 ｱｲ abc あ"));
+    const Cp932Encoded back = UnicodeToCp932(text);
+    EXPECT_TRUE(back.ok());
+    EXPECT_EQ(back.bytes, bytes);
+}
+
+TEST(Cp932, TrailBytesThatLookLikeAscii) {
+    // 表 is 95 5C and ソ is 83 5C: the 5C must not turn into a backslash or yen sign.
+    const std::string bytes = "\x95\x5C\x83\x5C";
+    EXPECT_EQ(Cp932ToUnicode(bytes), QString::fromUtf8("表ソ"));
+    EXPECT_EQ(UnicodeToCp932(QString::fromUtf8("表ソ")).bytes, bytes);
+}
+
+TEST(Cp932, InvalidBytesShowAsReplacementCharacters) {
+    // 0x80 and 0xA0 are not characters of the code page; the text around them survives.
+    const QString text = Cp932ToUnicode("a\x80" "b\xA0" "c");
+    EXPECT_EQ(text, QString::fromUtf8("a\uFFFDb\uFFFDc"));
+    EXPECT_FALSE(IsValidCp932("a\x80"));
+    EXPECT_TRUE(IsValidCp932("abc\x82\xA0"));
+}
+
+TEST(Cp932, UnconvertibleTextIsNamedNotReplaced) {
+    const Cp932Encoded result = UnicodeToCp932(QString::fromUtf8("a😀b𠀋c😀"));
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.unconvertible, QString::fromUtf8("😀𠀋"));
+    EXPECT_EQ(result.bytes.find('?'), std::string::npos);
+}
