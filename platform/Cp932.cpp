@@ -30,8 +30,14 @@ QString Cp932ToUnicode(std::string_view bytes) {
         const std::size_t len = MbcLen(bytes, pos);
         bool bad = false;
         const QString ch = DecodeStrict(bytes.substr(pos, len), bad);
-        out += bad ? QString(QChar(0xFFFD)) : ch;
-        pos += len;
+        if (bad) {
+            // Only the lead byte is lost: the byte after it may be a character of its own.
+            out += QChar(0xFFFD);
+            pos += 1;
+        } else {
+            out += ch;
+            pos += len;
+        }
     }
     return out;
 }

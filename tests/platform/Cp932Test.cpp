@@ -23,6 +23,8 @@ TEST(Cp932, InvalidBytesShowAsReplacementCharacters) {
     const QString text = Cp932ToUnicode("a\x80" "b\xA0" "c");
     EXPECT_EQ(text, QString::fromUtf8("a\uFFFDb\uFFFDc"));
     EXPECT_FALSE(IsValidCp932("a\x80"));
+    // A lead byte without a valid trail: the byte after it still shows.
+    EXPECT_EQ(Cp932ToUnicode("\x82 x\x82"), QString::fromUtf8("\uFFFD x\uFFFD"));
     EXPECT_TRUE(IsValidCp932("abc\x82\xA0"));
 }
 
