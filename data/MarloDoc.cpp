@@ -107,7 +107,7 @@ bool CMarloDoc::OpenTextFile(const std::string& path) {
     std::stable_sort(records.begin(), records.end(), [](const RecordList::Ptr& a, const RecordList::Ptr& b) {
         return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0;
     });
-    m_pData->m_list.Assign(std::move(records));
+    m_pData->m_list.Assign(std::move(records), true);
     return true;
 }
 

@@ -46,13 +46,21 @@ void CMrlData::Serialize(CArchive& ar) {
         return;
     // A count the file cannot hold fails before anything is allocated for it.
     ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
-    m_list.Reserve(m_list.GetCount() + static_cast<std::size_t>(count));
+    std::vector<RecordList::Ptr> records;
+    records.reserve(static_cast<std::size_t>(count));
     for (std::int32_t n = 0; n < count; ++n) {
         auto record = std::make_unique<PhoneRecord>();
         record->m_strRomaji = ar.ReadString();
         record->m_strKanji = ar.ReadString();
         record->m_strPhone = ar.ReadString();
         record->m_strMemo = ar.ReadString();
-        m_list.AddTail(std::move(record));
+        records.push_back(std::move(record));
+    }
+    // Loading appends; on the fresh container it always runs on, the records read are the list.
+    if (m_list.IsEmpty()) {
+        m_list.Assign(std::move(records));
+    } else {
+        for (auto& record : records)
+            m_list.AddTail(std::move(record));
     }
 }

@@ -10,15 +10,23 @@ bool RecordList::InvertedAt(std::size_t i) const noexcept {
 
 // Adds (sign +1) or removes (sign -1) the inversions of the neighbouring pairs
 // that start at positions from..to-1, where they exist.
-void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) noexcept {
+void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) const noexcept {
+    if (m_nInversions == kUnknown)
+        return; // counted in full when first asked
     for (std::size_t i = from; i < to && i + 1 < m_items.size(); ++i)
         if (InvertedAt(i))
             m_nInversions = sign > 0 ? m_nInversions + 1 : m_nInversions - 1;
 }
 
-void RecordList::Recount() noexcept {
+void RecordList::Recount() const noexcept {
     m_nInversions = 0;
     CountPairs(0, m_items.size(), +1);
+}
+
+bool RecordList::IsSorted() const noexcept {
+    if (m_nInversions == kUnknown)
+        Recount();
+    return m_nInversions == 0;
 }
 
 void RecordList::InsertBefore(std::size_t i, Ptr record) {
@@ -53,7 +61,7 @@ void RecordList::MoveHeadBefore(std::size_t i) {
     CountPairs(i - 2, i, +1);
 }
 
-void RecordList::Assign(std::vector<Ptr> records) {
+void RecordList::Assign(std::vector<Ptr> records, bool sorted) {
     m_items = std::move(records);
-    Recount();
+    m_nInversions = sorted ? 0 : kUnknown;
 }

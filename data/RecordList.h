@@ -32,18 +32,21 @@ public:
     /// Moves the head record so that it stands before position `i` of the list as it is now
     /// (1 <= i <= GetCount()); one move instead of an insert and a removal.
     void MoveHeadBefore(std::size_t i);
-    /// Replaces the whole list, e.g. with the records of a loaded file.
-    void Assign(std::vector<Ptr> records);
-    void Reserve(std::size_t n) { m_items.reserve(n); }
+    /// Replaces the whole list, e.g. with the records of a loaded file. `sorted`
+    /// tells that they are known to be in order; otherwise the order is checked
+    /// the first time someone asks.
+    void Assign(std::vector<Ptr> records, bool sorted = false);
 
     /// True when the list is in ascending romaji order (equal names in any order).
-    bool IsSorted() const noexcept { return m_nInversions == 0; }
+    bool IsSorted() const noexcept;
 
 private:
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
     bool InvertedAt(std::size_t i) const noexcept; // m_items[i] sorts after m_items[i + 1]
-    void CountPairs(std::size_t from, std::size_t to, int sign) noexcept;
-    void Recount() noexcept;
+    void CountPairs(std::size_t from, std::size_t to, int sign) const noexcept;
+    void Recount() const noexcept;
 
     std::vector<Ptr> m_items;
-    std::size_t m_nInversions = 0;
+    mutable std::size_t m_nInversions = 0; // kUnknown until counted
 };

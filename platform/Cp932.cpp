@@ -4,21 +4,80 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace {
 
 constexpr auto kCodec = "windows-31j";
 
+// The system converter follows an IBM table that swaps three control codes
+// (1A, 1C, 7F) against code page 932; these undo the swap.
+char16_t FixDecodedControl(char16_t c) {
+    switch (c) {
+    case 0x1C:
+        return 0x1A;
+    case 0x7F:
+        return 0x1C;
+    case 0x1A:
+        return 0x7F;
+    default:
+        return c;
+    }
+}
+
+// Characters the converter refuses that have a plain counterpart in code page
+// 932, as Windows maps them when text is pasted from elsewhere (wave dash, minus...).
+struct BestFit {
+    char16_t unicode;
+    const char* bytes;
+};
+constexpr BestFit kBestFit[] = {
+    {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00A5, "\x5C"},     {0x00AC, "\x81\xCA"}, {0x2014, "\x81\x5C"},
+    {0x2016, "\x81\x61"}, {0x203E, "\x7E"},     {0x2212, "\x81\x7C"}, {0x301C, "\x81\x60"},
+};
+
 QString DecodeStrict(std::string_view bytes, bool& error) {
     QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
     QString out = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     error = decoder.hasError();
+    if (!error)
+        for (QChar& c : out)
+            c = QChar(FixDecodedControl(c.unicode()));
     return out;
+}
+
+bool IsAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Encodes one code point (one or two UTF-16 units); false when code page 932 has no such character.
+bool EncodeOne(QStringView ch, std::string& out) {
+    if (ch.size() == 1) {
+        const char16_t u = ch[0].unicode();
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+            return true;
+        }
+        for (const BestFit& fit : kBestFit) {
+            if (fit.unicode == u) {
+                out.append(fit.bytes);
+                return true;
+            }
+        }
+    }
+    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+    const QByteArray b = encoder.encode(ch);
+    if (encoder.hasError())
+        return false;
+    out.append(b.constData(), static_cast<std::size_t>(b.size()));
+    return true;
 }
 
 } // namespace
 
 QString Cp932ToUnicode(std::string_view bytes) {
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     bool error = false;
     QString whole = DecodeStrict(bytes, error);
     if (!error)
@@ -50,24 +109,20 @@ bool IsValidCp932(std::string_view bytes) {
 
 Cp932Encoded UnicodeToCp932(const QString& text) {
     Cp932Encoded result;
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(text);
-    if (!encoder.hasError()) {
-        result.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
+    // Plain text in one go; the character-by-character path only where that fails.
+    bool plain = true;
+    for (QChar c : text)
+        plain = plain && c.unicode() < 0x80;
+    if (plain) {
+        result.bytes = text.toLatin1().toStdString();
         return result;
     }
-    // Find the characters at fault, one code point at a time (surrogate pairs stay together).
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const QString ch = text.mid(i, len);
-        QStringEncoder one(kCodec, QStringConverter::Flag::Stateless);
-        const QByteArray b = one.encode(ch);
-        if (one.hasError()) {
-            if (!result.unconvertible.contains(ch))
-                result.unconvertible += ch;
-        } else {
-            result.bytes.append(b.constData(), static_cast<std::size_t>(b.size()));
-        }
+        const QStringView ch = QStringView(text).mid(i, len);
+        if (!EncodeOne(ch, result.bytes) && !result.unconvertible.contains(ch))
+            result.unconvertible += ch;
         i += len;
     }
     return result;

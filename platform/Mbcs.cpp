@@ -49,15 +49,14 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     std::size_t k = 0;
     while (k < n && a[k] == b[k] && a[k] != '\0')
         ++k;
-    // Back up to the start of the character that contains position k.
-    std::size_t start = 0;
-    for (std::size_t p = 0; p < k;) {
-        const std::size_t len = IsLeadByte(static_cast<unsigned char>(a[p])) ? 2 : 1;
-        if (p + len > k)
-            break;
-        p += len;
-        start = p;
-    }
+    // Back up to the start of the character that holds position k. The run of
+    // lead-range bytes just before k starts on a character boundary (the byte
+    // before the run is a single character or a trail byte) and pairs up from
+    // there, so an odd run means the byte before k leads a character.
+    std::size_t run = 0;
+    while (run < k && IsLeadByte(static_cast<unsigned char>(a[k - 1 - run])))
+        ++run;
+    const std::size_t start = k - (run % 2);
     return Compare(a.substr(start), b.substr(start), false);
 }
 

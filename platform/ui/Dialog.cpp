@@ -1,10 +1,21 @@
 #include "Dialog.h"
 
 #include "DataExchange.h"
+#include "FrameWnd.h"
+#include "WinApp.h"
 
 #include <QPushButton>
 
-CDialog::CDialog(const DialogTemplate& tpl, QWidget* parent) : QDialog(parent) {
+namespace {
+// A dialog without a parent belongs to the main window, as the framework does it.
+QWidget* OwnerOf(QWidget* parent) {
+    if (parent)
+        return parent;
+    return AfxGetApp() ? AfxGetApp()->GetMainWnd() : nullptr;
+}
+} // namespace
+
+CDialog::CDialog(const DialogTemplate& tpl, QWidget* parent) : QDialog(OwnerOf(parent)) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     m_pFirstTabStop = BuildControls(this, tpl);

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 

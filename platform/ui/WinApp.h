@@ -7,11 +7,13 @@
 #include "platform/Document.h"
 
 #include <QPrinter>
+#include <QTranslator>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CFormView;
 class CFrameWnd;
@@ -55,7 +57,8 @@ public:
     CFrameWnd* GetMainWnd() const { return m_pMainWnd.get(); }
     CDocument* GetDocument() const { return m_pDocument.get(); }
     CFormView* GetView() const { return m_pView; }
-    QPrinter& GetPrinter() { return m_printer; }
+    /// The printer of print setup and printing, made when first needed.
+    QPrinter& GetPrinter();
     const QStringList& GetRecentFiles() const { return m_recentFiles; }
 
     /// Opens `path` as File Open does, creating the windows when there are none yet.
@@ -65,6 +68,9 @@ public:
     void AddToRecentFileList(const QString& path);
     /// Puts the document's title in the caption when it changed since last time.
     void OnDocumentChanged();
+
+    /// The command line after the program's name; by default the process's own.
+    void SetArguments(const QStringList& args) { m_arguments = args; }
 
     /// Replaces the window reporter, e.g. by a recorder in tests (null restores it).
     void SetDocReporter(DocReporter* pReporter);
@@ -100,6 +106,7 @@ private:
     void SaveRecentFiles() const;
 
     QString m_strAppName;
+    std::optional<QStringList> m_arguments;
     QString m_strRegistryKey;
     int m_nMaxMRU = 0;
     QStringList m_recentFiles;
@@ -108,10 +115,11 @@ private:
     std::unique_ptr<CFrameWnd> m_pMainWnd;
     CFormView* m_pView = nullptr;
     std::unique_ptr<DocReporter> m_pWindowReporter;
+    DocReporter* m_pReporter = nullptr;
     std::unique_ptr<CCmdTarget> m_pDocCommands;
-    std::unique_ptr<class QTranslator> m_pTranslator;
+    std::unique_ptr<QTranslator> m_pTranslator;
     QString m_strShownTitle;
-    QPrinter m_printer;
+    std::unique_ptr<QPrinter> m_pPrinter;
 };
 
 /// The one application object.

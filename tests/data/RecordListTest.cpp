@@ -38,3 +38,22 @@ TEST(RecordList, SortednessFollowsEveryChange) {
         ASSERT_EQ(list.IsSorted(), PlainIsSorted(list)) << "step " << step;
     }
 }
+
+TEST(RecordList, AssignedRecordsAreCheckedWhenAsked) {
+    auto make = [](std::initializer_list<const char*> names) {
+        std::vector<RecordList::Ptr> records;
+        for (const char* n : names) {
+            records.push_back(std::make_unique<PhoneRecord>());
+            records.back()->m_strRomaji = n;
+        }
+        return records;
+    };
+    RecordList list;
+    list.Assign(make({"b", "a", "c"}));
+    list.RemoveHead(); // changes before the first question are counted too
+    EXPECT_TRUE(list.IsSorted());
+    list.AddHead(std::make_unique<PhoneRecord>(PhoneRecord{"z", "", "", ""}));
+    EXPECT_FALSE(list.IsSorted());
+    list.Assign(make({"a", "b"}), true);
+    EXPECT_TRUE(list.IsSorted());
+}

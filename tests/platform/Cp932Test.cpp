@@ -34,3 +34,24 @@ TEST(Cp932, UnconvertibleTextIsNamedNotReplaced) {
     EXPECT_EQ(result.unconvertible, QString::fromUtf8("😀𠀋"));
     EXPECT_EQ(result.bytes.find('?'), std::string::npos);
 }
+
+TEST(Cp932, ControlCodesAndAsciiAreIdentity) {
+    // Every byte below 0x80 is the character of the same value, both ways.
+    std::string bytes;
+    for (int b = 0; b < 0x80; ++b)
+        bytes.push_back(static_cast<char>(b));
+    const std::string mixed = bytes + "\x82\xA0" + bytes;
+    const QString text = Cp932ToUnicode(mixed);
+    ASSERT_EQ(text.size(), 2 * 0x80 + 1);
+    for (int b = 0; b < 0x80; ++b) {
+        EXPECT_EQ(text[b].unicode(), b);
+        EXPECT_EQ(text[0x81 + b].unicode(), b);
+    }
+    EXPECT_EQ(UnicodeToCp932(text).bytes, mixed);
+}
+
+TEST(Cp932, CommonLookalikesMapAsWindowsDoes) {
+    // The wave dash and the minus sign typed on other systems land on the characters Japanese Windows uses.
+    EXPECT_EQ(UnicodeToCp932(QString::fromUtf8("〜−")).bytes, "\x81\x60\x81\x7C");
+    EXPECT_TRUE(UnicodeToCp932(QString::fromUtf8("¢£¬")).ok());
+}

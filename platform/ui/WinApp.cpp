@@ -1,0 +1,338 @@
+#include "WinApp.h"
+
+#include "DialogTemplate.h"
+#include "FormView.h"
+#include "FrameWnd.h"
+#include "MessageBox.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QPageSetupDialog>
+#include <QSettings>
+
+#include <cstdio>
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+
+constexpr const char* kRecentGroup = "Recent File List";
+constexpr int kFirstRecentId = 57616;
+constexpr int kLastRecentId = 57631;
+
+QString AllFilesFilter() {
+    return QStringLiteral("すべてのﾌｧｲﾙ (*)");
+}
+
+/// Errors and questions of the document in message boxes and file dialogs.
+class WindowReporter : public DocReporter {
+public:
+    explicit WindowReporter(CWinApp& app) : m_app(app) {}
+
+    void ReportError(const std::string& message) override {
+        AfxMessageBox(m_app.GetMainWnd(), QString::fromUtf8(message));
+    }
+
+    SaveAnswer AskSaveChanges(const std::string& title) override {
+        const QString text = QStringLiteral("%1 への変更を保存しますか?").arg(QFile::decodeName(title.c_str()));
+        switch (AfxYesNoCancel(m_app.GetMainWnd(), text)) {
+        case QMessageBox::Yes:
+            return SaveAnswer::Yes;
+        case QMessageBox::No:
+            return SaveAnswer::No;
+        default:
+            return SaveAnswer::Cancel;
+        }
+    }
+
+    std::optional<std::string> AskSavePath(const std::string& proposedPath) override {
+        QFileDialog dialog(m_app.GetMainWnd(), QStringLiteral("名前を付けて保存"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(AllFilesFilter());
+        const QString proposed = QFile::decodeName(proposedPath.c_str());
+        if (!proposed.isEmpty()) {
+            const QFileInfo info(proposed);
+            dialog.setDirectory(info.absolutePath());
+            dialog.selectFile(info.fileName());
+        } else {
+            dialog.setDirectory(QDir::currentPath());
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    }
+
+    void AddToRecentFileList(const std::string& absolutePath) override {
+        m_app.AddToRecentFileList(QFile::decodeName(absolutePath.c_str()));
+    }
+
+    void DocumentChanged() override { m_app.OnDocumentChanged(); }
+
+private:
+    CWinApp& m_app;
+};
+
+/// The document's file commands: Save and Save As.
+class DocCommands : public CCmdTarget {
+public:
+    explicit DocCommands(CDocument& doc) {
+        OnCommand(57603, [&doc] { doc.DoFileSave(); });
+        OnCommand(57604, [&doc] { doc.DoSave(std::string()); });
+    }
+};
+
+} // namespace
+
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
+
+CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
+    g_pApp = this;
+    AfxSetAppTitle(appName);
+    OnCommand(57600, [this] { OnFileNew(); });
+    OnCommand(57601, [this] { OnFileOpen(); });
+    OnCommand(57606, [this] { OnFilePrintSetup(); });
+    OnCommand(57665, [this] { OnAppExit(); });
+    OnCommandRange(kFirstRecentId, kLastRecentId, [this](int id) { OnOpenRecentFile(id); });
+}
+
+CWinApp::~CWinApp() {
+    // The windows go first: the view refers to the document.
+    m_pMainWnd.reset();
+    m_pView = nullptr;
+    m_pDocument.reset();
+    if (m_pTranslator)
+        QCoreApplication::removeTranslator(m_pTranslator.get());
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+void CWinApp::Enable3dControls() {
+    m_pTranslator = std::make_unique<QTranslator>();
+    if (m_pTranslator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(m_pTranslator.get());
+    QApplication::setFont(DialogFont());
+}
+
+void CWinApp::SetRegistryKey(const QString& key) {
+    m_strRegistryKey = key;
+}
+
+void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
+    m_nMaxMRU = std::min(nMaxMRU, kLastRecentId - kFirstRecentId + 1);
+    m_recentFiles.clear();
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    settings.beginGroup(QLatin1String(kRecentGroup));
+    for (int i = 1; i <= m_nMaxMRU; ++i) {
+        const QString path = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!path.isEmpty() && !m_recentFiles.contains(path))
+            m_recentFiles.append(path);
+    }
+}
+
+void CWinApp::SaveRecentFiles() const {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    settings.remove(QLatin1String(kRecentGroup));
+    settings.beginGroup(QLatin1String(kRecentGroup));
+    for (int i = 0; i < m_recentFiles.size(); ++i)
+        settings.setValue(QStringLiteral("File%1").arg(i + 1), m_recentFiles[i]);
+}
+
+void CWinApp::AddToRecentFileList(const QString& path) {
+    if (m_nMaxMRU <= 0)
+        return;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    m_recentFiles.removeAll(absolute);
+    m_recentFiles.prepend(absolute);
+    while (m_recentFiles.size() > m_nMaxMRU)
+        m_recentFiles.removeLast();
+    SaveRecentFiles();
+    if (m_pMainWnd)
+        m_pMainWnd->SetRecentFiles(m_recentFiles);
+}
+
+void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate) {
+    m_pTemplate = std::move(pTemplate);
+}
+
+void CWinApp::SetDocReporter(DocReporter* pReporter) {
+    m_pReporter = pReporter ? pReporter : m_pWindowReporter.get();
+    if (m_pDocument)
+        m_pDocument->SetReporter(m_pReporter);
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
+    const QStringList args = m_arguments ? *m_arguments : QCoreApplication::arguments().mid(1);
+    bool bOptionsEnded = false;
+    for (const QString& arg : args) {
+        if (!bOptionsEnded && arg == QLatin1String("--")) {
+            bOptionsEnded = true;
+        } else if (!bOptionsEnded && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+            info.m_nShellCommand = CCommandLineInfo::Help;
+            return;
+        } else if (!bOptionsEnded && arg == QLatin1String("--version")) {
+            info.m_nShellCommand = CCommandLineInfo::Version;
+            return;
+        } else if (!bOptionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            info.m_nShellCommand = CCommandLineInfo::Invalid;
+            info.m_strError = QStringLiteral("不明なオプションです: %1").arg(arg);
+            return;
+        } else if (!info.m_strFileName.isEmpty()) {
+            info.m_nShellCommand = CCommandLineInfo::Invalid;
+            info.m_strError = QStringLiteral("開けるファイルは一つだけです。");
+            return;
+        } else {
+            info.m_nShellCommand = CCommandLineInfo::FileOpen;
+            info.m_strFileName = arg;
+        }
+    }
+}
+
+QString CWinApp::UsageText() const {
+    return QStringLiteral("使い方: marlo [ファイル]\n"
+                          "電話帳を開きます。ファイルを指定しないときは、作業ディレクトリの電話帳を開きます。\n"
+                          "\n"
+                          "  --help     この説明を表示して終了します\n"
+                          "  --version  バージョン情報を表示して終了します\n");
+}
+
+bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
+    switch (info.m_nShellCommand) {
+    case CCommandLineInfo::Help:
+        std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+        m_nExitCode = 0;
+        return false;
+    case CCommandLineInfo::Version:
+        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        m_nExitCode = 0;
+        return false;
+    case CCommandLineInfo::Invalid:
+        std::fputs((QStringLiteral("marlo: ") + info.m_strError + QLatin1Char('\n') + UsageText())
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        m_nExitCode = 2;
+        return false;
+    case CCommandLineInfo::FileOpen:
+        m_nExitCode = 1;
+        return OpenDocumentFile(info.m_strFileName) == CDocument::OpenResult::Opened;
+    case CCommandLineInfo::FileNew:
+        break;
+    }
+    m_nExitCode = 1;
+    if (!CreateWindows())
+        return false;
+    if (!m_pDocument->OnNewDocument()) {
+        m_pMainWnd.reset();
+        m_pView = nullptr;
+        return false;
+    }
+    InitialUpdate();
+    return true;
+}
+
+bool CWinApp::CreateWindows() {
+    if (m_pDocument)
+        return true;
+    if (!m_pTemplate)
+        return false;
+    m_pDocument = m_pTemplate->m_docFactory();
+    m_pWindowReporter = std::make_unique<WindowReporter>(*this);
+    if (!m_pReporter)
+        m_pReporter = m_pWindowReporter.get();
+    m_pDocument->SetReporter(m_pReporter);
+    m_pDocCommands = std::make_unique<DocCommands>(*m_pDocument);
+    m_pMainWnd = m_pTemplate->m_frameFactory();
+    m_pView = m_pTemplate->m_viewFactory(*m_pDocument);
+    m_pMainWnd->SetActiveView(m_pView);
+    m_pMainWnd->SetDocumentTarget(m_pDocCommands.get());
+    m_pMainWnd->SetRecentFiles(m_recentFiles);
+    return true;
+}
+
+void CWinApp::InitialUpdate() {
+    m_pView->OnInitialUpdate();
+    m_strShownTitle = QFile::decodeName(m_pDocument->GetTitle().c_str());
+    m_pMainWnd->UpdateFrameTitle(m_strShownTitle);
+}
+
+void CWinApp::OnDocumentChanged() {
+    if (!m_pDocument || !m_pMainWnd)
+        return;
+    const QString title = QFile::decodeName(m_pDocument->GetTitle().c_str());
+    if (title != m_strShownTitle) {
+        m_strShownTitle = title;
+        m_pMainWnd->UpdateFrameTitle(title);
+    }
+}
+
+CDocument::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
+    const bool bFirst = !m_pDocument;
+    if (bFirst && !CreateWindows())
+        return CDocument::OpenResult::Failed;
+    const CDocument::OpenResult result =
+        m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), !bFirst);
+    if (result != CDocument::OpenResult::Cancelled)
+        InitialUpdate();
+    return result;
+}
+
+bool CWinApp::SaveAllModified() {
+    return !m_pDocument || m_pDocument->SaveModified();
+}
+
+std::optional<QString> CWinApp::PromptOpenFileName() {
+    QFileDialog dialog(m_pMainWnd.get(), QStringLiteral("開く"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(AllFilesFilter());
+    dialog.setDirectory(QDir::currentPath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+void CWinApp::OnFileNew() {
+    if (m_pDocument && m_pDocument->NewDocument())
+        InitialUpdate();
+}
+
+void CWinApp::OnFileOpen() {
+    if (const std::optional<QString> path = PromptOpenFileName())
+        OpenDocumentFile(*path);
+}
+
+void CWinApp::OnOpenRecentFile(int nId) {
+    const int index = nId - kFirstRecentId;
+    if (index < 0 || index >= m_recentFiles.size())
+        return;
+    const QString path = m_recentFiles[index];
+    // A file that cannot be opened any more leaves the list.
+    if (OpenDocumentFile(path) == CDocument::OpenResult::Failed) {
+        m_recentFiles.removeAll(path);
+        SaveRecentFiles();
+        if (m_pMainWnd)
+            m_pMainWnd->SetRecentFiles(m_recentFiles);
+    }
+}
+
+void CWinApp::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&GetPrinter(), m_pMainWnd.get());
+    dialog.exec();
+}
+
+void CWinApp::OnAppExit() {
+    if (m_pMainWnd)
+        m_pMainWnd->close();
+}
+
+QPrinter& CWinApp::GetPrinter() {
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
