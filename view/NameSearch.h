@@ -15,7 +15,8 @@ inline constexpr std::size_t kSearchKeyMax = 100;
 /// prefixes of growing length (0 when they differ at the first byte).
 std::size_t MatchLength(std::string_view name, std::string_view key);
 
-/// The records the name search lists for `key` (already cut to kSearchKeyMax
-/// bytes, not empty), in row order; `maxHits` above 0 limits their number.
-/// Works on the list as it is, sorted or not.
+/// The records the name search lists for `key`, in row order: from the start
+/// record forwards while the match length does not drop. Only the first
+/// kSearchKeyMax bytes of `key` count; an empty key lists nothing. `maxHits`
+/// above 0 limits the number of rows. Works on the list as it is, sorted or not.
 std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits);

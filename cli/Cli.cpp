@@ -1,0 +1,358 @@
+#include "Cli.h"
+
+#include "data/MarloDoc.h"
+#include "data/Settings.h"
+#include "data/TextFormat.h"
+#include "platform/Cp932.h"
+#include "view/FullTextSearch.h"
+#include "view/NameSearch.h"
+
+#include <QStringDecoder>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#ifndef MARLO_VERSION
+#error "MARLO_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+constexpr const char* kUsage = "使い方: marlo-cli [-f ファイル] [--encoding utf-8|cp932] list\n"
+                               "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] search キー [--max 件数]\n"
+                               "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] find キー1 [キー2 [キー3]]\n"
+                               "        marlo-cli convert 入力ファイル 出力ファイル\n"
+                               "        marlo-cli --help | --version\n";
+
+constexpr const char* kHelp =
+    "Marlo の電話帳を端末から一覧、検索、変換します。\n"
+    "\n"
+    "コマンド:\n"
+    "  list                     電話帳の全データを電話帳の順に表示します。\n"
+    "  search キー              ローマ字名の検索: 検索欄にキーを入力したときと同じ行を表示します。\n"
+    "  find キー1 [キー2 [キー3]] 全文検索: すべてのキーを含む項目を、画面と同じ順 (最後の項目から) に表示します。\n"
+    "  convert 入力 出力        電話帳を読み込んで別の形式で保存します。\n"
+    "\n"
+    "オプション:\n"
+    "  -f, --file ファイル      電話帳ファイル (省略時は作業ディレクトリの「電話帳」)。\n"
+    "  --max 件数               search で表示する最大件数 (0 以下は無制限)。\n"
+    "                           省略時は作業ディレクトリの profile の 1 行目、なければ無制限。\n"
+    "  --encoding utf-8|cp932   出力の文字コード (既定は utf-8、cp932 はファイルのバイトのまま)。\n"
+    "  -h, --help               この説明を表示します。\n"
+    "  --version                バージョンを表示します。\n"
+    "\n"
+    "末尾が「.txt」のファイルはテキスト形式 (1 行 1 項目、カンマ区切り)、それ以外は電話帳形式です。\n"
+    "表示は 1 項目 1 行のテキスト形式です。キーは UTF-8 で渡してください。\n"
+    "終了コード: 0 成功、1 ファイルを読み書きできない、2 使い方の誤り。\n";
+
+struct UsageError {
+    std::string message;
+};
+
+// A key that cannot become code page 932 bytes; reported without the usage text.
+struct KeyError {
+    std::string message;
+};
+
+struct Options {
+    std::optional<std::string> file;
+    std::optional<std::string> maxHits;
+    std::optional<std::string> encoding;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> operands;
+};
+
+Options ParseArgs(const std::vector<std::string>& args) {
+    Options options;
+    bool onlyOperands = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyOperands || arg.size() < 2 || arg[0] != '-') {
+            options.operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyOperands = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (arg.starts_with("--")) {
+            if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+            }
+        } else if (arg.size() > 2) {
+            name = arg.substr(0, 2); // -fFILE
+            value = arg.substr(2);
+        }
+        if (name == "-h" || name == "--help" || name == "--version") {
+            if (value)
+                throw UsageError{"オプション「" + name + "」は値をとりません。"};
+            (name == "--version" ? options.version : options.help) = true;
+            continue;
+        }
+        std::optional<std::string>* target = nullptr;
+        if (name == "-f" || name == "--file")
+            target = &options.file;
+        else if (name == "--max")
+            target = &options.maxHits;
+        else if (name == "--encoding")
+            target = &options.encoding;
+        else
+            throw UsageError{"不明なオプション「" + arg + "」です。"};
+        if (!value) {
+            if (i + 1 >= args.size())
+                throw UsageError{"オプション「" + name + "」には値が必要です。"};
+            value = args[++i];
+        }
+        if (*target)
+            throw UsageError{"オプション「" + name + "」が二度指定されています。"};
+        *target = *value;
+    }
+    return options;
+}
+
+int ParseMaxHits(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        throw UsageError{"件数「" + text + "」は整数ではありません (範囲 " + std::to_string(INT32_MIN) + " から " +
+                         std::to_string(INT32_MAX) + ")。"};
+    return value;
+}
+
+// Keys come from the terminal as UTF-8; the phone book holds code page 932 bytes.
+std::string KeyBytes(const std::string& utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    if (decoder.hasError())
+        throw KeyError{"キーが UTF-8 の文字列ではありません。"};
+    const Cp932Encoded encoded = UnicodeToCp932(text);
+    if (!encoded.ok())
+        throw KeyError{"キー「" + utf8 + "」の文字「" + encoded.unconvertible.toStdString() +
+                       "」はシフト JIS (コードページ 932) で表せないため検索できません。"};
+    return encoded.bytes;
+}
+
+class CliReporter : public DocReporter {
+public:
+    explicit CliReporter(std::FILE* err) : m_pErr(err) {}
+    void ReportError(const std::string& message) override { std::fprintf(m_pErr, "marlo-cli: %s\n", message.c_str()); }
+    // The command line never changes a phone book, so nothing is ever left unsaved.
+    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::Cancel; }
+    std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+
+private:
+    std::FILE* m_pErr;
+};
+
+// Writes entries as text lines. UTF-8 output converts large chunks at once and
+// goes back to entry by entry only for a chunk that holds invalid bytes, so
+// that each bad character shows as one U+FFFD of its own entry.
+class EntryWriter {
+public:
+    EntryWriter(std::FILE* out, bool rawBytes) : m_pOut(out), m_bRawBytes(rawBytes) {}
+
+    void Write(const PhoneRecord& record) {
+        m_chunk += FormatTextLine(record);
+        m_lineEnds.push_back(m_chunk.size());
+        m_chunk += '\n';
+        if (m_chunk.size() >= kChunkBytes)
+            Flush();
+    }
+
+    void Finish() { Flush(); }
+
+private:
+    static constexpr std::size_t kChunkBytes = 1 << 20;
+
+    void Flush() {
+        if (m_chunk.empty())
+            return;
+        if (m_bRawBytes) {
+            Put(m_chunk);
+        } else {
+            QString text = Cp932ToUnicode(m_chunk);
+            // Only invalid bytes give U+FFFD; then each entry is decoded alone, so
+            // that no bad byte can take the line end of its entry with it.
+            if (text.contains(QChar(0xFFFD))) {
+                text.clear();
+                std::size_t start = 0;
+                for (const std::size_t end : m_lineEnds) {
+                    text += Cp932ToUnicode(std::string_view(m_chunk).substr(start, end - start));
+                    text += QChar('\n');
+                    start = end + 1;
+                }
+            }
+            const QByteArray utf8 = text.toUtf8();
+            Put(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        }
+        m_chunk.clear();
+        m_lineEnds.clear();
+    }
+
+    void Put(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), m_pOut); }
+
+    std::FILE* m_pOut;
+    bool m_bRawBytes;
+    std::string m_chunk;
+    std::vector<std::size_t> m_lineEnds; // where each entry's line ends in m_chunk
+};
+
+// A full disk or a closed pipe must not pass for success.
+int FlushOutput(std::FILE* out, std::FILE* err) {
+    if (std::fflush(out) == 0 && !std::ferror(out))
+        return kCliOk;
+    std::fprintf(err, "marlo-cli: 出力を書き込めません: %s\n", std::strerror(errno));
+    return kCliFailed;
+}
+
+int Usage(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "marlo-cli: %s\n%s詳しくは marlo-cli --help を見てください。\n", message.c_str(), kUsage);
+    return kCliUsage;
+}
+
+// Freeing a million records one by one takes longer than searching them, and
+// the process ends right after: the system takes the memory back at once.
+void KeepUntilExit(std::unique_ptr<CMarloDoc> doc) {
+    doc->SetReporter(nullptr); // the reporter ends with the command
+    static auto* kept = new std::vector<std::unique_ptr<CMarloDoc>>();
+    kept->push_back(std::move(doc));
+}
+
+std::unique_ptr<CMarloDoc> OpenBook(const std::string& path, CliReporter& reporter) {
+    auto doc = std::make_unique<CMarloDoc>();
+    doc->SetReporter(&reporter);
+    if (!doc->OnOpenDocument(path))
+        return nullptr;
+    return doc;
+}
+
+// An entry that the text format cannot carry back: a line break or Ctrl-Z in a
+// field, or commas and memo line breaks that read back differently.
+bool SurvivesTextFormat(const PhoneRecord& record) {
+    const std::string line = FormatTextLine(record);
+    if (line.find_first_of("\n\x1A") != std::string::npos)
+        return false;
+    PhoneRecord back;
+    ParseTextLine(back, line);
+    return back == record;
+}
+
+int Convert(const std::string& in, const std::string& out, std::FILE* err) {
+    CliReporter reporter(err);
+    std::unique_ptr<CMarloDoc> doc = OpenBook(in, reporter);
+    if (!doc)
+        return kCliFailed;
+    if (CMarloDoc::IsTextPath(out)) {
+        std::size_t changed = 0;
+        const PhoneRecord* first = nullptr;
+        for (const auto& record : doc->m_pData->m_list) {
+            if (!SurvivesTextFormat(*record)) {
+                ++changed;
+                if (!first)
+                    first = record.get();
+            }
+        }
+        if (first)
+            std::fprintf(err,
+                         "marlo-cli: 注意: %zu 件の項目 (最初は「%s」) はカンマや改行を含むため、"
+                         "テキスト形式から読み込むと元どおりにはなりません。\n",
+                         changed, Cp932ToUnicode(first->m_strRomaji).toStdString().c_str());
+    }
+    const bool saved = doc->OnSaveDocument(out);
+    KeepUntilExit(std::move(doc));
+    return saved ? kCliOk : kCliFailed;
+}
+
+int Run(const Options& options, std::FILE* out, std::FILE* err) {
+    const std::vector<std::string>& ops = options.operands;
+    if (ops.empty())
+        throw UsageError{"コマンドを指定してください。"};
+    const std::string& command = ops[0];
+
+    if (command == "convert") {
+        if (ops.size() != 3)
+            throw UsageError{"convert には入力ファイルと出力ファイルを指定してください。"};
+        if (options.file || options.maxHits || options.encoding)
+            throw UsageError{"convert には -f、--max、--encoding を指定できません。"};
+        return Convert(ops[1], ops[2], err);
+    }
+
+    const bool isList = command == "list", isSearch = command == "search", isFind = command == "find";
+    if (!isList && !isSearch && !isFind)
+        throw UsageError{"不明なコマンド「" + command + "」です。"};
+    if (isList && ops.size() != 1)
+        throw UsageError{"list は引数をとりません。"};
+    if (isSearch && ops.size() != 2)
+        throw UsageError{"search にはキーを一つ指定してください。"};
+    if (isFind && (ops.size() < 2 || ops.size() > 4))
+        throw UsageError{"find にはキーを一つから三つ指定してください。"};
+    if (options.maxHits && !isSearch)
+        throw UsageError{"--max は search にだけ指定できます。"};
+    bool rawBytes = false;
+    if (options.encoding) {
+        const QString name = QString::fromUtf8(*options.encoding).toLower();
+        if (name == "cp932")
+            rawBytes = true;
+        else if (name != "utf-8" && name != "utf8")
+            throw UsageError{"文字コード「" + *options.encoding + "」は使えません (utf-8 か cp932)。"};
+    }
+    // Without --max, the hit limit the window reads at start-up.
+    const int limit =
+        options.maxHits ? ParseMaxHits(*options.maxHits) : ReadMaxHits(CMarloDoc::kSettingsName).value_or(0);
+    std::array<std::string, 3> keys;
+    for (std::size_t i = 1; i < ops.size(); ++i)
+        keys[i - 1] = KeyBytes(ops[i]);
+
+    CliReporter reporter(err);
+    std::unique_ptr<CMarloDoc> doc = OpenBook(options.file.value_or(CMarloDoc::kDefaultBookName), reporter);
+    if (!doc)
+        return kCliFailed;
+    const RecordList& list = doc->m_pData->m_list;
+
+    EntryWriter writer(out, rawBytes);
+    if (isList) {
+        for (const auto& record : list)
+            writer.Write(*record);
+    } else {
+        const auto rows = isSearch ? NameSearch(list, keys[0], limit) : FullTextSearch(list, keys);
+        for (const PhoneRecord* record : rows)
+            writer.Write(*record);
+    }
+    writer.Finish();
+    KeepUntilExit(std::move(doc));
+    return FlushOutput(out, err);
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    try {
+        const Options options = ParseArgs(args);
+        if (options.help || options.version) {
+            if (options.help)
+                std::fprintf(out, "%s\n%s", kUsage, kHelp);
+            else
+                std::fprintf(out, "marlo-cli %s\n", MARLO_VERSION);
+            return FlushOutput(out, err);
+        }
+        return Run(options, out, err);
+    } catch (const UsageError& e) {
+        return Usage(err, e.message);
+    } catch (const KeyError& e) {
+        std::fprintf(err, "marlo-cli: %s\n", e.message.c_str());
+        return kCliUsage;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "marlo-cli: メモリが足りません。\n");
+        return kCliFailed;
+    }
+}

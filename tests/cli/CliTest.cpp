@@ -1,0 +1,293 @@
+// marlo-cli end to end: the built program run in a temporary working directory
+// on phone books written byte by byte.
+
+#include "platform/Cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Fields = std::array<std::string, 4>;
+
+std::string Sjis(const char* utf8) {
+    return UnicodeToCp932(QString::fromUtf8(utf8)).bytes;
+}
+
+void AppendLE(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// The archive of a phone book, records in the order given.
+std::string Archive(const std::vector<Fields>& records) {
+    std::string out("\xFF\xFF\x01\x00\x08\x00"
+                    "CMrlData",
+                    14);
+    AppendLE(out, records.size(), 4);
+    for (const Fields& record : records) {
+        for (const std::string& field : record) {
+            if (field.size() <= 254) {
+                AppendLE(out, field.size(), 1);
+            } else if (field.size() <= 0xFFFD) {
+                out += '\xFF';
+                AppendLE(out, field.size(), 2);
+            } else {
+                out += "\xFF\xFF\xFF";
+                AppendLE(out, field.size(), 4);
+            }
+            out += field;
+        }
+    }
+    return out;
+}
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    std::string Path(const char* name) const {
+        return QFile::encodeName(m_dir.filePath(QString::fromUtf8(name))).toStdString();
+    }
+
+    void Write(const char* name, const std::string& bytes) const {
+        QFile file(m_dir.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+
+    std::string Read(const char* name) const {
+        QFile file(m_dir.filePath(QString::fromUtf8(name)));
+        if (!file.open(QIODevice::ReadOnly))
+            return "<missing>";
+        return file.readAll().toStdString();
+    }
+
+    bool Exists(const char* name) const { return QFile::exists(m_dir.filePath(QString::fromUtf8(name))); }
+
+    Result Run(const std::vector<std::string>& args, const QString& stdoutFile = {}) const {
+        QStringList list;
+        for (const std::string& arg : args)
+            list << QString::fromUtf8(arg);
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        if (!stdoutFile.isEmpty())
+            process.setStandardOutputFile(stdoutFile);
+        process.start(QStringLiteral(MARLO_CLI_PATH), list);
+        Result result;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.code = process.exitCode();
+        result.out = process.readAllStandardOutput().toStdString();
+        result.err = process.readAllStandardError().toStdString();
+        return result;
+    }
+
+    // The default phone book, not in romaji order, with double-byte names and a two-line memo.
+    void WriteDefaultBook() const {
+        Write("電話帳", Archive({
+                            {"tao", Sjis("田尾"), "03-1111", ""},
+                            {"tanaka", Sjis("田中"), "090-2222", Sjis("大阪支店\r\n火曜休み")},
+                            {"abe", Sjis("阿部"), "045-3333", ""},
+                            {"tani", Sjis("谷"), "06-4444", Sjis("大阪")},
+                            {Sjis("あべ"), Sjis("阿部"), "011-5555", ""},
+                        }));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(CliTest, ListShowsTheBookInItsOwnOrder) {
+    WriteDefaultBook();
+    const Result r = Run({"list"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "tao,田尾,03-1111\n"
+                     "tanaka,田中,090-2222,大阪支店,火曜休み\n"
+                     "abe,阿部,045-3333\n"
+                     "tani,谷,06-4444,大阪\n"
+                     "あべ,阿部,011-5555\n");
+    EXPECT_EQ(r.err, "");
+
+    // The same lines as the file's own bytes.
+    const Result raw = Run({"--encoding", "cp932", "list"});
+    EXPECT_EQ(raw.out, Sjis(r.out.c_str()));
+}
+
+TEST_F(CliTest, BytesThatAreNotCp932) {
+    // A lone lead byte in the name, an undefined byte in the memo.
+    Write("odd", Archive({{"ab\x82", "", "1", "x\xA0y"}}));
+    const Result r = Run({"-f", "odd", "list"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "ab\xEF\xBF\xBD,,1,x\xEF\xBF\xBDy\n");
+    EXPECT_EQ(Run({"-f", "odd", "--encoding=cp932", "list"}).out, "ab\x82,,1,x\xA0y\n");
+}
+
+TEST_F(CliTest, SearchListsWhatTheWindowWould) {
+    WriteDefaultBook();
+    // The book is walked as stored: tao starts the listing and tanaka shares more.
+    EXPECT_EQ(Run({"search", "ta"}).out, "tao,田尾,03-1111\ntanaka,田中,090-2222,大阪支店,火曜休み\n");
+    EXPECT_EQ(Run({"search", "x"}).out, "");
+    EXPECT_EQ(Run({"search", "あ"}).out, "あべ,阿部,011-5555\n");
+
+    Write("book.txt", Sjis("tanaka,田中,1\r\ntani,谷,2\r\ntao,田尾,3\r\nabe,阿部,4\r\n"));
+    EXPECT_EQ(Run({"-f", "book.txt", "search", "ta"}).out, "tanaka,田中,1\ntani,谷,2\ntao,田尾,3\n");
+    EXPECT_EQ(Run({"search", "-f", "book.txt", "tanb"}).out, "tani,谷,2\n");
+
+    // The hit limit of ./profile applies whatever book is searched; --max overrides it.
+    Write("profile", std::string("2\0"
+                                 "5\r\n",
+                                 4));
+    EXPECT_EQ(Run({"-f", "book.txt", "search", "ta"}).out, "tanaka,田中,1\ntani,谷,2\n");
+    EXPECT_EQ(Run({"-f", "book.txt", "search", "ta", "--max", "1"}).out, "tanaka,田中,1\n");
+    EXPECT_EQ(Run({"-f", "book.txt", "search", "ta", "--max=0"}).out, "tanaka,田中,1\ntani,谷,2\ntao,田尾,3\n");
+    EXPECT_EQ(Run({"-f", "book.txt", "search", "ta", "--max", "-1"}).out, "tanaka,田中,1\ntani,谷,2\ntao,田尾,3\n");
+}
+
+TEST_F(CliTest, FindListsTheLastHitFirst) {
+    WriteDefaultBook();
+    EXPECT_EQ(Run({"find", "大阪"}).out, "tani,谷,06-4444,大阪\ntanaka,田中,090-2222,大阪支店,火曜休み\n");
+    EXPECT_EQ(Run({"find", "TANAKA", "火曜"}).out, "tanaka,田中,090-2222,大阪支店,火曜休み\n");
+    EXPECT_EQ(Run({"find", "", "", "3333"}).out, "abe,阿部,045-3333\n");
+    EXPECT_EQ(Run({"find", "大阪", "阿部"}).out, "");
+    const Result none = Run({"find", ""});
+    EXPECT_EQ(none.code, 0);
+    EXPECT_EQ(none.out, "");
+}
+
+TEST_F(CliTest, ConvertBothWays) {
+    Write("in.txt", Sjis("tanaka,田中,090,大阪,火曜\r\nabe,阿部,045\r\n"));
+    Result r = Run({"convert", "in.txt", "book.mrl"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("book.mrl"),
+              Archive({{"abe", Sjis("阿部"), "045", ""}, {"tanaka", Sjis("田中"), "090", Sjis("大阪\r\n火曜")}}));
+
+    r = Run({"convert", "book.mrl", "out.txt"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("out.txt"), Sjis("abe,阿部,045\r\ntanaka,田中,090,大阪,火曜\r\n"));
+
+    // Only a path ending exactly in ".txt" is text.
+    r = Run({"convert", "in.txt", "upper.TXT"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(Read("upper.TXT").substr(0, 2), "\xFF\xFF");
+}
+
+TEST_F(CliTest, ConvertWarnsAboutWhatTextCannotCarry) {
+    const std::string longMemo(300, 'm');
+    Write("in", Archive({{"a,b", "", "", ""}, {"c", "", "", longMemo}}));
+    const Result r = Run({"convert", "in", "out.txt"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("1 件"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("「a,b」"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out.txt"), "a,b,,\r\nc,,," + longMemo + "\r\n");
+}
+
+TEST_F(CliTest, FilesThatCannotBeRead) {
+    // No default phone book here.
+    Result r = Run({"list"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("「電話帳」"), std::string::npos) << r.err;
+
+    // Cut short: the count promises two records.
+    std::string cut = Archive({{"a", "", "", ""}});
+    cut[14] = 2;
+    Write("cut", cut);
+    r = Run({"-f", "cut", "search", "a"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("「cut」"), std::string::npos) << r.err;
+
+    Write("wrong", "\xFF\xFF\x01\x00\x08\x00"
+                   "CmrlData");
+    r = Run({"convert", "wrong", "out.txt"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(Exists("out.txt"));
+
+    r = Run({"convert", "missing.txt", "out.mrl"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(Exists("out.mrl"));
+
+    // An output that cannot be written leaves the old file alone.
+    Write("in.txt", "a,b,c\r\n");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("sub"));
+    r = Run({"convert", "in.txt", "nodir/out.mrl"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("「nodir/out.mrl」"), std::string::npos) << r.err;
+    r = Run({"convert", "in.txt", "sub"});
+    EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(CliTest, BadUsage) {
+    WriteDefaultBook();
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"lookup", "x"},
+        {"list", "extra"},
+        {"search"},
+        {"search", "a", "b"},
+        {"find"},
+        {"find", "a", "b", "c", "d"},
+        {"convert", "a"},
+        {"-f", "x", "convert", "a", "b"},
+        {"list", "--max", "3"},
+        {"search", "a", "--max", "lots"},
+        {"search", "a", "--max", "99999999999"},
+        {"search", "a", "--max"},
+        {"--encoding", "latin1", "list"},
+        {"--bogus", "list"},
+        {"-f", "a", "-f", "b", "list"},
+    };
+    for (const auto& args : bad) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("使い方"), std::string::npos) << r.err;
+    }
+
+    const Result emoji = Run({"search", "ta😀"});
+    EXPECT_EQ(emoji.code, 2);
+    EXPECT_NE(emoji.err.find("「😀」"), std::string::npos) << emoji.err;
+    EXPECT_EQ(Run({"find", "\xFF"}).code, 2); // not UTF-8
+
+    // A key after "--" may begin with a minus sign.
+    Write("dash.txt", "-x,,1\r\n");
+    EXPECT_EQ(Run({"-f", "dash.txt", "search", "--", "-x"}).out, "-x,,1\n");
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailure) {
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    WriteDefaultBook();
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"}, {"--version"}}) {
+        const Result r = Run(args, "/dev/full");
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("書き込めません"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    Result r = Run({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("使い方"), std::string::npos);
+    EXPECT_NE(r.out.find("convert"), std::string::npos);
+    r = Run({"list", "-h"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("使い方"), std::string::npos);
+    r = Run({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "marlo-cli 1.0.0.1\n");
+}

@@ -1,0 +1,199 @@
+#include "FullTextSearch.h"
+
+#include "platform/Mbcs.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// A key prepared for scanning: at every byte position the two byte values that
+// compare equal there (the same value twice where nothing folds). This holds
+// for keys made of whole characters without NUL bytes; any other key is
+// compared window by window.
+class KeyMatcher {
+public:
+    explicit KeyMatcher(std::string_view key) : m_key(key), m_alt(key) {
+        for (std::size_t i = 0; i < m_key.size();) {
+            const auto b = static_cast<unsigned char>(m_key[i]);
+            if (b == 0) {
+                m_bWindowed = true;
+                return;
+            }
+            if (!IsLeadByte(b)) {
+                if (b >= 'A' && b <= 'Z')
+                    m_alt[i] = static_cast<char>(b + 0x20);
+                else if (b >= 'a' && b <= 'z')
+                    m_alt[i] = static_cast<char>(b - 0x20);
+                ++i;
+                continue;
+            }
+            if (i + 1 >= m_key.size() || m_key[i + 1] == '\0') {
+                m_bWindowed = true; // a cut character ends the key early
+                return;
+            }
+            const auto trail = static_cast<unsigned char>(m_key[i + 1]);
+            if (b == 0x82 && trail >= 0x60 && trail <= 0x79) // full-width A-Z
+                m_alt[i + 1] = static_cast<char>(trail + 0x21);
+            else if (b == 0x82 && trail >= 0x81 && trail <= 0x9A) // full-width a-z
+                m_alt[i + 1] = static_cast<char>(trail - 0x21);
+            i += 2;
+        }
+        SetFilter(0, m_nOr0, m_nVal0);
+        SetFilter(1, m_nOr1, m_nVal1);
+    }
+
+    bool IsFoundIn(std::string_view text) const {
+        const std::size_t m = m_key.size();
+        if (text.size() < m)
+            return false;
+        return m_bWindowed ? ScanWindows(text) : Scan(text);
+    }
+
+private:
+    // Letters differ from their other case in bit 0x20 alone; other folded
+    // bytes (full-width trail bytes) or a key too short pass every byte here.
+    void SetFilter(std::size_t i, std::uint64_t& orMask, std::uint64_t& value) const {
+        if (i >= m_key.size()) {
+            orMask = value = ~std::uint64_t{0};
+            return;
+        }
+        const auto b = static_cast<unsigned char>(m_key[i]), alt = static_cast<unsigned char>(m_alt[i]);
+        if (b == alt) {
+            value = kOnes * b;
+        } else if ((b ^ alt) == 0x20) {
+            orMask = kOnes * 0x20;
+            value = kOnes * (b | 0x20u);
+        } else {
+            orMask = value = ~std::uint64_t{0};
+        }
+    }
+
+    // Every character start, the window of the key's length compared as a whole.
+    bool ScanWindows(std::string_view text) const {
+        const std::size_t m = m_key.size();
+        for (std::size_t p = 0; p + m <= text.size(); p += MbcLen(text, p))
+            if (MbsICmp(text.substr(p, m), m_key) == 0)
+                return true;
+        return false;
+    }
+
+    // Byte positions where the key's bytes stand, kept only when they are a
+    // character start. Equal bytes over the key's whole characters force the
+    // same character boundaries, so this finds exactly the windows that
+    // ScanWindows finds.
+    bool Scan(std::string_view text) const {
+        const char* s = text.data();
+        const std::size_t last = text.size() - m_key.size();
+        std::size_t boundary = 0; // a character start at or before the next candidate
+        auto isHit = [&](std::size_t p) {
+            if (!MatchesAt(s + p))
+                return false;
+            while (boundary < p)
+                boundary += MbcLen(text, boundary);
+            return boundary == p;
+        };
+        if (m_key[0] == m_alt[0]) {
+            // A library search for the one byte the key can start with.
+            for (std::size_t p = 0; p <= last; ++p) {
+                const void* hit = std::memchr(s + p, m_key[0], last - p + 1);
+                if (!hit)
+                    return false;
+                p = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+                if (isHit(p))
+                    return true;
+            }
+            return false;
+        }
+        std::size_t p = 0;
+        // A letter first, in either case: seven candidate positions at a time, flagging
+        // those whose first two bytes can start the key, then the whole key there.
+        for (; p + 8 <= text.size() && p <= last; p += 7) {
+            std::uint64_t word;
+            std::memcpy(&word, s + p, 8);
+            if constexpr (std::endian::native == std::endian::big)
+                word = __builtin_bswap64(word); // byte k of the text in bits 8k..8k+7
+            const std::uint64_t flags =
+                ZeroBytes((word | m_nOr0) ^ m_nVal0) & ZeroBytes(((word >> 8) | m_nOr1) ^ m_nVal1) & kFirstSeven;
+            for (std::uint64_t f = flags; f; f &= f - 1) {
+                const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(f)) / 8;
+                if (at > last)
+                    return false;
+                if (isHit(at))
+                    return true;
+            }
+        }
+        for (; p <= last; ++p)
+            if ((s[p] == m_key[0] || s[p] == m_alt[0]) && isHit(p))
+                return true;
+        return false;
+    }
+
+    bool MatchesAt(const char* s) const {
+        for (std::size_t i = 0; i < m_key.size(); ++i)
+            if (s[i] != m_key[i] && s[i] != m_alt[i])
+                return false;
+        return true;
+    }
+
+    static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    static constexpr std::uint64_t kFirstSeven = 0x0080808080808080ULL;
+
+    // The high bit of every zero byte of `v` is set; a byte above a zero byte may be
+    // flagged as well, which the full comparison at the flagged position sorts out.
+    static std::uint64_t ZeroBytes(std::uint64_t v) { return (v - kOnes) & ~v & (kOnes << 7); }
+
+    std::string_view m_key;
+    std::string m_alt;
+    bool m_bWindowed = false;
+    // A byte b can stand at key position i when (b | Or_i) == Val_i, for the first
+    // two positions, repeated in every byte of a word.
+    std::uint64_t m_nOr0 = 0, m_nVal0 = 0, m_nOr1 = 0, m_nVal1 = 0;
+};
+
+} // namespace
+
+bool ContainsText(std::string_view text, std::string_view key) {
+    if (key.empty())
+        return false;
+    return KeyMatcher(key).IsFoundIn(text);
+}
+
+std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
+    std::vector<KeyMatcher> matchers;
+    for (const std::string& key : keys)
+        if (!key.empty())
+            matchers.emplace_back(key);
+    std::vector<const PhoneRecord*> hits;
+    if (matchers.empty())
+        return hits;
+
+    const std::size_t count = list.GetCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        // The records and their texts are scattered over the heap: ask for them ahead.
+        if (i + 16 < count)
+            __builtin_prefetch(&list[i + 16]);
+        if (i + 8 < count) {
+            const PhoneRecord& ahead = list[i + 8];
+            __builtin_prefetch(ahead.m_strKanji.data());
+            __builtin_prefetch(ahead.m_strMemo.data());
+        }
+        const PhoneRecord& record = list[i];
+        bool all = true;
+        for (const KeyMatcher& matcher : matchers) {
+            if (!matcher.IsFoundIn(record.m_strRomaji) && !matcher.IsFoundIn(record.m_strKanji) &&
+                !matcher.IsFoundIn(record.m_strPhone) && !matcher.IsFoundIn(record.m_strMemo)) {
+                all = false;
+                break;
+            }
+        }
+        if (all)
+            hits.push_back(&record);
+    }
+    // The result list shows the last hit of the phone book first. (The walk itself
+    // goes forwards, the order in which the records lie in memory.)
+    std::reverse(hits.begin(), hits.end());
+    return hits;
+}
