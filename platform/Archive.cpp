@@ -74,6 +74,8 @@ void CArchive::ReadRaw(char* dst, std::size_t n) {
 }
 
 std::uint8_t CArchive::ReadByte() {
+    if (m_pos < m_end)
+        return static_cast<std::uint8_t>(m_buffer[m_pos++]);
     char b;
     ReadRaw(&b, 1);
     return static_cast<std::uint8_t>(b);
@@ -118,6 +120,11 @@ std::string CArchive::ReadString() {
         }
     }
     if (!wide) {
+        if (length <= m_end - m_pos) { // the common case: the whole string is in the buffer
+            std::string s(m_buffer.data() + m_pos, length);
+            m_pos += length;
+            return s;
+        }
         Require(length);
         std::string s(length, '\0');
         ReadRaw(s.data(), length);

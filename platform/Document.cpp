@@ -52,7 +52,8 @@ bool CDocument::OnNewDocument() {
 
 bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read) {
     QFile file(ToQPath(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The readers buffer for themselves; a second buffer in QFile would only copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         ReportError(QuotePath(path) + " を開けません: " + file.errorString().toStdString());
         return false;
     }

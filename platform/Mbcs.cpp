@@ -1,6 +1,8 @@
 #include "Mbcs.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <climits>
 
 namespace {
@@ -47,8 +49,17 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     // only the first differing position needs the character-aware rules.
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t k = 0;
-    while (k < n && a[k] == b[k] && a[k] != '\0')
+    for (std::uint64_t x, y; k + 8 <= n; k += 8) { // eight bytes at a time over the common prefix
+        std::memcpy(&x, a.data() + k, 8);
+        std::memcpy(&y, b.data() + k, 8);
+        if (x != y)
+            break;
+    }
+    while (k < n && a[k] == b[k])
         ++k;
+    // A NUL inside the common prefix ends both strings there: they are equal.
+    if (k > 0 && std::memchr(a.data(), '\0', k) != nullptr)
+        return 0;
     // Back up to the start of the character that holds position k. The run of
     // lead-range bytes just before k starts on a character boundary (the byte
     // before the run is a single character or a trail byte) and pairs up from
