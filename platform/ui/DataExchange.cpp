@@ -34,8 +34,7 @@ void DDX_Text(CDataExchange& dx, int nIDC, std::string& value) {
         text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     Cp932Encoded encoded = UnicodeToCp932(text);
     if (!encoded.ok()) {
-        AfxMessageBox(dx.m_pDlgWnd,
-                      QStringLiteral("次の文字は使えません: %1").arg(encoded.unconvertible));
+        AfxMessageBox(dx.m_pDlgWnd, QStringLiteral("次の文字は使えません: %1").arg(encoded.unconvertible));
         dx.Fail(pControl);
     }
     value = std::move(encoded.bytes);

@@ -27,8 +27,7 @@ public:
 void DDX_Text(CDataExchange& dx, int nIDC, std::string& value);
 
 /// Runs DoDataExchange-style code; false when a control was refused.
-template <class F>
-bool UpdateData(QWidget* pDlgWnd, bool bSaveAndValidate, F&& exchange) {
+template <class F> bool UpdateData(QWidget* pDlgWnd, bool bSaveAndValidate, F&& exchange) {
     CDataExchange dx(pDlgWnd, bSaveAndValidate);
     try {
         exchange(dx);

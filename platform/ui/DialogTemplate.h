@@ -62,7 +62,6 @@ void SetIconResourceLoader(QPixmap (*loader)(int resourceId));
 QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl);
 
 /// The control with ID `nId` among the children of `parent`, or null.
-template <class T = QWidget>
-T* GetDlgItem(const QWidget* parent, int nId) {
+template <class T = QWidget> T* GetDlgItem(const QWidget* parent, int nId) {
     return parent->findChild<T*>(QString::number(nId));
 }

@@ -17,9 +17,9 @@ class QPrinter;
 /// What the view's printing hooks learn about the job.
 struct CPrintInfo {
     QPrinter* m_pPrinter = nullptr;
-    int m_nMaxPage = 1;  // set by OnBeginPrinting
-    int m_nCurPage = 1;  // the page OnPrint draws
-    QRect m_rectDraw;    // printable area of the page, in device pixels
+    int m_nMaxPage = 1; // set by OnBeginPrinting
+    int m_nCurPage = 1; // the page OnPrint draws
+    QRect m_rectDraw;   // printable area of the page, in device pixels
     bool m_bPreview = false;
 };
 
@@ -36,10 +36,7 @@ public:
     void ResizeParentToFit(bool bShrinkOnly = true);
     QWidget* GetForm() const { return m_pForm; }
     /// The control with ID `nId` on the form.
-    template <class T = QWidget>
-    T* GetDlgItem(int nId) const {
-        return ::GetDlgItem<T>(m_pForm, nId);
-    }
+    template <class T = QWidget> T* GetDlgItem(int nId) const { return ::GetDlgItem<T>(m_pForm, nId); }
 
     /// The print command: print dialog, then the pages.
     void OnFilePrint();

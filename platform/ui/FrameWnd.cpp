@@ -29,8 +29,8 @@ CFrameWnd::CFrameWnd() {
     OnCommand(57643, [this] { OnEditCommand("undo"); });
 }
 
-void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel,
-                          const QIcon& icon, const QString& title) {
+void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel, const QIcon& icon,
+                          const QString& title) {
     m_strAppTitle = title;
     setWindowIcon(icon);
     setWindowTitle(title);

@@ -5,6 +5,7 @@
 
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,13 +39,17 @@ public:
     int GetSelectionMark() const { return m_nSelectionMark; }
     void SetSelectionMark(int nItem);
 
+    /// Makes room for this many rows ahead of a bulk insertion.
+    void SetItemCount(int nItems);
     /// With redraw off, rows change without the view relaying out at each one;
     /// turning it on again shows the rows in one go. Use it around bulk writes.
     void SetRedraw(bool bRedraw);
 
+    /// LVN_INSERTITEM: called with the row's index inside every InsertItem, once the row
+    /// is in the list. A plain call rather than a signal: it runs for every row of a search.
+    void SetInsertItemNotify(std::function<void(int nItem)> handler) { m_fnInsertItemNotify = std::move(handler); }
+
 signals:
-    /// LVN_INSERTITEM: a row was inserted at `nItem`.
-    void InsertItemNotify(int nItem);
     /// NM_DBLCLK: a double-click anywhere in the list, on a row or not.
     void DblClkNotify();
     /// LVN_KEYDOWN: a key pressed in the list (a Qt::Key), before the list acts on it.
@@ -58,4 +63,5 @@ protected:
 private:
     std::unique_ptr<ListModel> m_pModel;
     int m_nSelectionMark = -1;
+    std::function<void(int)> m_fnInsertItemNotify;
 };

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPageSetupDialog>
+#include <QProxyStyle>
 #include <QSettings>
 
 #include <cstdio>
@@ -25,6 +26,18 @@ constexpr int kLastRecentId = 57631;
 QString AllFilesFilter() {
     return QStringLiteral("すべてのﾌｧｲﾙ (*)");
 }
+
+/// The toolkit's style, with plain push buttons in message boxes and file dialogs as
+/// the program's users know them.
+class PlainButtonsStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 /// Errors and questions of the document in message boxes and file dialogs.
 class WindowReporter : public DocReporter {
@@ -113,10 +126,12 @@ CWinApp::~CWinApp() {
 
 void CWinApp::Enable3dControls() {
     m_pTranslator = std::make_unique<QTranslator>();
-    if (m_pTranslator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (m_pTranslator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(m_pTranslator.get());
     QApplication::setFont(DialogFont());
+    if (!dynamic_cast<PlainButtonsStyle*>(QApplication::style()))
+        QApplication::setStyle(new PlainButtonsStyle);
 }
 
 void CWinApp::SetRegistryKey(const QString& key) {
@@ -212,10 +227,9 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
         m_nExitCode = 0;
         return false;
     case CCommandLineInfo::Invalid:
-        std::fputs((QStringLiteral("marlo: ") + info.m_strError + QLatin1Char('\n') + UsageText())
-                       .toLocal8Bit()
-                       .constData(),
-                   stderr);
+        std::fputs(
+            (QStringLiteral("marlo: ") + info.m_strError + QLatin1Char('\n') + UsageText()).toLocal8Bit().constData(),
+            stderr);
         m_nExitCode = 2;
         return false;
     case CCommandLineInfo::FileOpen:
@@ -257,6 +271,7 @@ bool CWinApp::CreateWindows() {
 
 void CWinApp::InitialUpdate() {
     m_pView->OnInitialUpdate();
+    m_bShownModified = m_pDocument->IsModified();
     m_strShownTitle = QFile::decodeName(m_pDocument->GetTitle().c_str());
     m_pMainWnd->UpdateFrameTitle(m_strShownTitle);
 }
@@ -264,19 +279,23 @@ void CWinApp::InitialUpdate() {
 void CWinApp::OnDocumentChanged() {
     if (!m_pDocument || !m_pMainWnd)
         return;
+    // A change of the modified flag leaves the caption alone; setting the title updates it.
+    const bool bModified = m_pDocument->IsModified();
     const QString title = QFile::decodeName(m_pDocument->GetTitle().c_str());
-    if (title != m_strShownTitle) {
-        m_strShownTitle = title;
-        m_pMainWnd->UpdateFrameTitle(title);
+    if (bModified != m_bShownModified && title == m_strShownTitle) {
+        m_bShownModified = bModified;
+        return;
     }
+    m_bShownModified = bModified;
+    m_strShownTitle = title;
+    m_pMainWnd->UpdateFrameTitle(title);
 }
 
 CDocument::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
     const bool bFirst = !m_pDocument;
     if (bFirst && !CreateWindows())
         return CDocument::OpenResult::Failed;
-    const CDocument::OpenResult result =
-        m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), !bFirst);
+    const CDocument::OpenResult result = m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), !bFirst);
     if (result != CDocument::OpenResult::Cancelled)
         InitialUpdate();
     return result;

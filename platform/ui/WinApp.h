@@ -7,9 +7,9 @@
 #include "platform/Document.h"
 
 #include <QPrinter>
-#include <QTranslator>
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 
 #include <functional>
 #include <memory>
@@ -66,7 +66,7 @@ public:
     /// Asks the document to save its changes; false when the user cancels.
     bool SaveAllModified();
     void AddToRecentFileList(const QString& path);
-    /// Puts the document's title in the caption when it changed since last time.
+    /// Puts the document's title in the caption when it was set (not for a change of the modified flag).
     void OnDocumentChanged();
 
     /// The command line after the program's name; by default the process's own.
@@ -119,6 +119,7 @@ private:
     std::unique_ptr<CCmdTarget> m_pDocCommands;
     std::unique_ptr<QTranslator> m_pTranslator;
     QString m_strShownTitle;
+    bool m_bShownModified = false;
     std::unique_ptr<QPrinter> m_pPrinter;
 };
 

@@ -1,0 +1,5 @@
+#include "AboutDlg.h"
+
+#include "res/Dialogs.h"
+
+CAboutDlg::CAboutDlg() : CDialog(AboutTemplate()) {}

@@ -1,0 +1,56 @@
+#include "MarloApp.h"
+
+#include "AboutDlg.h"
+#include "MainFrame.h"
+
+#include "data/MarloDoc.h"
+#include "platform/ui/DialogTemplate.h"
+#include "res/Icons.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "res/Version.h"
+#include "view/MarloView.h"
+
+CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE)) {
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+}
+
+bool CMarloApp::InitInstance() {
+    // Controls: the toolkit's standard dialogs in Japanese, the dialog font everywhere,
+    // and the icon of the About box.
+    Enable3dControls();
+    SetIconResourceLoader(&LoadResIcon);
+
+    SetRegistryKey(QStringLiteral("Local AppWizard-Generated Applications"));
+    LoadStdProfileSettings(4);
+
+    AddDocTemplate(std::make_unique<CSingleDocTemplate>(
+        IDR_MAINFRAME, [] { return std::make_unique<CMarloDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
+        [](CDocument& doc) { return new CMarloView(static_cast<CMarloDoc&>(doc)); }));
+
+    // The shell learns about the program from its installed .desktop entry, not at every start.
+
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    if (!ProcessShellCommand(cmdInfo))
+        return false;
+
+    GetMainWnd()->show();
+    GetMainWnd()->setWindowTitle(AppName());
+    GetMainWnd()->setAcceptDrops(true);
+    return true;
+}
+
+void CMarloApp::OnAppAbout() {
+    CAboutDlg aboutDlg;
+    aboutDlg.DoModal();
+}
+
+QString CMarloApp::VersionText() const {
+    return QStringLiteral("%1 %2.%3.%4.%5\n")
+        .arg(QString::fromUtf8(kVersion.pszInternalName))
+        .arg(kVersion.fileVersion[0])
+        .arg(kVersion.fileVersion[1])
+        .arg(kVersion.fileVersion[2])
+        .arg(kVersion.fileVersion[3]);
+}

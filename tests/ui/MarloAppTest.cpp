@@ -1,0 +1,749 @@
+// The window program driven through its real widgets: start-up, the search
+// box, the buttons, the file commands, the menu, the keys and printing.
+
+#include "UiTestUtil.h"
+
+#include "app/MarloApp.h"
+#include "data/MarloDoc.h"
+#include "platform/Cp932.h"
+#include "platform/ui/FrameWnd.h"
+#include "res/Resource.h"
+#include "view/MarloView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <deque>
+
+namespace {
+
+const std::vector<PhoneRecord> kBook = {
+    Rec("abe", QStringLiteral("阿部"), "03-1111-0001"),
+    Rec("tanaka", QStringLiteral("田中"), "03-1111-0002", "memo\r\nline 2"),
+    Rec("tani", QStringLiteral("谷"), "03-1111-0003"),
+    Rec("tanimoto", QStringLiteral("谷本"), "03-1111-0004"),
+    Rec("tao", QStringLiteral("陶"), "03-1111-0005"),
+    Rec("yamada", QStringLiteral("山田"), "03-1111-0006"),
+};
+
+const QString kDefaultBook = QStringLiteral("電話帳");
+
+QLineEdit& SearchBox(const RunningApp& run) {
+    return *run.View().GetDlgItem<QLineEdit>(IDC_SEARCH);
+}
+
+QStringList Names(const RunningApp& run) {
+    return Column(run.View().m_listCtrl, 0);
+}
+
+/// A stand-in for the data-entry dialog: the entries it added, newest first.
+class AddedList : public EntrySource {
+public:
+    RecordList::Ptr TakeNewestEntry() override {
+        if (m_added.empty())
+            return nullptr;
+        RecordList::Ptr newest = std::move(m_added.front());
+        m_added.pop_front();
+        return newest;
+    }
+    /// Adds an entry the way the dialog does: head of its list, flag, row 0, sub-items, flag off.
+    void Add(CMarloView& view, const PhoneRecord& record) {
+        m_added.push_front(std::make_unique<PhoneRecord>(record));
+        view.m_pEntryDlg = this;
+        view.m_bAdding = 1;
+        view.m_listCtrl.InsertItem(0, record.m_strRomaji);
+        view.m_listCtrl.SetItemText(0, 1, record.m_strKanji);
+        view.m_listCtrl.SetItemText(0, 2, record.m_strPhone);
+        view.m_listCtrl.SetItemText(0, 3, record.m_strMemo);
+        view.m_bAdding = 0;
+    }
+
+private:
+    std::deque<RecordList::Ptr> m_added;
+};
+
+QStringList BookNames(const CMarloDoc& doc) {
+    QStringList out;
+    for (const RecordList::Ptr& record : doc.m_pData->m_list)
+        out << QString::fromStdString(record->m_strRomaji);
+    return out;
+}
+
+QStringList MenuTexts(const CFrameWnd& frame) {
+    QStringList out;
+    for (QAction* top : frame.menuBar()->actions()) {
+        out << top->text();
+        for (QAction* item : top->menu()->actions())
+            if (item->isVisible())
+                out << (item->isSeparator() ? QStringLiteral("-") : QStringLiteral("  ") + item->text());
+    }
+    return out;
+}
+
+/// A key pressed in the main window, as the user would after the last dialog closed.
+void PressKey(RunningApp& run, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    run.Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&run.Frame()));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &run.Frame(), key, modifiers);
+}
+
+void Trigger(CFrameWnd& frame, int nId) {
+    QAction* item = frame.FindMenuItem(nId);
+    QVERIFY(item);
+    // The menu's update handlers run when it opens.
+    emit static_cast<QMenu*>(item->parent())->aboutToShow();
+    QVERIFY(item->isEnabled());
+    item->trigger();
+}
+
+} // namespace
+
+class MarloAppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsUp_data();
+    void startsUp();
+    void typing_data();
+    void typing();
+    void typingRebuildsAtEveryKeystroke();
+    void typingCharactersTheCodePageCannotHold();
+    void showAllAndClear();
+    void newEntryFiledThroughTheList();
+    void fileNewSavePrompt_data();
+    void fileNewSavePrompt();
+    void openTextAndArchive();
+    void failedOpenBringsBackTheDefaultBook();
+    void saveAsTextKeepsDocumentModified();
+    void recentFileList();
+    void commandLineFile();
+    void commandLineFileThatFails();
+    void dropOpensFile();
+    void formFitsTheFrame();
+    void menuTexts();
+    void acceleratorsAndRouting();
+    void editKeysWorkInTheSearchBox();
+    void printsTheRows();
+    void aboutBox();
+    void exitAsksToSave();
+};
+
+void MarloAppTest::startsUp_data() {
+    QTest::addColumn<bool>("book");
+    QTest::addColumn<bool>("profile");
+    QTest::newRow("neither file") << false << false;
+    QTest::newRow("phone book only") << true << false;
+    QTest::newRow("profile only") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void MarloAppTest::startsUp() {
+    QFETCH(bool, book);
+    QFETCH(bool, profile);
+    TempWorkDir dir;
+    if (book)
+        WriteBook(dir.Path(kDefaultBook), kBook);
+    if (profile)
+        WriteFile(dir.Path("profile"), "2\r\n");
+    RunningApp run;
+    QVERIFY(run.Start());
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("Marlo"));
+    QCOMPARE(run.View().m_listCtrl.GetItemCount(), 0);
+    QVERIFY(SearchBox(run).text().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), &SearchBox(run));
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), book ? kBook.size() : 0);
+    QCOMPARE(run.Doc().m_nMaxHits, profile ? 2 : 0);
+    QVERIFY(!run.Doc().IsModified());
+    QStringList headings;
+    for (int i = 0; i < run.View().m_listCtrl.GetColumnCount(); ++i)
+        headings << run.View().m_listCtrl.GetColumnHeading(i);
+    QCOMPARE(headings, QStringList({"name", "氏名", "電話番号", "メモ"}));
+    // File New at start-up enters the default phone book in the recent-file list.
+    QCOMPARE(run.app->GetRecentFiles(), QStringList{dir.Path(kDefaultBook)});
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::typing_data() {
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("rows");
+    const QString none;
+    QTest::newRow("t") << none << "t" << QStringList{"tanaka", "tani", "tanimoto", "tao"};
+    QTest::newRow("t, limit 2") << "2"
+                                << "t" << QStringList{"tanaka", "tani"};
+    QTest::newRow("tan") << none << "tan" << QStringList{"tanaka", "tani", "tanimoto"};
+    QTest::newRow("tani") << none << "tani" << QStringList{"tani", "tanimoto"};
+    QTest::newRow("tanb: tie goes after the key") << none << "tanb" << QStringList{"tani", "tanimoto"};
+    QTest::newRow("tanz") << none << "tanz" << QStringList{"tanimoto"};
+    QTest::newRow("abz") << none << "abz" << QStringList{"abe"};
+    QTest::newRow("yamadax") << none << "yamadax" << QStringList{"yamada"};
+    QTest::newRow("tap: last record judged alone") << none << "tap" << QStringList{};
+    QTest::newRow("x") << none << "x" << QStringList{};
+    QTest::newRow("Tan") << none << "Tan" << QStringList{};
+    QTest::newRow("limit 1") << "1"
+                             << "ta" << QStringList{"tanaka"};
+    QTest::newRow("no limit below 0") << "-3"
+                                      << "ta" << QStringList{"tanaka", "tani", "tanimoto", "tao"};
+}
+
+void MarloAppTest::typing() {
+    QFETCH(QString, profile);
+    QFETCH(QString, key);
+    QFETCH(QStringList, rows);
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    if (!profile.isEmpty())
+        WriteFile(dir.Path("profile"), profile.toLatin1());
+    RunningApp run;
+    QVERIFY(run.Start());
+    QTest::keyClicks(&SearchBox(run), key);
+    QCOMPARE(Names(run), rows);
+    QCOMPARE(QApplication::focusWidget(), &SearchBox(run));
+    QCOMPARE(run.View().m_listCtrl.GetSelectionMark(), -1);
+    // Rows written by the search never enter the phone book.
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size());
+    QVERIFY(!run.Doc().IsModified());
+}
+
+void MarloAppTest::typingRebuildsAtEveryKeystroke() {
+    TempWorkDir dir;
+    std::vector<PhoneRecord> book = kBook;
+    book.push_back(Rec("zz"));
+    WriteBook(dir.Path(kDefaultBook), book);
+    RunningApp run;
+    QVERIFY(run.Start());
+    QLineEdit& box = SearchBox(run);
+    QTest::keyClicks(&box, "t");
+    QCOMPARE(Names(run).size(), 4);
+    QTest::keyClicks(&box, "ap");
+    QCOMPARE(Names(run), QStringList{"tao"}); // with zz after yamada, tap lists tao
+    // Deleting back to an empty box leaves the rows of the key "t".
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QCOMPARE(Names(run), QStringList({"tanaka", "tani", "tanimoto", "tao"}));
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QVERIFY(box.text().isEmpty());
+    QCOMPARE(Names(run), QStringList({"tanaka", "tani", "tanimoto", "tao"}));
+    // Pasted text searches too.
+    QApplication::clipboard()->setText(QStringLiteral("yam"));
+    box.paste();
+    QCOMPARE(Names(run), QStringList{"yamada"});
+    // Only the first 100 bytes of the box make the key: with all 150, neither name would begin with it.
+    const std::string stem = "k" + std::string(99, 'x');
+    WriteBook(dir.Path("long"), {Rec((stem + "a").c_str()), Rec((stem + "b").c_str())});
+    QVERIFY(run.app->OpenDocumentFile(dir.Path("long")) == CDocument::OpenResult::Opened);
+    QTest::keyClicks(&box, QString::fromStdString(stem) + QString(50, QLatin1Char('b')));
+    QCOMPARE(box.text().size(), 150);
+    QCOMPARE(Names(run), QStringList({QString::fromStdString(stem + "a"), QString::fromStdString(stem + "b")}));
+    box.setText(QStringLiteral("yam"));
+    QVERIFY(run.app->OpenDocumentFile(dir.Path(kDefaultBook)) == CDocument::OpenResult::Opened);
+    QTest::keyClicks(&box, QStringLiteral("yam"));
+    // The rows carry all four texts.
+    QCOMPARE(Cp932ToUnicode(run.View().m_listCtrl.GetItemText(0, 1)), QStringLiteral("山田"));
+    QCOMPARE(run.View().m_listCtrl.GetItemText(0, 2), std::string("03-1111-0006"));
+}
+
+void MarloAppTest::typingCharactersTheCodePageCannotHold() {
+    TempWorkDir dir;
+    std::vector<PhoneRecord> book = kBook;
+    book.push_back(Rec("\x83\x5e\x83\x69\x83\x4a")); // タナカ in code page 932
+    WriteBook(dir.Path(kDefaultBook), book);
+    RunningApp run;
+    QVERIFY(run.Start());
+    QLineEdit& box = SearchBox(run);
+    // The key ends before the first character the code page cannot hold.
+    box.insert(QStringLiteral("tani\U0001F600x"));
+    QCOMPARE(Names(run), QStringList({"tani", "tanimoto"}));
+    box.setText(QStringLiteral("\U0001F600"));
+    QCOMPARE(Names(run), QStringList{});
+    box.setText(QStringLiteral("タナ"));
+    QCOMPARE(Names(run), QStringList{QStringLiteral("タナカ")});
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::showAllAndClear() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    WriteFile(dir.Path("profile"), "2");
+    RunningApp run;
+    QVERIFY(run.Start());
+    QLineEdit& box = SearchBox(run);
+    QTest::keyClicks(&box, "ta");
+    auto* showAll = run.View().GetDlgItem<QPushButton>(IDC_SHOWALL);
+    auto* clear = run.View().GetDlgItem<QPushButton>(IDC_CLEAR);
+    QCOMPARE(showAll->text(), QStringLiteral("全データ表示"));
+    QCOMPARE(clear->text(), QStringLiteral("クリアー"));
+    QTest::mouseClick(showAll, Qt::LeftButton);
+    // Every record, in phone-book order, whatever the hit limit; the box keeps its text.
+    QCOMPARE(Names(run), QStringList({"abe", "tanaka", "tani", "tanimoto", "tao", "yamada"}));
+    QCOMPARE(box.text(), QStringLiteral("ta"));
+    QCOMPARE(Cp932ToUnicode(run.View().m_listCtrl.GetItemText(1, 3)), QStringLiteral("memo\r\nline 2"));
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QCOMPARE(run.View().m_listCtrl.GetItemCount(), 0);
+    QVERIFY(box.text().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), &box);
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size());
+    // Show-all of an empty phone book leaves the list empty.
+    WriteBook(dir.Path("empty"), {});
+    QVERIFY(run.app->OpenDocumentFile(dir.Path("empty")) == CDocument::OpenResult::Opened);
+    QTest::mouseClick(showAll, Qt::LeftButton);
+    QCOMPARE(run.View().m_listCtrl.GetItemCount(), 0);
+}
+
+void MarloAppTest::newEntryFiledThroughTheList() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    CMarloView& view = run.View();
+    AddedList added;
+    // Into an empty phone book, then before, between and after equal names.
+    added.Add(view, Rec("sato", QStringLiteral("佐藤"), "1"));
+    QCOMPARE(BookNames(run.Doc()), QStringList{"sato"});
+    QVERIFY(run.Doc().IsModified());
+    added.Add(view, Rec("abe", {}, "2"));
+    added.Add(view, Rec("sato", {}, "3"));
+    added.Add(view, Rec("suzuki", {}, "4"));
+    QCOMPARE(BookNames(run.Doc()), QStringList({"abe", "sato", "sato", "suzuki"}));
+    QCOMPARE(run.Doc().m_pData->m_list[2].m_strPhone, std::string("3")); // the newest equal name goes last
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("Marlo"));        // changes leave the caption alone
+    // The list shows the new entries newest first, with all their texts.
+    QCOMPARE(Names(run), QStringList({"suzuki", "sato", "abe", "sato"}));
+    QCOMPARE(Cp932ToUnicode(view.m_listCtrl.GetItemText(3, 1)), QStringLiteral("佐藤"));
+    // Rows written without the flag are never filed.
+    QTest::mouseClick(view.GetDlgItem<QPushButton>(IDC_SHOWALL), Qt::LeftButton);
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), std::size_t(4));
+    view.m_listCtrl.InsertItem(0, "ghost");
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), std::size_t(4));
+    // A second initial update keeps the columns and the rows and empties the box.
+    QTest::keyClicks(&SearchBox(run), "s");
+    const int rows = view.m_listCtrl.GetItemCount();
+    view.OnInitialUpdate();
+    QCOMPARE(view.m_listCtrl.GetColumnCount(), 4);
+    QCOMPARE(view.m_listCtrl.GetItemCount(), rows);
+    QVERIFY(SearchBox(run).text().isEmpty());
+}
+
+void MarloAppTest::fileNewSavePrompt_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("yes") << int(QMessageBox::Yes);
+    QTest::newRow("no") << int(QMessageBox::No);
+    QTest::newRow("cancel") << int(QMessageBox::Cancel);
+}
+
+void MarloAppTest::fileNewSavePrompt() {
+    QFETCH(int, answer);
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    RunningApp run;
+    QVERIFY(run.Start());
+    AddedList added;
+    added.Add(run.View(), Rec("nakamura"));
+    QTest::keyClicks(&SearchBox(run), "ta");
+    QString prompt;
+    AnswerMessageBox(answer, &prompt);
+    PressKey(run, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(prompt, QStringLiteral("電話帳 への変更を保存しますか?"));
+    if (answer == QMessageBox::Cancel) {
+        QVERIFY(run.Doc().IsModified());
+        QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size() + 1);
+        QCOMPARE(SearchBox(run).text(), QStringLiteral("ta"));
+        QCOMPARE(run.Frame().windowTitle(), QStringLiteral("Marlo"));
+        return;
+    }
+    // The default phone book is loaded again, with the new entry only when it was saved.
+    QVERIFY(!run.Doc().IsModified());
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size() + (answer == QMessageBox::Yes ? 1 : 0));
+    QVERIFY(SearchBox(run).text().isEmpty());
+    QCOMPARE(Names(run).size(), 4); // the rows of "ta" stay until the next search
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("電話帳 - Marlo"));
+}
+
+void MarloAppTest::openTextAndArchive() {
+    TempWorkDir dir;
+    WriteBook(dir.Path("book.txt"), {Rec("ueda", QStringLiteral("上田"), "06"), Rec("ito")});
+    WriteBook(dir.Path("other"), {Rec("kato")});
+    RunningApp run;
+    QVERIFY(run.Start());
+    QTest::keyClicks(&SearchBox(run), "x");
+    AnswerFileDialog(dir.Path("book.txt"));
+    PressKey(run, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(BookNames(run.Doc()), QStringList({"ito", "ueda"}));
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("book.txt - Marlo"));
+    QVERIFY(SearchBox(run).text().isEmpty());
+    QTest::keyClicks(&SearchBox(run), "u");
+    QCOMPARE(Cp932ToUnicode(run.View().m_listCtrl.GetItemText(0, 1)), QStringLiteral("上田"));
+
+    AnswerFileDialog(dir.Path("other"));
+    Trigger(run.Frame(), ID_FILE_OPEN);
+    QCOMPARE(BookNames(run.Doc()), QStringList{"kato"});
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("other - Marlo"));
+    // Cancelling the file dialog changes nothing.
+    AnswerFileDialog(QString());
+    Trigger(run.Frame(), ID_FILE_OPEN);
+    QCOMPARE(BookNames(run.Doc()), QStringList{"kato"});
+}
+
+void MarloAppTest::failedOpenBringsBackTheDefaultBook() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    WriteFile(dir.Path("broken"), QByteArray("\x01\x00\x00\x00garbage", 11));
+    RunningApp run;
+    QVERIFY(run.Start());
+    WriteBook(dir.Path("good"), {Rec("kato")});
+    QVERIFY(run.app->OpenDocumentFile(dir.Path("good")) == CDocument::OpenResult::Opened);
+    QString message;
+    AnswerMessageBox(QMessageBox::Ok, &message);
+    AnswerFileDialog(dir.Path("broken"));
+    Trigger(run.Frame(), ID_FILE_OPEN);
+    QVERIFY2(message.contains(QStringLiteral("broken")), qPrintable(message));
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size());
+    QCOMPARE(QString::fromStdString(run.Doc().GetTitle()), kDefaultBook);
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("電話帳 - Marlo"));
+    QVERIFY(!run.app->GetRecentFiles().contains(dir.Path("broken")));
+}
+
+void MarloAppTest::saveAsTextKeepsDocumentModified() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    RunningApp run;
+    QVERIFY(run.Start());
+    AddedList added;
+    added.Add(run.View(), Rec("ota", QStringLiteral("太田"), "099"));
+    AnswerFileDialog(dir.Path("out.txt"));
+    Trigger(run.Frame(), ID_FILE_SAVE_AS);
+    const QByteArray text = ReadFile(dir.Path("out.txt"));
+    QVERIFY2(text.startsWith("abe,"), text.constData());
+    QVERIFY(text.contains("ota,"));
+    QVERIFY(run.Doc().IsModified());
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("out.txt - Marlo"));
+    added.Add(run.View(), Rec("oka"));
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("out.txt - Marlo"));
+    QCOMPARE(run.app->GetRecentFiles().value(0), dir.Path("out.txt"));
+    // Save writes text again, to the same file.
+    WriteFile(dir.Path("out.txt"), "old");
+    PressKey(run, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(ReadFile(dir.Path("out.txt")).startsWith("abe,"));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::recentFileList() {
+    TempWorkDir dir;
+    for (const char* name : {"b1", "b2", "b3", "b4"})
+        WriteBook(dir.Path(name), {Rec(name)});
+    {
+        RunningApp run;
+        QVERIFY(run.Start());
+        for (const char* name : {"b1", "b2", "b3", "b4"})
+            QVERIFY(run.app->OpenDocumentFile(dir.Path(name)) == CDocument::OpenResult::Opened);
+        QCOMPARE(run.app->GetRecentFiles(),
+                 QStringList({dir.Path("b4"), dir.Path("b3"), dir.Path("b2"), dir.Path("b1")}));
+        // The File menu shows them in place of the greyed placeholder.
+        QVERIFY(!MenuTexts(run.Frame()).contains(QStringLiteral("  最近使ったﾌｧｲﾙ")));
+        QCOMPARE(run.Frame().FindMenuItem(ID_FILE_MRU_FILE1 + 3)->text(), QStringLiteral("&4 b1"));
+        // File New enters the default phone book at the top; the oldest goes.
+        PressKey(run, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(run.app->GetRecentFiles(),
+                 QStringList({dir.Path(kDefaultBook), dir.Path("b4"), dir.Path("b3"), dir.Path("b2")}));
+        // Opening a listed file moves it to the top.
+        Trigger(run.Frame(), ID_FILE_MRU_FILE1 + 2);
+        QCOMPARE(BookNames(run.Doc()), QStringList{"b3"});
+        QCOMPARE(run.app->GetRecentFiles().value(0), dir.Path("b3"));
+        QCOMPARE(run.app->GetRecentFiles().size(), 4);
+        // A listed file that is gone leaves the list after its error.
+        QFile::remove(dir.Path("b2"));
+        AnswerMessageBox(QMessageBox::Ok);
+        Trigger(run.Frame(), ID_FILE_MRU_FILE1 + 3);
+        QVERIFY(!run.app->GetRecentFiles().contains(dir.Path("b2")));
+    }
+    // The list is kept in the profile store for the next start.
+    QSettings settings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Marlo"));
+    QCOMPARE(settings.value("Recent File List/File1").toString(), dir.Path(kDefaultBook));
+    RunningApp again;
+    QVERIFY(again.Start());
+    QCOMPARE(again.app->GetRecentFiles().value(1), dir.Path("b3"));
+}
+
+void MarloAppTest::commandLineFile() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    WriteFile(dir.Path("profile"), "2");
+    WriteBook(dir.Path("given"), kBook);
+    RunningApp run({dir.Path("given")});
+    QVERIFY(run.Start());
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("Marlo"));
+    QCOMPARE(run.Doc().GetPathName(), QFile::encodeName(dir.Path("given")).toStdString());
+    QCOMPARE(run.Doc().m_nMaxHits, 0);
+    QTest::keyClicks(&SearchBox(run), "t");
+    QCOMPARE(Names(run).size(), 4);
+    // The next File New reads the settings file.
+    PressKey(run, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(run.Doc().m_nMaxHits, 2);
+}
+
+void MarloAppTest::commandLineFileThatFails() {
+    TempWorkDir dir;
+    RunningApp run({dir.Path("missing")});
+    QString message;
+    AnswerMessageBox(QMessageBox::Ok, &message);
+    QVERIFY(!run.app->InitInstance());
+    QVERIFY(message.contains(QStringLiteral("missing")));
+    QCOMPARE(run.app->ExitCode(), 1);
+
+    RunningApp two({"a", "b"});
+    QVERIFY(!two.app->InitInstance());
+    QCOMPARE(two.app->ExitCode(), 2);
+    RunningApp help({"--help"});
+    QVERIFY(!help.app->InitInstance());
+    QCOMPARE(help.app->ExitCode(), 0);
+}
+
+void MarloAppTest::dropOpensFile() {
+    TempWorkDir dir;
+    WriteBook(dir.Path("dropped.txt"), {Rec("mori")});
+    RunningApp run;
+    QVERIFY(run.Start());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dir.Path("dropped.txt"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&run.Frame(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&run.Frame(), &drop);
+    QCOMPARE(BookNames(run.Doc()), QStringList{"mori"});
+    QCOMPARE(run.Frame().windowTitle(), QStringLiteral("dropped.txt - Marlo"));
+}
+
+void MarloAppTest::formFitsTheFrame() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    CMarloView& view = run.View();
+    const QSize form = view.GetForm()->size();
+    QCOMPARE(view.size(), form);
+    // No control overlaps another or leaves the form, and every text fits its control.
+    const QList<QWidget*> controls = view.GetForm()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), 5);
+    for (QWidget* a : controls) {
+        QVERIFY(QRect(QPoint(0, 0), form).contains(a->geometry()));
+        QVERIFY2(a->width() >= a->minimumSizeHint().width(), a->metaObject()->className());
+        for (QWidget* b : controls)
+            QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
+    }
+    // The frame shrinks to the form at every new phone book, but never grows to it.
+    run.Frame().resize(run.Frame().size() + QSize(200, 150));
+    QTRY_COMPARE(view.size(), form + QSize(200, 150));
+    PressKey(run, Qt::Key_N, Qt::ControlModifier);
+    QTRY_COMPARE(view.size(), form);
+    run.Frame().resize(run.Frame().size() - QSize(50, 40));
+    QTRY_COMPARE(view.size(), form - QSize(50, 40));
+    PressKey(run, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(view.size(), form - QSize(50, 40));
+}
+
+void MarloAppTest::menuTexts() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    QStringList expected = {
+        "ﾌｧｲﾙ(&F)",
+        "  新規作成(&N)\tCtrl+N",
+        "  開く(&O)...\tCtrl+O",
+        "  上書き保存(&S)\tCtrl+S",
+        "  名前を付けて保存(&A)...",
+        "-",
+        "  &1 電話帳",
+        "-",
+        "  ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)",
+        "編集(&E)",
+        "  データ入力(&F)",
+        "  データ修正(&M)",
+        "  オプション(&O)",
+        "検索(&S)",
+        "  全文検索(&S)",
+        "ﾍﾙﾌﾟ(&H)",
+        "  Marlo のﾊﾞｰｼﾞｮﾝ情報(&A)...",
+    };
+    QCOMPARE(MenuTexts(run.Frame()), expected);
+    // The placeholder is hidden while the list has files.
+    QAction* placeholder = nullptr;
+    for (QAction* a : run.Frame().menuBar()->actions().first()->menu()->actions())
+        if (a->text() == QStringLiteral("最近使ったﾌｧｲﾙ"))
+            placeholder = a;
+    QVERIFY(placeholder && !placeholder->isVisible() && !placeholder->isEnabled());
+    // Commands without a handler yet are greyed; the others are enabled.
+    for (int id : {ID_DATA_ENTRY, ID_DATA_MODIFY, ID_OPTIONS, ID_FULL_TEXT_SEARCH}) {
+        QAction* item = run.Frame().FindMenuItem(id);
+        emit static_cast<QMenu*>(item->parent())->aboutToShow();
+        QVERIFY(!item->isEnabled());
+    }
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_APP_EXIT, ID_APP_ABOUT}) {
+        QAction* item = run.Frame().FindMenuItem(id);
+        emit static_cast<QMenu*>(item->parent())->aboutToShow();
+        QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+    }
+}
+
+void MarloAppTest::acceleratorsAndRouting() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    CFrameWnd& frame = run.Frame();
+    // The accelerator table, key by key.
+    QStringList keys;
+    for (QAction* action : frame.actions())
+        keys << action->shortcut().toString();
+    QCOMPARE(keys, QStringList({"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+P", "Ctrl+Z", "Ctrl+X", "Ctrl+C", "Ctrl+V",
+                                "Alt+Backspace", "Shift+Del", "Ctrl+Ins", "Shift+Ins", "F6", "Shift+F6"}));
+    // Who answers what: every command of the table reaches a handler, the rest nobody.
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT_SETUP, ID_FILE_PRINT,
+                   ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW, ID_FILE_MRU_FILE1, ID_APP_ABOUT, ID_APP_EXIT,
+                   ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_UNDO})
+        QVERIFY2(frame.QueryCommand(id).m_bEnabled, qPrintable(QString::number(id)));
+    for (int id : {ID_NEXT_PANE, ID_PREV_PANE, ID_DATA_ENTRY, ID_DATA_MODIFY, ID_OPTIONS, ID_FULL_TEXT_SEARCH, 12345})
+        QVERIFY2(!frame.RouteCommand(id), qPrintable(QString::number(id)));
+    // F6 changes nothing.
+    QTest::keyClicks(&SearchBox(run), "a");
+    QTest::keyClick(&frame, Qt::Key_F6);
+    QCOMPARE(QApplication::focusWidget(), &SearchBox(run));
+    // The print commands go to the view's print dialog, the print setup to the application's.
+    bool printDialogShown = false;
+    WhenModal("QDialog", [&](QWidget* w) {
+        printDialogShown = qobject_cast<QPrintDialog*>(w) != nullptr;
+        static_cast<QDialog*>(w)->reject();
+    });
+    QTest::keyClick(&frame, Qt::Key_P, Qt::ControlModifier);
+    QVERIFY(printDialogShown);
+    QString setupClass;
+    WhenModal("QDialog", [&](QWidget* w) {
+        setupClass = QString::fromLatin1(w->metaObject()->className());
+        static_cast<QDialog*>(w)->reject();
+    });
+    QVERIFY(frame.RouteCommand(ID_FILE_PRINT_SETUP));
+    QCOMPARE(setupClass, QStringLiteral("QPageSetupDialog"));
+}
+
+void MarloAppTest::editKeysWorkInTheSearchBox() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    RunningApp run;
+    QVERIFY(run.Start());
+    QLineEdit& box = SearchBox(run);
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    QTest::keyClicks(&box, "tani");
+    box.selectAll();
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("tani"));
+    QTest::keyClick(&box, Qt::Key_X, Qt::ControlModifier);
+    QVERIFY(box.text().isEmpty());
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(box.text(), QStringLiteral("tani"));
+    QCOMPARE(Names(run), QStringList({"tani", "tanimoto"}));
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(box.text().isEmpty());
+    // The other keys of the same commands.
+    clipboard->setText(QStringLiteral("yam"));
+    QTest::keyClick(&box, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(box.text(), QStringLiteral("yam"));
+    QCOMPARE(Names(run), QStringList{"yamada"});
+    QTest::keyClick(&box, Qt::Key_Backspace, Qt::AltModifier);
+    QVERIFY(box.text().isEmpty());
+    QTest::keyClicks(&box, "abe");
+    box.selectAll();
+    QTest::keyClick(&box, Qt::Key_Insert, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("abe"));
+    QTest::keyClick(&box, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(box.text().isEmpty());
+    QCOMPARE(clipboard->text(), QStringLiteral("abe"));
+}
+
+void MarloAppTest::printsTheRows() {
+    TempWorkDir dir;
+    std::vector<PhoneRecord> book;
+    for (int i = 0; i < 300; ++i)
+        book.push_back(
+            Rec(qPrintable(QStringLiteral("name%1").arg(i, 3, 10, QLatin1Char('0'))), QStringLiteral("名前"), "000"));
+    WriteBook(dir.Path(kDefaultBook), book);
+    RunningApp run;
+    QVERIFY(run.Start());
+    QPrinter& printer = run.app->GetPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    auto printPages = [&](const QString& name) {
+        printer.setOutputFileName(dir.Path(name));
+        WhenModal("QPrintDialog", [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+        PressKey(run, Qt::Key_P, Qt::ControlModifier);
+        return ReadFile(dir.Path(name)).count("/Type /Page\n") + ReadFile(dir.Path(name)).count("/Type /Page ");
+    };
+    // An empty list prints one page with the headings; 300 rows need several.
+    const qsizetype emptyPages = printPages("empty.pdf");
+    QCOMPARE(emptyPages, qsizetype(1));
+    QTest::mouseClick(run.View().GetDlgItem<QPushButton>(IDC_SHOWALL), Qt::LeftButton);
+    const qsizetype fullPages = printPages("full.pdf");
+    QVERIFY2(fullPages > 2, qPrintable(QString::number(fullPages)));
+    QTest::keyClicks(&SearchBox(run), "name00");
+    QCOMPARE(printPages("ten.pdf"), qsizetype(1));
+}
+
+void MarloAppTest::aboutBox() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    QString caption;
+    QStringList texts;
+    WhenModal("QDialog", [&](QWidget* w) {
+        caption = w->windowTitle();
+        for (QLabel* label : w->findChildren<QLabel*>())
+            texts << label->text();
+        QPushButton* ok = w->findChild<QPushButton*>(QStringLiteral("1"));
+        QVERIFY(ok && ok->isDefault() && ok->text() == QStringLiteral("OK"));
+        QVERIFY(w->findChildren<QLabel*>().first()->pixmap().width() == 32);
+        QTest::keyClick(w, Qt::Key_Return);
+    });
+    Trigger(run.Frame(), ID_APP_ABOUT);
+    QCOMPARE(caption, QStringLiteral("Marloのﾊﾞｰｼﾞｮﾝ情報"));
+    QVERIFY(texts.contains(QStringLiteral("Marlo Version 1.0")));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::exitAsksToSave() {
+    TempWorkDir dir;
+    RunningApp run;
+    QVERIFY(run.Start());
+    AddedList added;
+    added.Add(run.View(), Rec("ono"));
+    AnswerMessageBox(QMessageBox::Cancel);
+    Trigger(run.Frame(), ID_APP_EXIT);
+    QVERIFY(run.Frame().isVisible());
+    // Yes with no default phone book on disk asks where to save it.
+    AnswerMessageBox(QMessageBox::Yes);
+    QString proposed;
+    WhenModal("QFileDialog", [&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        QVERIFY(dialog);
+        proposed = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    run.Frame().close();
+    QCOMPARE(proposed, kDefaultBook);
+    QVERIFY(!run.Frame().isVisible());
+    QVERIFY(QFile::exists(dir.Path(kDefaultBook)));
+    QVERIFY(!run.Doc().IsModified());
+}
+
+#include "MarloAppTest.moc"
+
+std::unique_ptr<QObject> MakeMarloAppTest() {
+    return std::make_unique<MarloAppTest>();
+}

@@ -1,0 +1,204 @@
+#include "MarloView.h"
+
+#include "NameSearch.h"
+
+#include "platform/Cp932.h"
+#include "platform/ui/DataExchange.h"
+#include "platform/ui/FrameWnd.h"
+#include "res/Dialogs.h"
+#include "res/Resource.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace {
+
+struct ColumnLayout {
+    const char* pszHeading;
+    int nWidth; // pixels for the 9-point dialog font
+};
+
+constexpr ColumnLayout kColumns[] = {{"name", 40}, {"氏名", 100}, {"電話番号", 100}, {"メモ", 170}};
+
+// The column widths were made for a font six pixels wide on average; keep their
+// proportions to the font actually used.
+constexpr int kDesignCharWidth = 6;
+
+/// The search key of the box's text: its first line in code page 932, up to the first
+/// character the code page cannot hold (no name can contain it), cut to the key's
+/// maximum length even inside a double-byte character.
+std::string SearchKey(const QString& text) {
+    QString line = text.section(QLatin1Char('\n'), 0, 0);
+    Cp932Encoded encoded = UnicodeToCp932(line);
+    if (!encoded.ok()) {
+        // The characters at fault come in the order they appear: the first one ends the key.
+        const QString& bad = encoded.unconvertible;
+        const qsizetype badLength = bad.at(0).isHighSurrogate() && bad.size() > 1 ? 2 : 1;
+        line.truncate(line.indexOf(bad.left(badLength)));
+        encoded = UnicodeToCp932(line);
+    }
+    std::string key = std::move(encoded.bytes);
+    if (key.size() > kSearchKeyMax)
+        key.resize(kSearchKeyMax);
+    return key;
+}
+
+} // namespace
+
+CMarloView::CMarloView(CMarloDoc& doc)
+    : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_doc(doc),
+      m_editSearch(*GetDlgItem<QLineEdit>(IDC_SEARCH)) {
+    connect(GetDlgItem<QPushButton>(IDC_SHOWALL), &QPushButton::clicked, this, &CMarloView::OnShowAll);
+    connect(GetDlgItem<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this, &CMarloView::OnClear);
+    m_listCtrl.SetInsertItemNotify([this](int nItem) { OnInsertItem(nItem); });
+    // Every change of the text, typed or set by the program, runs the search.
+    connect(&m_editSearch, &QLineEdit::textChanged, this, &CMarloView::OnUpdateSearch);
+    OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
+    OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
+    OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
+}
+
+void CMarloView::DoDataExchange(CDataExchange& dx) {
+    DDX_Text(dx, IDC_SEARCH, m_strSearch);
+}
+
+void CMarloView::OnInitialUpdate() {
+    if (CFrameWnd* frame = GetParentFrame())
+        frame->RecalcLayout();
+    ResizeParentToFit(true);
+    // The columns are made once; later phone books keep them and the rows.
+    if (m_listCtrl.GetColumnHeading(1).isEmpty()) {
+        m_listCtrl.DeleteAllItems();
+        const DialogUnits du(DialogFont());
+        int nCol = 0;
+        for (const ColumnLayout& column : kColumns)
+            m_listCtrl.InsertColumn(nCol++, QString::fromUtf8(column.pszHeading),
+                                    column.nWidth * du.CharWidth() / kDesignCharWidth);
+    }
+    CFormView::OnInitialUpdate();
+}
+
+void CMarloView::WriteRow(int nItem, const PhoneRecord& record) {
+    nItem = m_listCtrl.InsertItem(nItem, record.m_strRomaji);
+    m_listCtrl.SetItemText(nItem, 1, record.m_strKanji);
+    m_listCtrl.SetItemText(nItem, 2, record.m_strPhone);
+    m_listCtrl.SetItemText(nItem, 3, record.m_strMemo);
+}
+
+void CMarloView::OnShowAll() {
+    m_listCtrl.SetRedraw(false);
+    m_listCtrl.DeleteAllItems();
+    if (m_doc.m_pData) {
+        m_listCtrl.SetItemCount(static_cast<int>(m_doc.m_pData->m_list.GetCount()));
+        int nItem = 0;
+        for (const RecordList::Ptr& record : m_doc.m_pData->m_list)
+            WriteRow(nItem++, *record);
+    }
+    m_listCtrl.SetRedraw(true);
+}
+
+void CMarloView::OnClear() {
+    m_listCtrl.DeleteAllItems();
+    m_editSearch.setText(QString());
+    m_editSearch.setFocus();
+}
+
+void CMarloView::OnInsertItem(int) {
+    // Only the data-entry dialog's rows are new entries; every other writer lists
+    // records the phone book already holds.
+    if (m_bAdding != 1 || !m_pEntryDlg || !m_doc.m_pData)
+        return;
+    RecordList::Ptr record = m_pEntryDlg->TakeNewestEntry();
+    if (!record)
+        return;
+    m_doc.m_pData->AddSorted(std::move(record));
+    m_doc.SetModifiedFlag(true);
+}
+
+void CMarloView::OnUpdateSearch() {
+    const QString text = m_editSearch.text();
+    if (text.isEmpty())
+        return;
+    const std::string key = SearchKey(text);
+    m_listCtrl.SetRedraw(false);
+    m_listCtrl.DeleteAllItems();
+    if (!key.empty() && m_doc.m_pData) {
+        const std::vector<const PhoneRecord*> hits = NameSearch(m_doc.m_pData->m_list, key, m_doc.m_nMaxHits);
+        m_listCtrl.SetItemCount(static_cast<int>(hits.size()));
+        int nItem = 0;
+        for (const PhoneRecord* record : hits)
+            WriteRow(nItem++, *record);
+    }
+    m_listCtrl.SetRedraw(true);
+}
+
+namespace {
+
+struct PrintLayout {
+    QFont font;
+    QFont headingFont;
+    int nLineHeight;
+    int nHeaderHeight;
+};
+
+PrintLayout MakePrintLayout(QPainter& painter) {
+    PrintLayout layout{DialogFont(), DialogFont(), 0, 0};
+    layout.headingFont.setBold(true);
+    const QFontMetrics fm(layout.font, painter.device());
+    layout.nLineHeight = fm.height() + fm.height() / 4;
+    layout.nHeaderHeight = layout.nLineHeight * 3 / 2;
+    return layout;
+}
+
+} // namespace
+
+void CMarloView::OnBeginPrinting(QPainter& painter, CPrintInfo& info) {
+    const PrintLayout layout = MakePrintLayout(painter);
+    m_nRowsPerPage = std::max(1, (info.m_rectDraw.height() - layout.nHeaderHeight) / layout.nLineHeight);
+    const int rows = m_listCtrl.GetItemCount();
+    info.m_nMaxPage = std::max(1, (rows + m_nRowsPerPage - 1) / m_nRowsPerPage);
+}
+
+void CMarloView::OnPrint(QPainter& painter, CPrintInfo& info) {
+    const PrintLayout layout = MakePrintLayout(painter);
+    const QRect page = info.m_rectDraw;
+    const int nColumns = m_listCtrl.GetColumnCount();
+    // The columns keep the proportions they have on the screen, across the page's width.
+    int total = 0;
+    for (int i = 0; i < nColumns; ++i)
+        total += std::max(1, m_listCtrl.header()->sectionSize(i));
+    std::vector<int> left(static_cast<std::size_t>(nColumns) + 1, page.left());
+    for (int i = 0, x = 0; i < nColumns; ++i) {
+        x += std::max(1, m_listCtrl.header()->sectionSize(i));
+        left[static_cast<std::size_t>(i) + 1] = page.left() + static_cast<int>(qint64(x) * page.width() / total);
+    }
+    const int gap = layout.nLineHeight / 3;
+    auto drawCell = [&](int col, int y, const QString& text, const QFont& font) {
+        const int x0 = left[static_cast<std::size_t>(col)];
+        const int width = left[static_cast<std::size_t>(col) + 1] - x0 - gap;
+        const QFontMetrics fm(font, painter.device());
+        painter.drawText(QRect(x0, y, width, layout.nLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         fm.elidedText(text, Qt::ElideRight, width));
+    };
+
+    painter.setFont(layout.headingFont);
+    for (int col = 0; col < nColumns; ++col)
+        drawCell(col, page.top(), m_listCtrl.GetColumnHeading(col), layout.headingFont);
+    const int lineY = page.top() + layout.nLineHeight + layout.nLineHeight / 8;
+    painter.drawLine(page.left(), lineY, page.right(), lineY);
+
+    painter.setFont(layout.font);
+    const int first = (info.m_nCurPage - 1) * m_nRowsPerPage;
+    const int last = std::min(m_listCtrl.GetItemCount(), first + m_nRowsPerPage);
+    int y = page.top() + layout.nHeaderHeight;
+    for (int row = first; row < last; ++row, y += layout.nLineHeight) {
+        for (int col = 0; col < nColumns; ++col) {
+            QString text = Cp932ToUnicode(m_listCtrl.GetItemText(row, col));
+            text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+            drawCell(col, y, text, layout.font);
+        }
+    }
+}
