@@ -1,0 +1,355 @@
+// Speed of the phone-book files: archive open and save against plainly reading
+// and writing the same number of bytes, text open against a stable sort of the
+// same records, and the peak memory of an archive open.
+//
+//   corebench [benchmark flags]     the benchmarks
+//   corebench --peak-rss FILE       opens FILE once and reports peak RSS against its size
+//
+// The files live in a temporary directory under TMPDIR; TMPDIR=/dev/shm keeps a
+// busy disk out of the figures.
+
+#include "BookGenerator.h"
+
+#include "data/MarloDoc.h"
+#include "platform/Mbcs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t kSeed = 20261207;
+constexpr std::size_t kChunk = 64 * 1024; // the archive's own buffer size
+const std::vector<std::int64_t> kSizes = {1000, 100000, 1000000};
+
+class StderrReporter : public DocReporter {
+public:
+    void ReportError(const std::string& message) override { std::fprintf(stderr, "corebench: %s\n", message.c_str()); }
+    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+};
+
+StderrReporter g_reporter;
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QTemporaryDir& TempDir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+std::string TempPath(const std::string& name) {
+    return LocalPath(TempDir().filePath(QString::fromStdString(name)));
+}
+
+bool ByRomaji(const PhoneRecord* a, const PhoneRecord* b) {
+    return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0;
+}
+
+// One generated phone book and its files, made once per size.
+struct Book {
+    std::vector<RecordList::Ptr> generated; // generation order, as an unsorted file holds them
+    std::string archivePath;                // phone-book order
+    std::string textPath;                   // generation order
+    std::string sortedTextPath;             // phone-book order
+    std::int64_t archiveBytes = 0;
+    std::int64_t textBytes = 0;
+};
+
+std::vector<RecordList::Ptr> CopyRecords(const std::vector<RecordList::Ptr>& records) {
+    std::vector<RecordList::Ptr> copy;
+    copy.reserve(records.size());
+    for (const auto& r : records)
+        copy.push_back(std::make_unique<PhoneRecord>(*r));
+    return copy;
+}
+
+bool SaveAs(const std::string& path, std::vector<RecordList::Ptr> records) {
+    CMarloDoc doc;
+    doc.SetReporter(&g_reporter);
+    doc.m_pData = std::make_unique<CMrlData>();
+    doc.m_pData->m_list.Assign(std::move(records));
+    return doc.OnSaveDocument(path);
+}
+
+const Book* GetBook(std::size_t count) {
+    static std::map<std::size_t, std::unique_ptr<Book>> books;
+    if (auto it = books.find(count); it != books.end())
+        return it->second.get();
+    if (!TempDir().isValid())
+        return nullptr;
+    auto book = std::make_unique<Book>();
+    book->generated = GenerateRecords(count, kSeed);
+    const std::string base = "book-" + std::to_string(count);
+    book->archivePath = TempPath(base + ".mrl");
+    book->textPath = TempPath(base + ".txt");
+    book->sortedTextPath = TempPath(base + "-sorted.txt");
+
+    std::vector<RecordList::Ptr> sorted = CopyRecords(book->generated);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const RecordList::Ptr& a, const RecordList::Ptr& b) { return ByRomaji(a.get(), b.get()); });
+    if (!SaveAs(book->textPath, CopyRecords(book->generated)) || !SaveAs(book->archivePath, CopyRecords(sorted)) ||
+        !SaveAs(book->sortedTextPath, std::move(sorted)))
+        return nullptr;
+    book->archiveBytes = QFileInfo(QFile::decodeName(book->archivePath.c_str())).size();
+    book->textBytes = QFileInfo(QFile::decodeName(book->textPath.c_str())).size();
+    return books.emplace(count, std::move(book)).first->second.get();
+}
+
+const Book* BookOrSkip(benchmark::State& state) {
+    const Book* book = GetBook(static_cast<std::size_t>(state.range(0)));
+    if (!book)
+        state.SkipWithError("could not write the phone book files");
+    return book;
+}
+
+void Opens(benchmark::State& state, const std::string& path, std::int64_t bytes) {
+    CMarloDoc doc;
+    doc.SetReporter(&g_reporter);
+    for (auto _ : state) {
+        if (!doc.OnOpenDocument(path) || doc.m_pData->m_list.GetCount() != static_cast<std::size_t>(state.range(0))) {
+            state.SkipWithError("open failed or lost records");
+            break;
+        }
+        state.PauseTiming(); // freeing the records is not part of the open
+        doc.DeleteContents();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void ArchiveOpen(benchmark::State& state) {
+    if (const Book* book = BookOrSkip(state))
+        Opens(state, book->archivePath, book->archiveBytes);
+}
+
+void TextOpen(benchmark::State& state) {
+    if (const Book* book = BookOrSkip(state))
+        Opens(state, book->textPath, book->textBytes);
+}
+
+void TextOpenSorted(benchmark::State& state) {
+    if (const Book* book = BookOrSkip(state))
+        Opens(state, book->sortedTextPath, book->textBytes);
+}
+
+// The cost that a text open cannot avoid: a stable sort of the records by name,
+// starting from the order of the file.
+void StableSort(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    std::vector<const PhoneRecord*> order;
+    for (auto _ : state) {
+        state.PauseTiming();
+        order.clear();
+        for (const auto& r : book->generated)
+            order.push_back(r.get());
+        state.ResumeTiming();
+        std::stable_sort(order.begin(), order.end(), ByRomaji);
+        benchmark::DoNotOptimize(order.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Filing each line with InsertSorted, as the original program loads a text file:
+// the quadratic cost that the text open avoids. Small sizes only.
+void FileOneByOne(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<RecordList::Ptr> copy = CopyRecords(book->generated);
+        CMrlData data;
+        state.ResumeTiming();
+        for (auto& r : copy)
+            data.AddSorted(std::move(r));
+        benchmark::DoNotOptimize(data.m_list.GetCount());
+        state.PauseTiming();
+        data.m_list.RemoveAll();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Saves the phone book as it stands after opening its file, the usual way to
+// come to a save. (Records filed one by one lie scattered in memory, which
+// makes every walk over them, a save included, up to twice as slow.)
+void Saves(benchmark::State& state, const std::string& path, const Book& book, std::int64_t bytes) {
+    CMarloDoc doc;
+    doc.SetReporter(&g_reporter);
+    if (!doc.OnOpenDocument(book.archivePath)) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (!doc.OnSaveDocument(path)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void ArchiveSave(benchmark::State& state) {
+    if (const Book* book = BookOrSkip(state))
+        Saves(state, TempPath("save.mrl"), *book, book->archiveBytes);
+}
+
+void TextSave(benchmark::State& state) {
+    if (const Book* book = BookOrSkip(state))
+        Saves(state, TempPath("save.txt"), *book, book->textBytes);
+}
+
+// Baselines: the same number of bytes as the phone-book file, read or written
+// in chunks of the archive's buffer size.
+void QFileRead(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    std::vector<char> buffer(kChunk);
+    for (auto _ : state) {
+        QFile file(QFile::decodeName(book->archivePath.c_str()));
+        if (!file.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("cannot open");
+            break;
+        }
+        std::int64_t total = 0;
+        for (qint64 got; (got = file.read(buffer.data(), kChunk)) > 0;)
+            total += got;
+        if (total != book->archiveBytes) {
+            state.SkipWithError("short read");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * book->archiveBytes);
+}
+
+template <typename File> bool WriteBytes(File& file, std::int64_t bytes, const std::vector<char>& chunk) {
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (std::int64_t left = bytes; left > 0;) {
+        const qint64 n = std::min<qint64>(left, static_cast<qint64>(chunk.size()));
+        if (file.write(chunk.data(), n) != n)
+            return false;
+        left -= n;
+    }
+    return true;
+}
+
+void QFileWrite(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    const std::vector<char> chunk(kChunk, 'x');
+    for (auto _ : state) {
+        QFile file(QFile::decodeName(TempPath("plain.bin").c_str()));
+        if (!WriteBytes(file, book->archiveBytes, chunk)) {
+            state.SkipWithError("write failed");
+            break;
+        }
+        file.close();
+    }
+    state.SetBytesProcessed(state.iterations() * book->archiveBytes);
+}
+
+// Saves go through QSaveFile (a temporary file renamed over the old one); this
+// separates that cost from the archive's own.
+void QSaveFileWrite(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    const std::vector<char> chunk(kChunk, 'x');
+    for (auto _ : state) {
+        QSaveFile file(QFile::decodeName(TempPath("plain-save.bin").c_str()));
+        if (!WriteBytes(file, book->archiveBytes, chunk) || !file.commit()) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * book->archiveBytes);
+}
+
+void RegisterAll() {
+    using Fn = void (*)(benchmark::State&);
+    const std::pair<const char*, Fn> perSize[] = {
+        {"ArchiveOpen", ArchiveOpen},       {"QFileRead", QFileRead},           {"ArchiveSave", ArchiveSave},
+        {"QFileWrite", QFileWrite},         {"QSaveFileWrite", QSaveFileWrite}, {"TextOpen", TextOpen},
+        {"TextOpenSorted", TextOpenSorted}, {"StableSort", StableSort},         {"TextSave", TextSave},
+    };
+    for (const auto& [name, fn] : perSize) {
+        for (const std::int64_t n : kSizes) {
+            auto* b = benchmark::RegisterBenchmark(name, fn)->Arg(n)->Unit(benchmark::kMillisecond);
+            if (n >= 1000000)
+                b->Iterations(3);
+        }
+    }
+    benchmark::RegisterBenchmark("FileOneByOne", FileOneByOne)
+        ->Arg(1000)
+        ->Arg(10000)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+}
+
+long MaxRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss; // KiB on Linux
+}
+
+int PeakRss(const char* path) {
+    const qint64 size = QFileInfo(QFile::decodeName(path)).size();
+    const long before = MaxRssKiB();
+    CMarloDoc doc;
+    doc.SetReporter(&g_reporter);
+    if (!doc.OnOpenDocument(path))
+        return 1;
+    const long after = MaxRssKiB();
+    const double mib = 1024.0 * 1024.0;
+    const double grown = static_cast<double>(after - before) * 1024.0;
+    std::printf("file          %s\n", path);
+    std::printf("records       %zu\n", doc.m_pData->m_list.GetCount());
+    std::printf("file size     %.1f MiB\n", static_cast<double>(size) / mib);
+    std::printf("peak RSS      %.1f MiB before the open, %.1f MiB after\n", before / 1024.0, after / 1024.0);
+    if (size > 0) {
+        std::printf("ratio         %.2f (growth of peak RSS / file size)\n", grown / static_cast<double>(size));
+        std::printf("              %.2f (whole peak RSS / file size)\n",
+                    static_cast<double>(after) * 1024.0 / static_cast<double>(size));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "--peak-rss") {
+        if (argc != 3) {
+            std::fprintf(stderr, "usage: corebench --peak-rss FILE\n");
+            return 2;
+        }
+        return PeakRss(argv[2]);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    RegisterAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

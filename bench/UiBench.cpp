@@ -1,0 +1,155 @@
+// Speed of the search window, offscreen: show-all, typing in the search box,
+// and start-up with a large default phone book. Each figure includes the
+// list's relayout and one repaint, as the user would wait for them.
+//
+//   uibench [benchmark flags]
+
+#include "BookGenerator.h"
+
+#include "app/MarloApp.h"
+#include "data/MarloDoc.h"
+#include "platform/Mbcs.h"
+#include "platform/ui/FrameWnd.h"
+#include "res/Resource.h"
+#include "view/MarloView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr std::uint64_t kSeed = 20261207;
+
+/// A sorted phone book of `count` generated records, made once per size.
+const std::vector<PhoneRecord>& Book(std::size_t count) {
+    static std::map<std::size_t, std::vector<PhoneRecord>> books;
+    auto& book = books[count];
+    if (book.empty()) {
+        for (RecordList::Ptr& record : GenerateRecords(count, kSeed))
+            book.push_back(std::move(*record));
+        std::stable_sort(book.begin(), book.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+            return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
+        });
+    }
+    return book;
+}
+
+std::unique_ptr<CMarloDoc> MakeDoc(std::size_t count) {
+    auto doc = std::make_unique<CMarloDoc>();
+    doc->m_pData = std::make_unique<CMrlData>();
+    std::vector<RecordList::Ptr> records;
+    records.reserve(count);
+    for (const PhoneRecord& record : Book(count))
+        records.push_back(std::make_unique<PhoneRecord>(record));
+    doc->m_pData->m_list.Assign(std::move(records));
+    return doc;
+}
+
+/// The view shown at its form's size, as in the main window.
+struct ShownView {
+    explicit ShownView(std::size_t count) : doc(MakeDoc(count)), view(*doc) {
+        view.OnInitialUpdate();
+        view.show();
+        QApplication::processEvents();
+    }
+    void Repaint() {
+        view.m_listCtrl.viewport()->repaint();
+        QApplication::processEvents();
+    }
+    std::unique_ptr<CMarloDoc> doc;
+    CMarloView view;
+};
+
+void BM_ShowAll(benchmark::State& state) {
+    ShownView shown(static_cast<std::size_t>(state.range(0)));
+    auto* button = shown.view.GetDlgItem<QPushButton>(IDC_SHOWALL);
+    for (auto _ : state) {
+        button->click();
+        shown.Repaint();
+    }
+    state.counters["rows"] = shown.view.m_listCtrl.GetItemCount();
+}
+BENCHMARK(BM_ShowAll)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+/// Typing the beginnings of names that exist, one key at a time, then clearing the box:
+/// each iteration is one keystroke with its search, its list rebuild and its repaint.
+/// over_frame counts the keystrokes slower than one frame at 60 Hz.
+void BM_Typing(benchmark::State& state) {
+    const std::size_t count = static_cast<std::size_t>(state.range(0));
+    ShownView shown(count);
+    QLineEdit* box = shown.view.GetDlgItem<QLineEdit>(IDC_SEARCH);
+    std::mt19937_64 random(kSeed);
+    std::vector<QString> keystrokes;
+    for (int word = 0; word < 200; ++word) {
+        const std::string& name = Book(count)[random() % count].m_strRomaji;
+        const std::size_t length = std::min<std::size_t>(name.size(), 3 + random() % 5);
+        for (std::size_t i = 1; i <= length; ++i)
+            keystrokes.push_back(QString::fromLatin1(name.substr(0, i)));
+        keystrokes.push_back(QString()); // "クリアー" between names
+    }
+    std::size_t next = 0;
+    std::int64_t rows = 0;
+    double slowest = 0;
+    int overFrame = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        box->setText(keystrokes[next]);
+        shown.Repaint();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        slowest = std::max(slowest, ms);
+        overFrame += ms > 1000.0 / 60 ? 1 : 0;
+        rows += shown.view.m_listCtrl.GetItemCount();
+        next = (next + 1) % keystrokes.size();
+    }
+    state.counters["rows/key"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kAvgIterations);
+    state.counters["slowest_ms"] = slowest;
+    state.counters["over_frame"] = overFrame;
+}
+BENCHMARK(BM_Typing)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1200);
+
+/// From nothing to the main window shown with a default phone book of this size.
+void BM_StartUp(benchmark::State& state) {
+    QTemporaryDir dir;
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    std::unique_ptr<CMarloDoc> doc = MakeDoc(static_cast<std::size_t>(state.range(0)));
+    doc->OnSaveDocument(QFile::encodeName(dir.filePath(QString::fromUtf8(CMarloDoc::kDefaultBookName))).toStdString());
+    doc.reset();
+    for (auto _ : state) {
+        auto app = std::make_unique<CMarloApp>();
+        app->SetArguments({});
+        if (!app->InitInstance())
+            state.SkipWithError("start-up failed");
+        QApplication::processEvents();
+        state.PauseTiming();
+        app.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    QDir::setCurrent(oldDir);
+}
+BENCHMARK(BM_StartUp)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

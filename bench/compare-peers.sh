@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Whole-process times of marlo-cli against the standard tools that do the same
+# job on the phone book saved as text, side by side in one run.
+#
+#   bench/compare-peers.sh [BUILD_DIR [COUNT [RUNS]]]
+#
+# BUILD_DIR holds marlo-cli and bench/marlo-genbook (default: build next to this
+# script's folder); COUNT entries (default 1000000); each time is the median of
+# RUNS runs (default 5) after one warm-up run, files in the page cache.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../build}" && pwd)
+count=${2:-1000000}
+runs=${3:-5}
+cli=$build/marlo-cli
+genbook=$build/bench/marlo-genbook
+for tool in "$cli" "$genbook"; do
+    [[ -x $tool ]] || { echo "compare-peers: $tool not found; build first" >&2; exit 2; }
+done
+for tool in grep look sort; do
+    command -v "$tool" >/dev/null || { echo "compare-peers: $tool not installed (look: bsdextrautils)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$genbook" "$count" 42 book.mrl
+"$genbook" "$count" 42 unsorted.txt
+# The text the program writes is in romaji order, which look needs.
+"$cli" convert book.mrl book.txt 2>/dev/null
+
+key=tanaka
+
+# Median wall time in milliseconds of running "$@" with stdout to a file
+# (not /dev/null: grep stops at the first match when it sees /dev/null).
+median_ms() {
+    "$@" >out 2>/dev/null || [[ $? -eq 1 ]] # grep and look answer 1 for no match
+    local times=()
+    for ((i = 0; i < runs; i++)); do
+        local t0 t1
+        t0=$(date +%s%N)
+        "$@" >out 2>/dev/null || [[ $? -eq 1 ]]
+        t1=$(date +%s%N)
+        times+=($(((t1 - t0) / 1000)))
+    done
+    local sorted
+    sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+    local us=${sorted[$((runs / 2))]}
+    printf '%d.%d' $((us / 1000)) $(((us % 1000) / 100))
+}
+
+lines() { "$@" 2>/dev/null | wc -l; }
+
+row() { # task, marlo command label, peer label, then the two commands split by --
+    local task=$1 mlabel=$2 plabel=$3
+    shift 3
+    local mcmd=() pcmd=()
+    while [[ $1 != -- ]]; do mcmd+=("$1"); shift; done
+    shift
+    pcmd=("$@")
+    local m p
+    m=$(median_ms "${mcmd[@]}")
+    p=$(median_ms "${pcmd[@]}")
+    printf '%-22s %-40s %9s ms   %-42s %9s ms   %6s\n' "$task" "$mlabel" "$m" "$plabel" "$p" \
+        "$(awk -v m="$m" -v p="$p" 'BEGIN { printf (p > 0 ? "%.2f" : "-"), m / p }')"
+}
+
+printf 'Phone book of %d entries: archive %d bytes, text %d bytes; median of %d runs\n' "$count" \
+    "$(stat -c %s book.mrl)" "$(stat -c %s book.txt)" "$runs"
+printf 'rows found for "%s": marlo-cli find %d, grep %d; marlo-cli search %d, look %d\n\n' "$key" \
+    "$(lines "$cli" -f book.mrl find "$key")" "$(lines env LC_ALL=C grep -i -F "$key" book.txt)" \
+    "$(lines "$cli" -f book.mrl search "$key")" "$(lines env LC_ALL=C look "$key" book.txt)"
+printf '%-22s %-40s %12s   %-42s %12s   %6s\n' task marlo-cli time peer time ratio
+row "full-text search" "marlo-cli -f book.mrl find $key" "LC_ALL=C grep -i -F $key book.txt" \
+    "$cli" -f book.mrl find "$key" -- env LC_ALL=C grep -i -F "$key" book.txt
+row "name search" "marlo-cli -f book.mrl search $key" "LC_ALL=C look $key book.txt" \
+    "$cli" -f book.mrl search "$key" -- env LC_ALL=C look "$key" book.txt
+row "full-text search" "marlo-cli -f book.txt find $key" "LC_ALL=C grep -i -F $key book.txt" \
+    "$cli" -f book.txt find "$key" -- env LC_ALL=C grep -i -F "$key" book.txt
+row "sort text into order" "marlo-cli convert unsorted.txt b.mrl" "LC_ALL=C sort -s -t, -k1,1 unsorted.txt" \
+    "$cli" convert unsorted.txt b.mrl -- env LC_ALL=C sort -s -t, -k1,1 unsorted.txt
+echo
+echo "ratio = marlo-cli time / peer time (aim: 1.5 or less)"
