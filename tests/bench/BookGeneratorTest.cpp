@@ -2,7 +2,7 @@
 // the same book for the same seed on every machine, entries the program itself
 // could have stored, and a realistic mix of names and memos.
 
-#include "BookGenerator.h"
+#include "bench/BookGenerator.h"
 
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
