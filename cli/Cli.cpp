@@ -314,12 +314,32 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
         keys[i - 1] = KeyBytes(ops[i]);
 
     CliReporter reporter(err);
-    std::unique_ptr<CMarloDoc> doc = OpenBook(options.file.value_or(CMarloDoc::kDefaultBookName), reporter);
+    const std::string path = options.file.value_or(CMarloDoc::kDefaultBookName);
+    EntryWriter writer(out, rawBytes);
+    if (isFind && !CMarloDoc::IsTextPath(path)) {
+        // An archive's phone-book order is its stored order, so the full-text search
+        // can look at one record at a time and keep only its hits instead of the
+        // whole phone book. Nothing is printed before the whole file has been read.
+        const FullTextFilter filter(keys);
+        std::vector<PhoneRecord> hits;
+        CMarloDoc scanner;
+        scanner.SetReporter(&reporter);
+        const bool read = scanner.ScanArchiveFile(path, [&](const PhoneRecord& record) {
+            if (filter.Matches(record))
+                hits.push_back(record);
+        });
+        if (!read)
+            return kCliFailed;
+        for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit)
+            writer.Write(*hit);
+        writer.Finish();
+        return FlushOutput(out, err);
+    }
+
+    std::unique_ptr<CMarloDoc> doc = OpenBook(path, reporter);
     if (!doc)
         return kCliFailed;
     const RecordList& list = doc->m_pData->m_list;
-
-    EntryWriter writer(out, rawBytes);
     if (isList) {
         for (const auto& record : list)
             writer.Write(*record);

@@ -111,6 +111,19 @@ bool CMarloDoc::OpenTextFile(const std::string& path) {
     return true;
 }
 
+bool CMarloDoc::ScanArchiveFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
+    return ReadFile(path, [&visit](QIODevice& file) {
+        if (file.size() == 0)
+            return; // an empty file holds an empty phone book
+        CArchive ar(file, CArchive::load);
+        ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+        StoredRecordReader reader(ar);
+        PhoneRecord record;
+        while (reader.Next(record))
+            visit(record);
+    });
+}
+
 bool CMarloDoc::OnSaveDocument(const std::string& path) {
     if (!IsTextPath(path))
         return CDocument::OnSaveDocument(path);

@@ -41,19 +41,12 @@ void CMrlData::Serialize(CArchive& ar) {
         }
         return;
     }
-    const std::int32_t count = ar.ReadInt();
-    if (count <= 0)
-        return;
-    // A count the file cannot hold fails before anything is allocated for it.
-    ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
+    StoredRecordReader reader(ar);
     std::vector<RecordList::Ptr> records;
-    records.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t n = 0; n < count; ++n) {
+    records.reserve(reader.GetCount());
+    for (std::size_t n = 0; n < reader.GetCount(); ++n) {
         auto record = std::make_unique<PhoneRecord>();
-        record->m_strRomaji = ar.ReadString();
-        record->m_strKanji = ar.ReadString();
-        record->m_strPhone = ar.ReadString();
-        record->m_strMemo = ar.ReadString();
+        reader.Next(*record);
         records.push_back(std::move(record));
     }
     // Loading appends; on the fresh container it always runs on, the records read are the list.
@@ -63,4 +56,24 @@ void CMrlData::Serialize(CArchive& ar) {
         for (auto& record : records)
             m_list.AddTail(std::move(record));
     }
+}
+
+StoredRecordReader::StoredRecordReader(CArchive& ar) : m_ar(ar) {
+    const std::int32_t count = ar.ReadInt();
+    if (count <= 0)
+        return;
+    // A count the file cannot hold fails before anything is allocated for it.
+    ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
+    m_nCount = static_cast<std::size_t>(count);
+}
+
+bool StoredRecordReader::Next(PhoneRecord& record) {
+    if (m_nRead == m_nCount)
+        return false;
+    m_ar.ReadString(record.m_strRomaji);
+    m_ar.ReadString(record.m_strKanji);
+    m_ar.ReadString(record.m_strPhone);
+    m_ar.ReadString(record.m_strMemo);
+    ++m_nRead;
+    return true;
 }

@@ -2,6 +2,8 @@
 
 #include "RecordList.h"
 
+#include <cstddef>
+
 class CArchive;
 
 /// The phone book: the archive object "CMrlData", schema 1, that owns its records.
@@ -23,4 +25,21 @@ public:
 
     /// Stores the count and the records, or loads them (appending at the tail).
     void Serialize(CArchive& ar);
+};
+
+/// Reads the stored records of a phone book one at a time, for callers that
+/// look at each record once and keep none (or few) of them.
+class StoredRecordReader {
+public:
+    /// Reads the count; a count the rest of the file cannot hold fails here.
+    explicit StoredRecordReader(CArchive& ar);
+    /// Number of records stored (0 for a zero or negative count).
+    std::size_t GetCount() const noexcept { return m_nCount; }
+    /// Reads the next record into `record`, reusing its strings; false after the last one.
+    bool Next(PhoneRecord& record);
+
+private:
+    CArchive& m_ar;
+    std::size_t m_nCount = 0;
+    std::size_t m_nRead = 0;
 };

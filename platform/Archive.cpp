@@ -13,8 +13,7 @@ constexpr std::uint16_t kNewClassTag = 0xFFFF;
 constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or more is refused
 
 [[noreturn]] void ThrowEnd() {
-    throw ArchiveError(ArchiveError::Kind::EndOfFile,
-                       "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
+    throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
 }
 
 [[noreturn]] void ThrowFormat(const std::string& detail) {
@@ -37,7 +36,9 @@ CArchive::CArchive(QIODevice& device, Mode mode) : m_device(device), m_mode(mode
 
 CArchive::~CArchive() = default;
 
-std::uint64_t CArchive::Remaining() const noexcept { return (m_end - m_pos) + m_deviceLeft; }
+std::uint64_t CArchive::Remaining() const noexcept {
+    return (m_end - m_pos) + m_deviceLeft;
+}
 
 void CArchive::Require(std::uint64_t n) const {
     if (Remaining() < n)
@@ -104,7 +105,7 @@ std::uint32_t CArchive::ReadLength() {
     return ReadDWord();
 }
 
-std::string CArchive::ReadString() {
+void CArchive::ReadString(std::string& out) {
     std::uint32_t length = ReadByte();
     bool wide = false;
     if (length == 0xFF) {
@@ -121,14 +122,14 @@ std::string CArchive::ReadString() {
     }
     if (!wide) {
         if (length <= m_end - m_pos) { // the common case: the whole string is in the buffer
-            std::string s(m_buffer.data() + m_pos, length);
+            out.assign(m_buffer.data() + m_pos, length);
             m_pos += length;
-            return s;
+            return;
         }
         Require(length);
-        std::string s(length, '\0');
-        ReadRaw(s.data(), length);
-        return s;
+        out.assign(length, '\0');
+        ReadRaw(out.data(), length);
+        return;
     }
     const std::uint64_t bytes = static_cast<std::uint64_t>(length) * 2;
     Require(bytes);
@@ -141,7 +142,13 @@ std::string CArchive::ReadString() {
     Cp932Encoded encoded = UnicodeToCp932(text);
     if (!encoded.ok())
         ThrowFormat("Shift_JIS で表せない文字を含んでいます: " + encoded.unconvertible.toStdString());
-    return std::move(encoded.bytes);
+    out = std::move(encoded.bytes);
+}
+
+std::string CArchive::ReadString() {
+    std::string s;
+    ReadString(s);
+    return s;
 }
 
 void CArchive::ReadObjectHeader(std::string_view className, std::uint16_t schema) {
@@ -174,7 +181,9 @@ void CArchive::WriteRaw(const char* src, std::size_t n) {
     }
 }
 
-void CArchive::WriteByte(std::uint8_t v) { WriteRaw(reinterpret_cast<const char*>(&v), 1); }
+void CArchive::WriteByte(std::uint8_t v) {
+    WriteRaw(reinterpret_cast<const char*>(&v), 1);
+}
 
 void CArchive::WriteWord(std::uint16_t v) {
     const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};

@@ -48,6 +48,8 @@ public:
     std::int32_t ReadInt() { return static_cast<std::int32_t>(ReadDWord()); }
     /// A string item: narrow bytes as stored, or the wide form converted to code page 932.
     std::string ReadString();
+    /// The same into `out`, reusing its storage.
+    void ReadString(std::string& out);
     /// The header of the one object of the file: new-class tag, schema, class name.
     /// Throws BadFormat when any of them differs from what is expected.
     void ReadObjectHeader(std::string_view className, std::uint16_t schema);

@@ -14,7 +14,7 @@ QString Cp932ToUnicode(std::string_view bytes);
 
 /// Result of converting Unicode text to code page 932.
 struct Cp932Encoded {
-    std::string bytes;  ///< the converted text (complete only when `unconvertible` is empty)
+    std::string bytes;     ///< the converted text (complete only when `unconvertible` is empty)
     QString unconvertible; ///< the characters that code page 932 cannot hold, each once, in order of appearance
     bool ok() const { return unconvertible.isEmpty(); }
 };

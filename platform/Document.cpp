@@ -9,12 +9,18 @@
 
 namespace {
 
-QString ToQPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string FromQPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString ToQPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+std::string FromQPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 } // namespace
 
-std::string QuotePath(const std::string& path) { return "「" + path + "」"; }
+std::string QuotePath(const std::string& path) {
+    return "「" + path + "」";
+}
 
 void CDocument::SetPathName(const std::string& path, bool addToMRU) {
     const QString absolute = QDir::current().absoluteFilePath(ToQPath(path));

@@ -1,9 +1,9 @@
 #include "Mbcs.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstring>
-#include <climits>
 
 namespace {
 
@@ -71,7 +71,9 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     return Compare(a.substr(start), b.substr(start), false);
 }
 
-int MbsICmp(std::string_view a, std::string_view b) noexcept { return Compare(a, b, true); }
+int MbsICmp(std::string_view a, std::string_view b) noexcept {
+    return Compare(a, b, true);
+}
 
 int AtoI(std::string_view s) noexcept {
     std::size_t i = 0;

@@ -24,8 +24,7 @@ bool CStdioFile::Fill() {
         m_buffer.resize(kBufferSize);
     const qint64 got = m_device.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
     if (got < 0)
-        throw ArchiveError(ArchiveError::Kind::Io,
-                           "ファイルを読み込めません: " + m_device.errorString().toStdString());
+        throw ArchiveError(ArchiveError::Kind::Io, "ファイルを読み込めません: " + m_device.errorString().toStdString());
     m_pos = 0;
     m_end = static_cast<std::size_t>(got);
     // A Ctrl-Z ends the text: nothing after it is read.
@@ -104,7 +103,6 @@ void CStdioFile::Flush() {
         return;
     const qint64 written = m_device.write(m_out.data(), static_cast<qint64>(m_out.size()));
     if (written != static_cast<qint64>(m_out.size()))
-        throw ArchiveError(ArchiveError::Kind::Io,
-                           "ファイルに書き込めません: " + m_device.errorString().toStdString());
+        throw ArchiveError(ArchiveError::Kind::Io, "ファイルに書き込めません: " + m_device.errorString().toStdString());
     m_out.clear();
 }

@@ -63,7 +63,9 @@ TempWorkDir::TempWorkDir() : m_strOldDir(QDir::currentPath()) {
         throw std::runtime_error("no temporary directory");
 }
 
-TempWorkDir::~TempWorkDir() { QDir::setCurrent(m_strOldDir); }
+TempWorkDir::~TempWorkDir() {
+    QDir::setCurrent(m_strOldDir);
+}
 
 std::string TempWorkDir::Path(const std::string& name) const {
     return QFile::encodeName(QDir(m_dir.path()).absoluteFilePath(QString::fromUtf8(name.c_str()))).toStdString();

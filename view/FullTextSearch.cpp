@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
-
 // A key prepared for scanning: at every byte position the two byte values that
 // compare equal there (the same value twice where nothing folds). This holds
 // for keys made of whole characters without NUL bytes; any other key is
@@ -153,21 +151,35 @@ private:
     std::uint64_t m_nOr0 = 0, m_nVal0 = 0, m_nOr1 = 0, m_nVal1 = 0;
 };
 
-} // namespace
-
 bool ContainsText(std::string_view text, std::string_view key) {
     if (key.empty())
         return false;
     return KeyMatcher(key).IsFoundIn(text);
 }
 
-std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
-    std::vector<KeyMatcher> matchers;
+FullTextFilter::FullTextFilter(const std::array<std::string, 3>& keys) {
     for (const std::string& key : keys)
         if (!key.empty())
-            matchers.emplace_back(key);
+            m_matchers.emplace_back(key);
+}
+
+FullTextFilter::~FullTextFilter() = default;
+
+bool FullTextFilter::Matches(const PhoneRecord& record) const {
+    if (m_matchers.empty())
+        return false;
+    for (const KeyMatcher& matcher : m_matchers) {
+        if (!matcher.IsFoundIn(record.m_strRomaji) && !matcher.IsFoundIn(record.m_strKanji) &&
+            !matcher.IsFoundIn(record.m_strPhone) && !matcher.IsFoundIn(record.m_strMemo))
+            return false;
+    }
+    return true;
+}
+
+std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
+    const FullTextFilter filter(keys);
     std::vector<const PhoneRecord*> hits;
-    if (matchers.empty())
+    if (filter.IsEmpty())
         return hits;
 
     const std::size_t count = list.GetCount();
@@ -180,17 +192,8 @@ std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std
             __builtin_prefetch(ahead.m_strKanji.data());
             __builtin_prefetch(ahead.m_strMemo.data());
         }
-        const PhoneRecord& record = list[i];
-        bool all = true;
-        for (const KeyMatcher& matcher : matchers) {
-            if (!matcher.IsFoundIn(record.m_strRomaji) && !matcher.IsFoundIn(record.m_strKanji) &&
-                !matcher.IsFoundIn(record.m_strPhone) && !matcher.IsFoundIn(record.m_strMemo)) {
-                all = false;
-                break;
-            }
-        }
-        if (all)
-            hits.push_back(&record);
+        if (filter.Matches(list[i]))
+            hits.push_back(&list[i]);
     }
     // The result list shows the last hit of the phone book first. (The walk itself
     // goes forwards, the order in which the records lie in memory.)

@@ -12,6 +12,25 @@
 /// (MbsICmp) over a window of the key's byte length. An empty key is never found.
 bool ContainsText(std::string_view text, std::string_view key);
 
+class KeyMatcher;
+
+/// The test of the full-text search for one record, with the keys prepared once:
+/// every non-empty key must occur in one of the record's four fields.
+class FullTextFilter {
+public:
+    explicit FullTextFilter(const std::array<std::string, 3>& keys);
+    ~FullTextFilter();
+    FullTextFilter(const FullTextFilter&) = delete;
+    FullTextFilter& operator=(const FullTextFilter&) = delete;
+
+    /// All three keys empty: no record is a hit.
+    bool IsEmpty() const noexcept { return m_matchers.empty(); }
+    bool Matches(const PhoneRecord& record) const;
+
+private:
+    std::vector<KeyMatcher> m_matchers;
+};
+
 /// The hits for up to three keys (empty keys count as found; all empty gives none),
 /// in the order the result list shows them: the last matching record of the phone book first.
 std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);

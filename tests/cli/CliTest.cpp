@@ -211,6 +211,14 @@ TEST_F(CliTest, FilesThatCannotBeRead) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("「cut」"), std::string::npos) << r.err;
 
+    // The full-text search reads an archive record by record: a file that fails
+    // part-way still prints nothing.
+    Write("cut2", Archive({{"a", "", "", ""}, {"b", "", "", ""}}).substr(0, 22));
+    r = Run({"-f", "cut2", "find", "a"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("「cut2」"), std::string::npos) << r.err;
+
     Write("wrong", "\xFF\xFF\x01\x00\x08\x00"
                    "CmrlData");
     r = Run({"convert", "wrong", "out.txt"});

@@ -1,5 +1,5 @@
-#include "../TestUtil.h"
 #include "data/MarloDoc.h"
+#include "../TestUtil.h"
 #include "data/TextFormat.h"
 
 #include <QFile>
@@ -23,7 +23,9 @@ std::string BookBytes(const std::string& records, int count) {
 }
 
 // One record with an empty kanji name, phone number and memo.
-std::string Item(const std::string& romaji) { return std::string(1, static_cast<char>(romaji.size())) + romaji + Hex("00 00 00"); }
+std::string Item(const std::string& romaji) {
+    return std::string(1, static_cast<char>(romaji.size())) + romaji + Hex("00 00 00");
+}
 
 std::vector<std::string> Names(const CMarloDoc& doc) {
     std::vector<std::string> names;
@@ -234,8 +236,8 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     ASSERT_TRUE(doc.NewDocument());
     // Enough records that the file is much larger than the limit set below.
     for (int i = 0; i < 3000; ++i)
-        doc.m_pData->m_list.AddTail(std::make_unique<PhoneRecord>(PhoneRecord{"name" + std::to_string(i),
-                                                                              std::string(20, 'k'), "03", ""}));
+        doc.m_pData->m_list.AddTail(
+            std::make_unique<PhoneRecord>(PhoneRecord{"name" + std::to_string(i), std::string(20, 'k'), "03", ""}));
     doc.SetModifiedFlag(true);
     const std::string old = BookBytes(Item("old"), 1);
     WriteAll(dir.Path("book.mrl"), old);
@@ -267,4 +269,20 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     EXPECT_FALSE(doc.DoSave(dir.Path("no/such/dir/book.mrl")));
     EXPECT_EQ(reporter.errors.size(), 1u);
     EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+}
+
+TEST_F(DocFixture, ScanVisitsStoredRecordsWithTheChecksOfAnOpen) {
+    WriteAll(dir.Path("book.mrl"), BookBytes(Item("tani") + Item("abe") + "trailing", 2));
+    Names_ seen;
+    ASSERT_TRUE(
+        doc.ScanArchiveFile(dir.Path("book.mrl"), [&seen](const PhoneRecord& r) { seen.push_back(r.m_strRomaji); }));
+    EXPECT_EQ(seen, (Names_{"tani", "abe"}));
+    EXPECT_FALSE(doc.m_pData); // the document itself is untouched
+
+    WriteAll(dir.Path("cut.mrl"), BookBytes(Item("tani"), 2));
+    seen.clear();
+    EXPECT_FALSE(
+        doc.ScanArchiveFile(dir.Path("cut.mrl"), [&seen](const PhoneRecord& r) { seen.push_back(r.m_strRomaji); }));
+    ASSERT_EQ(reporter.errors.size(), 1u);
+    EXPECT_NE(reporter.errors[0].find("cut.mrl"), std::string::npos);
 }

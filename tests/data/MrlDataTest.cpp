@@ -1,6 +1,6 @@
+#include "data/MrlData.h"
 #include "../TestUtil.h"
 #include "data/MarloDoc.h"
-#include "data/MrlData.h"
 #include "platform/Archive.h"
 
 #include <QBuffer>
@@ -9,8 +9,8 @@
 namespace {
 
 RecordList::Ptr Rec(std::string romaji, std::string kanji = "", std::string phone = "", std::string memo = "") {
-    return std::make_unique<PhoneRecord>(PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone),
-                                                     std::move(memo)});
+    return std::make_unique<PhoneRecord>(
+        PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)});
 }
 
 std::vector<std::string> Names(const CMrlData& data) {
@@ -69,10 +69,10 @@ TEST(PhoneBookFile, FieldOrderAndBytesKept) {
     data.m_list.AddTail(Rec("yamada", "\x8E\x52\x93\x63", "012", "x\r\ny"));
     data.m_list.AddTail(Rec("abe", std::string("\0\x80", 2), "", "\r"));
     const std::string bytes = Store(data);
-    EXPECT_EQ(ToHex(bytes), ToHex(Hex(std::string(kHeader) +
-                                      " 02 00 00 00"
-                                      " 06 79 61 6D 61 64 61 04 8E 52 93 63 03 30 31 32 04 78 0D 0A 79"
-                                      " 03 61 62 65 02 00 80 00 01 0D")));
+    EXPECT_EQ(ToHex(bytes),
+              ToHex(Hex(std::string(kHeader) + " 02 00 00 00"
+                                               " 06 79 61 6D 61 64 61 04 8E 52 93 63 03 30 31 32 04 78 0D 0A 79"
+                                               " 03 61 62 65 02 00 80 00 01 0D")));
     // Loading appends in stored order: no sorting.
     const auto loaded = Load(bytes);
     ASSERT_EQ(loaded->m_list.GetCount(), 2u);
@@ -108,8 +108,7 @@ TEST(PhoneBookFile, MalformedFilesAreRejected) {
         {"schema 0", Hex("FF FF 00 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
         {"class name case", Hex("FF FF 01 00 08 00 43 4D 52 4C 44 61 74 61 00 00 00 00"), Kind::BadFormat},
         {"class name other", Hex("FF FF 01 00 07 00 43 4D 72 6C 44 61 74 00 00 00 00"), Kind::BadFormat},
-        {"class name length 64", Hex("FF FF 01 00 40 00") + std::string(64, 'C') + Hex("00 00 00 00"),
-         Kind::BadFormat},
+        {"class name length 64", Hex("FF FF 01 00 40 00") + std::string(64, 'C') + Hex("00 00 00 00"), Kind::BadFormat},
         {"class name length 65535", Hex("FF FF 01 00 FF FF 43 4D"), Kind::BadFormat},
         {"empty", "", Kind::EndOfFile},
         {"one byte", Hex("FF"), Kind::EndOfFile},
@@ -119,8 +118,7 @@ TEST(PhoneBookFile, MalformedFilesAreRejected) {
         {"count above records", Hex(std::string(kHeader) + " 02 00 00 00 01 61 00 00 00"), Kind::EndOfFile},
         {"record cut short", Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00"), Kind::EndOfFile},
         {"huge count", Hex(std::string(kHeader) + " 00 94 35 77 01 61 00 00 00 01 62 00 00"), Kind::EndOfFile},
-        {"huge string length", Hex(std::string(kHeader) + " 01 00 00 00 FF FF FF FF FF FF 7F 61"),
-         Kind::EndOfFile},
+        {"huge string length", Hex(std::string(kHeader) + " 01 00 00 00 FF FF FF FF FF FF 7F 61"), Kind::EndOfFile},
         {"string past the end", Hex(std::string(kHeader) + " 01 00 00 00 FF FD FF 61 62"), Kind::EndOfFile},
     };
     for (const auto& c : cases) {
@@ -142,8 +140,8 @@ TEST(InsertSorted, AloneOrAmongOthers) {
     data.AddSorted(Rec("abe", "2"));
     data.AddSorted(Rec("abe", "3")); // after every equal name, before ito
     EXPECT_EQ(Names(data), (std::vector<std::string>{"abe/1", "abe/2", "abe/3", "ito"}));
-    data.AddSorted(Rec("zz")); // greater than all: the end
-    data.AddSorted(Rec(""));   // the empty name sorts first
+    data.AddSorted(Rec("zz"));  // greater than all: the end
+    data.AddSorted(Rec(""));    // the empty name sorts first
     data.AddSorted(Rec("Abe")); // capitals before lower case
     EXPECT_EQ(Names(data), (std::vector<std::string>{"", "Abe", "abe/1", "abe/2", "abe/3", "ito", "zz"}));
     EXPECT_TRUE(data.m_list.IsSorted());

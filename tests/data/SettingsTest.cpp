@@ -1,5 +1,5 @@
-#include "../TestUtil.h"
 #include "data/Settings.h"
+#include "../TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,14 @@ TEST(SettingsFile, FirstLineValue) {
         {"\r\n30\r\n", 0}, // an empty first line
         {"", 0},
         {"-3\r\n", -3},
-        {"5\0" "0\r\n"s, 5}, // digits after the NUL are left from an earlier, longer value
+        {"5\0"
+         "0\r\n"s,
+         5}, // digits after the NUL are left from an earlier, longer value
         {"100\0\r\n"s, 100},
-        {"\x1A" "77", 0},     // Ctrl-Z ends the text before the digits
-        {"12\r34\r\n", 12},   // a lone CR does not end the line, but ends the number
+        {"\x1A"
+         "77",
+         0},                // Ctrl-Z ends the text before the digits
+        {"12\r34\r\n", 12}, // a lone CR does not end the line, but ends the number
         {"99999999999\r\n", 2147483647},
     };
     for (const auto& c : cases) {

@@ -30,8 +30,8 @@ TEST(TextLine, ParsesByCommaCount) {
     EXPECT_EQ(Parse("a,b,c"), R("a", "b", "c", ""));
     EXPECT_EQ(Parse("a,b,c,d,e"), R("a", "b", "c", "d\r\ne"));
     EXPECT_EQ(Parse("a,b,c,"), R("a", "b", "c", ""));
-    EXPECT_EQ(Parse("abc"), R("", "", "abc", ""));  // no comma: all of it is the phone number
-    EXPECT_EQ(Parse("a,b"), R("a", "", "b", ""));   // one comma: romaji and phone
+    EXPECT_EQ(Parse("abc"), R("", "", "abc", "")); // no comma: all of it is the phone number
+    EXPECT_EQ(Parse("a,b"), R("a", "", "b", ""));  // one comma: romaji and phone
     EXPECT_EQ(Parse(""), R("", "", "", ""));
     EXPECT_EQ(Parse(",,"), R("", "", "", ""));
 }

@@ -1,5 +1,5 @@
-#include "../TestUtil.h"
 #include "platform/Archive.h"
+#include "../TestUtil.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -41,10 +41,14 @@ TEST(ArchiveString, LengthPrefixesAtEachBoundary) {
         std::size_t length;
         const char* prefix;
     } cases[] = {
-        {0, "00"},           {1, "01"},
-        {254, "FE"},         {255, "FF FF 00"},
-        {65533, "FF FD FF"}, {65534, "FF FF FF FE FF 00 00"},
-        {65535, "FF FF FF FF FF 00 00"}, {70000, "FF FF FF 70 11 01 00"},
+        {0, "00"},
+        {1, "01"},
+        {254, "FE"},
+        {255, "FF FF 00"},
+        {65533, "FF FD FF"},
+        {65534, "FF FF FF FE FF 00 00"},
+        {65535, "FF FF FF FF FF 00 00"},
+        {70000, "FF FF FF 70 11 01 00"},
     };
     for (const auto& c : cases) {
         const std::string text(c.length, 'x');

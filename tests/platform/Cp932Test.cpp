@@ -20,7 +20,9 @@ TEST(Cp932, TrailBytesThatLookLikeAscii) {
 
 TEST(Cp932, InvalidBytesShowAsReplacementCharacters) {
     // 0x80 and 0xA0 are not characters of the code page; the text around them survives.
-    const QString text = Cp932ToUnicode("a\x80" "b\xA0" "c");
+    const QString text = Cp932ToUnicode("a\x80"
+                                        "b\xA0"
+                                        "c");
     EXPECT_EQ(text, QString::fromUtf8("a\uFFFDb\uFFFDc"));
     EXPECT_FALSE(IsValidCp932("a\x80"));
     // A lead byte without a valid trail: the byte after it still shows.

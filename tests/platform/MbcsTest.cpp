@@ -7,12 +7,14 @@
 using namespace std::string_view_literals;
 
 namespace {
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 } // namespace
 
 TEST(MbsCmp, OrdersCharactersNotBytes) {
-    EXPECT_LT(MbsCmp("Abe", "abe"), 0);   // 0x41 before 0x61
-    EXPECT_LT(MbsCmp("ab", "abc"), 0);    // the shorter string first
+    EXPECT_LT(MbsCmp("Abe", "abe"), 0); // 0x41 before 0x61
+    EXPECT_LT(MbsCmp("ab", "abc"), 0);  // the shorter string first
     EXPECT_EQ(MbsCmp("tanaka", "tanaka"), 0);
     // Hiragana a (82 A0) is the character 0x82A0, so it sorts after katakana a (B1)
     // although its first byte is smaller.
@@ -93,7 +95,11 @@ TEST(MbsICmp, FoldsLatinLettersOnly) {
     EXPECT_NE(MbsICmp("[", "{"), 0);
     EXPECT_NE(MbsICmp("\x82\x5F", "\x82\x80"), 0);
     // A lead byte of 82 whose trail is a letter-like byte is one character, not a letter.
-    EXPECT_NE(MbsICmp("\x82" "A", "\x82" "a"), 0);
+    EXPECT_NE(MbsICmp("\x82"
+                      "A",
+                      "\x82"
+                      "a"),
+              0);
 }
 
 TEST(MbcLen, LeadBytes) {

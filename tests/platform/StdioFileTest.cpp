@@ -1,5 +1,5 @@
-#include "../TestUtil.h"
 #include "platform/StdioFile.h"
+#include "../TestUtil.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -38,14 +38,18 @@ TEST(StdioFileRead, LineEnds) {
     EXPECT_EQ(ReadLines("a\r\nb"), (Lines{"a", "b"})); // the last line needs no line end
     EXPECT_EQ(ReadLines("a\nb\n"), (Lines{"a", "b"})); // a bare LF ends a line too
     EXPECT_EQ(ReadLines("\r\n\r\n"), (Lines{"", ""}));
-    EXPECT_EQ(ReadLines("a\rb\r\n"), (Lines{"a\rb"}));  // a lone CR stays in the line
+    EXPECT_EQ(ReadLines("a\rb\r\n"), (Lines{"a\rb"})); // a lone CR stays in the line
     EXPECT_EQ(ReadLines("a\r\r\n"), (Lines{"a\r"}));
-    EXPECT_EQ(ReadLines("a\r"), (Lines{"a\r"}));        // CR at the very end
+    EXPECT_EQ(ReadLines("a\r"), (Lines{"a\r"})); // CR at the very end
 }
 
 TEST(StdioFileRead, CtrlZEndsTheFile) {
-    EXPECT_EQ(ReadLines("a\r\nb\x1A" "c\r\nd\r\n"), (Lines{"a", "b"}));
-    EXPECT_EQ(ReadLines("\x1A" "abc"), Lines{});
+    EXPECT_EQ(ReadLines("a\r\nb\x1A"
+                        "c\r\nd\r\n"),
+              (Lines{"a", "b"}));
+    EXPECT_EQ(ReadLines("\x1A"
+                        "abc"),
+              Lines{});
     EXPECT_EQ(ReadLines(std::string("a\0b\r\n", 5)), (Lines{std::string("a\0b", 3)})); // NUL is kept
 }
 
