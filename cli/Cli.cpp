@@ -4,10 +4,12 @@
 #include "data/Settings.h"
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
+#include "platform/Mbcs.h"
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -316,20 +318,27 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     CliReporter reporter(err);
     const std::string path = options.file.value_or(CMarloDoc::kDefaultBookName);
     EntryWriter writer(out, rawBytes);
-    if (isFind && !CMarloDoc::IsTextPath(path)) {
-        // An archive's phone-book order is its stored order, so the full-text search
-        // can look at one record at a time and keep only its hits instead of the
-        // whole phone book. Nothing is printed before the whole file has been read.
+    if (isFind) {
+        // The full-text search looks at one record at a time and keeps only its hits
+        // instead of the whole phone book. An archive's phone-book order is its stored
+        // order; a text file's is its lines in a stable sort by name, and the hits
+        // keep that relative order when sorted alone. Nothing is printed before the
+        // whole file has been read.
         const FullTextFilter filter(keys);
         std::vector<PhoneRecord> hits;
         CMarloDoc scanner;
         scanner.SetReporter(&reporter);
-        const bool read = scanner.ScanArchiveFile(path, [&](const PhoneRecord& record) {
+        const auto keepHit = [&](const PhoneRecord& record) {
             if (filter.Matches(record))
                 hits.push_back(record);
-        });
-        if (!read)
+        };
+        const bool text = CMarloDoc::IsTextPath(path);
+        if (!(text ? scanner.ScanTextFile(path, keepHit) : scanner.ScanArchiveFile(path, keepHit)))
             return kCliFailed;
+        if (text)
+            std::stable_sort(hits.begin(), hits.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+                return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
+            });
         for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit)
             writer.Write(*hit);
         writer.Finish();

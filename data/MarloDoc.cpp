@@ -90,15 +90,8 @@ bool CMarloDoc::OnOpenDocument(const std::string& path) {
 
 bool CMarloDoc::OpenTextFile(const std::string& path) {
     std::vector<RecordList::Ptr> records;
-    const bool ok = ReadFile(path, [&records](QIODevice& file) {
-        CStdioFile text(file);
-        std::string line;
-        while (text.ReadString(line)) {
-            auto record = std::make_unique<PhoneRecord>();
-            ParseTextLine(*record, line);
-            records.push_back(std::move(record));
-        }
-    });
+    const bool ok = ScanTextFile(
+        path, [&records](const PhoneRecord& record) { records.push_back(std::make_unique<PhoneRecord>(record)); });
     m_pData = std::make_unique<CMrlData>();
     if (!ok)
         return false;
@@ -121,6 +114,22 @@ bool CMarloDoc::ScanArchiveFile(const std::string& path, const std::function<voi
         PhoneRecord record;
         while (reader.Next(record))
             visit(record);
+    });
+}
+
+bool CMarloDoc::ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
+    return ReadFile(path, [&visit](QIODevice& file) {
+        CStdioFile text(file);
+        std::string line;
+        PhoneRecord record;
+        while (text.ReadString(line)) {
+            // Each line starts from an empty record; clearing keeps the strings' storage.
+            record.m_strRomaji.clear();
+            record.m_strKanji.clear();
+            record.m_strPhone.clear();
+            ParseTextLine(record, line);
+            visit(record);
+        }
     });
 }
 

@@ -34,6 +34,9 @@ public:
     /// order, one at a time, without opening it as the document: the same checks and
     /// reports as an open, a fraction of the memory. False when the file cannot be read.
     bool ScanArchiveFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
+    /// The same for a text exchange file: one record per line, in the file's order
+    /// (the phone book an open makes is these records in a stable sort by romaji name).
+    bool ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
 
 private:
     bool OpenTextFile(const std::string& path);

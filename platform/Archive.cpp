@@ -122,7 +122,10 @@ void CArchive::ReadString(std::string& out) {
     }
     if (!wide) {
         if (length <= m_end - m_pos) { // the common case: the whole string is in the buffer
-            out.assign(m_buffer.data() + m_pos, length);
+            // resize + copy: plain assign goes through the general replace, which
+            // costs more than the copy itself for short fields.
+            out.resize(length);
+            std::memcpy(out.data(), m_buffer.data() + m_pos, length);
             m_pos += length;
             return;
         }

@@ -168,6 +168,17 @@ TEST_F(CliTest, FindListsTheLastHitFirst) {
     EXPECT_EQ(none.out, "");
 }
 
+TEST_F(CliTest, FindInATextFileListsInPhoneBookOrder) {
+    // Unsorted lines with equal names: the hits come in the reverse of the order
+    // the open gives (a stable sort), exactly as for the archive made from them.
+    Write("in.txt", Sjis("tani,谷,1,大阪\r\nabe,阿部,2,大阪\r\ntani,谷,3,大阪\r\nzz,,4\r\nabe,阿部,5,大阪\r\n"));
+    const Result text = Run({"-f", "in.txt", "find", "大阪"});
+    EXPECT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(text.out, "tani,谷,3,大阪\ntani,谷,1,大阪\nabe,阿部,5,大阪\nabe,阿部,2,大阪\n");
+    ASSERT_EQ(Run({"convert", "in.txt", "book.mrl"}).code, 0);
+    EXPECT_EQ(Run({"-f", "book.mrl", "find", "大阪"}).out, text.out);
+}
+
 TEST_F(CliTest, ConvertBothWays) {
     Write("in.txt", Sjis("tanaka,田中,090,大阪,火曜\r\nabe,阿部,045\r\n"));
     Result r = Run({"convert", "in.txt", "book.mrl"});
