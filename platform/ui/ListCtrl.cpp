@@ -137,12 +137,17 @@ private:
     std::string m_text;
 };
 
-CListCtrl::CListCtrl(QWidget* parent) : QTreeView(parent), m_pModel(std::make_unique<ListModel>()) {
+CListCtrl::CListCtrl(QWidget* parent) : QTableView(parent), m_pModel(std::make_unique<ListModel>()) {
     setModel(m_pModel.get());
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
+    // A table view keeps no item per row, so a search that lists a hundred thousand
+    // rows does not lay every one of them out; rows are one line of fixed height.
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    header()->setHighlightSections(false);
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -245,18 +250,25 @@ void CListCtrl::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid())
         m_nSelectionMark = index.row();
-    QTreeView::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void CListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeView::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
     emit DblClkNotify();
+}
+
+// Home and End go to the first and last row, as in a list, not along the row as in a table.
+QModelIndex CListCtrl::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void CListCtrl::keyPressEvent(QKeyEvent* event) {
     emit KeyDownNotify(event->key());
     const QModelIndex before = currentIndex();
-    QTreeView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
     const QModelIndex after = currentIndex();
     if (after.isValid() && after != before)
         m_nSelectionMark = after.row();

@@ -3,7 +3,8 @@
 // The list keeps its own copies of the texts; text is converted for display
 // only when a cell is drawn.
 
-#include <QTreeView>
+#include <QHeaderView>
+#include <QTableView>
 
 #include <functional>
 #include <memory>
@@ -12,12 +13,14 @@
 
 class ListModel;
 
-class CListCtrl : public QTreeView {
+class CListCtrl : public QTableView {
     Q_OBJECT
 public:
     static constexpr int kMaxColumns = 4;
 
     explicit CListCtrl(QWidget* parent = nullptr);
+    /// The column headings.
+    QHeaderView* header() const { return horizontalHeader(); }
     ~CListCtrl() override;
 
     /// Adds a left-aligned column before `nCol`; returns its index or -1.
@@ -59,6 +62,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     std::unique_ptr<ListModel> m_pModel;
