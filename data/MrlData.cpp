@@ -44,14 +44,20 @@ void CMrlData::Serialize(CArchive& ar) {
     StoredRecordReader reader(ar);
     std::vector<RecordList::Ptr> records;
     records.reserve(reader.GetCount());
+    // Whether the file is in order is learnt while each name is at hand, so that the
+    // first keystroke of a search does not have to walk the whole book to find out.
+    bool sorted = true;
     for (std::size_t n = 0; n < reader.GetCount(); ++n) {
         auto record = std::make_unique<PhoneRecord>();
         reader.Next(*record);
+        if (sorted && !records.empty() && MbsCmp(records.back()->m_strRomaji, record->m_strRomaji) > 0)
+            sorted = false;
         records.push_back(std::move(record));
     }
     // Loading appends; on the fresh container it always runs on, the records read are the list.
     if (m_list.IsEmpty()) {
-        m_list.Assign(std::move(records));
+        m_list.Assign(std::move(records), sorted);
+        m_list.IsSorted(); // an unsorted book's disorder is counted now, not at the first keystroke
     } else {
         for (auto& record : records)
             m_list.AddTail(std::move(record));

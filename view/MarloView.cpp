@@ -82,10 +82,7 @@ void CMarloView::OnInitialUpdate() {
 }
 
 void CMarloView::WriteRow(int nItem, const PhoneRecord& record) {
-    nItem = m_listCtrl.InsertItem(nItem, record.m_strRomaji);
-    m_listCtrl.SetItemText(nItem, 1, record.m_strKanji);
-    m_listCtrl.SetItemText(nItem, 2, record.m_strPhone);
-    m_listCtrl.SetItemText(nItem, 3, record.m_strMemo);
+    m_listCtrl.InsertItem(nItem, {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo});
 }
 
 void CMarloView::OnShowAll() {
@@ -126,11 +123,10 @@ void CMarloView::OnUpdateSearch() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (!key.empty() && m_doc.m_pData) {
-        const std::vector<const PhoneRecord*> hits = NameSearch(m_doc.m_pData->m_list, key, m_doc.m_nMaxHits);
-        m_listCtrl.SetItemCount(static_cast<int>(hits.size()));
+        // Each row is written as the search finds its record, while the record is in the cache.
         int nItem = 0;
-        for (const PhoneRecord* record : hits)
-            WriteRow(nItem++, *record);
+        NameSearch(m_doc.m_pData->m_list, key, m_doc.m_nMaxHits,
+                   [this, &nItem](const PhoneRecord& record) { WriteRow(nItem++, record); });
     }
     m_listCtrl.SetRedraw(true);
 }

@@ -29,6 +29,17 @@ std::size_t JudgeAlone(const RecordList& list, std::size_t i, std::string_view k
     return Match(list, i, key) > 0 ? i : kNone;
 }
 
+// How many records ahead of the one at hand a walk asks for.
+constexpr std::size_t kAhead = 8;
+
+// A record's four texts' sizes and places, and the texts kept outside it.
+void PrefetchRecord(const PhoneRecord& record) {
+    const char* bytes = reinterpret_cast<const char*>(&record);
+    for (std::size_t line = 0; line < sizeof(PhoneRecord); line += 64)
+        __builtin_prefetch(bytes + line);
+    __builtin_prefetch(bytes + sizeof(PhoneRecord) - 1);
+}
+
 // MbsCmp(name, key), quicker where most names already differ from the key in
 // their first byte: when both first bytes are whole single-byte characters,
 // they decide.
@@ -101,24 +112,35 @@ std::size_t MatchLength(std::string_view name, std::string_view key) {
     return j;
 }
 
-std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits) {
-    std::vector<const PhoneRecord*> rows;
+std::size_t NameSearch(const RecordList& list, std::string_view key, int maxHits,
+                       const std::function<void(const PhoneRecord&)>& onHit) {
     key = key.substr(0, std::min(key.size(), kSearchKeyMax));
     if (key.empty())
-        return rows;
+        return 0;
     const std::size_t start = list.IsSorted() ? FindStartSorted(list, key) : FindStartByWalk(list, key);
     if (start == kNone)
-        return rows;
+        return 0;
 
+    const std::size_t limit = maxHits > 0 ? static_cast<std::size_t>(maxHits) : list.GetCount();
+    std::size_t hits = 0;
     std::size_t prevMatch = 0;
-    for (std::size_t i = start; i < list.GetCount(); ++i) {
+    const std::size_t count = list.GetCount();
+    for (std::size_t i = start; i < count && hits < limit; ++i) {
+        // The walk waits on memory, not on work: ask for the records ahead.
+        if (i + kAhead < count)
+            PrefetchRecord(list[i + kAhead]);
         const std::size_t match = Match(list, i, key);
         if (match == 0 || (prevMatch > 0 && match < prevMatch))
             break;
         prevMatch = match;
-        rows.push_back(&list[i]);
-        if (maxHits > 0 && rows.size() >= static_cast<std::size_t>(maxHits))
-            break;
+        onHit(list[i]);
+        ++hits;
     }
+    return hits;
+}
+
+std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits) {
+    std::vector<const PhoneRecord*> rows;
+    NameSearch(list, key, maxHits, [&rows](const PhoneRecord& record) { rows.push_back(&record); });
     return rows;
 }

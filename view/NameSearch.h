@@ -5,6 +5,7 @@
 #include "data/RecordList.h"
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -20,3 +21,9 @@ std::size_t MatchLength(std::string_view name, std::string_view key);
 /// kSearchKeyMax bytes of `key` count; an empty key lists nothing. `maxHits`
 /// above 0 limits the number of rows. Works on the list as it is, sorted or not.
 std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits);
+
+/// The same search, handing each listed record to `onHit` as it is found, so that
+/// a caller filling a list reads every record while it is still in the cache.
+/// Returns the number of records listed.
+std::size_t NameSearch(const RecordList& list, std::string_view key, int maxHits,
+                       const std::function<void(const PhoneRecord&)>& onHit);

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,10 @@ public:
     /// Inserts a row at `nItem` (clamped to the row count) with `text` as its item text
     /// and empty sub-items. The insert notification arrives before this returns.
     int InsertItem(int nItem, std::string_view text);
+    using Texts = std::array<std::string_view, kMaxColumns>;
+    /// Inserts a row with all its texts at once, as a list filled in bulk does;
+    /// the insert notification arrives once the row is complete.
+    int InsertItem(int nItem, const Texts& texts);
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);
