@@ -2,9 +2,11 @@
 #include "../TestUtil.h"
 #include "data/MarloDoc.h"
 #include "platform/Archive.h"
+#include "platform/Mbcs.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -79,6 +81,28 @@ TEST(PhoneBookFile, FieldOrderAndBytesKept) {
     EXPECT_EQ(loaded->m_list[0], data.m_list[0]);
     EXPECT_EQ(loaded->m_list[1], data.m_list[1]);
     EXPECT_FALSE(loaded->m_list.IsSorted());
+}
+
+// Whether a loaded book is in order is learnt while reading it; the search
+// trusts that answer, so it must match a full check of the loaded list.
+TEST(PhoneBookFile, OrderLearntWhileLoadingMatchesTheList) {
+    std::mt19937 random(11);
+    // Names that compare subtly: equal ones, case, a double-byte name, a NUL.
+    const std::string names[] = {"a", "ab", "B", "b", std::string("a\0z", 3), "\x82\xA0", "\x82\xA0" "a", "sato"};
+    for (int round = 0; round < 300; ++round) {
+        CMrlData data;
+        const std::size_t count = random() % 6;
+        for (std::size_t i = 0; i < count; ++i)
+            data.m_list.AddTail(Rec(names[random() % std::size(names)]));
+        const auto loaded = Load(Store(data));
+        bool sorted = true;
+        for (std::size_t i = 1; i < count; ++i)
+            sorted = sorted && MbsCmp(loaded->m_list[i - 1].m_strRomaji, loaded->m_list[i].m_strRomaji) <= 0;
+        ASSERT_EQ(loaded->m_list.IsSorted(), sorted) << "round " << round;
+        // The answer keeps up with later changes.
+        loaded->m_list.AddHead(Rec("\xFC\xFC")); // after every name above
+        ASSERT_EQ(loaded->m_list.IsSorted(), count == 0) << "round " << round;
+    }
 }
 
 TEST(PhoneBookFile, CountsZeroOrNegativeLoadEmpty) {
