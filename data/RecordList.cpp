@@ -3,6 +3,28 @@
 #include "platform/Mbcs.h"
 
 #include <algorithm>
+#include <atomic>
+#include <utility>
+
+std::uint64_t RecordList::NextVersion() noexcept {
+    static std::atomic<std::uint64_t> s_nLast{0};
+    return ++s_nLast;
+}
+
+RecordList::RecordList(RecordList&& other) noexcept
+    : m_items(std::move(other.m_items)), m_nInversions(other.m_nInversions), m_nVersion(other.m_nVersion) {
+    other.RemoveAll();
+}
+
+RecordList& RecordList::operator=(RecordList&& other) noexcept {
+    if (this != &other) {
+        m_items = std::move(other.m_items);
+        m_nInversions = other.m_nInversions;
+        m_nVersion = other.m_nVersion;
+        other.RemoveAll();
+    }
+    return *this;
+}
 
 bool RecordList::InvertedAt(std::size_t i) const noexcept {
     return MbsCmp(m_items[i]->m_strRomaji, m_items[i + 1]->m_strRomaji) > 0;
@@ -30,6 +52,7 @@ bool RecordList::IsSorted() const noexcept {
 }
 
 void RecordList::InsertBefore(std::size_t i, Ptr record) {
+    m_nVersion = NextVersion();
     // The pair that the new record splits stops being neighbours.
     if (i > 0)
         CountPairs(i - 1, i, -1);
@@ -38,6 +61,7 @@ void RecordList::InsertBefore(std::size_t i, Ptr record) {
 }
 
 RecordList::Ptr RecordList::RemoveAt(std::size_t i) {
+    m_nVersion = NextVersion();
     CountPairs(i > 0 ? i - 1 : 0, i + 1, -1);
     Ptr record = std::move(m_items[i]);
     m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
@@ -47,6 +71,7 @@ RecordList::Ptr RecordList::RemoveAt(std::size_t i) {
 }
 
 void RecordList::RemoveAll() noexcept {
+    m_nVersion = NextVersion();
     m_items.clear();
     m_nInversions = 0;
 }
@@ -54,6 +79,7 @@ void RecordList::RemoveAll() noexcept {
 void RecordList::MoveHeadBefore(std::size_t i) {
     if (i <= 1)
         return; // already in front of the record at position 1
+    m_nVersion = NextVersion();
     CountPairs(0, 1, -1);
     CountPairs(i - 1, i, -1);
     std::rotate(m_items.begin(), m_items.begin() + 1, m_items.begin() + static_cast<std::ptrdiff_t>(i));
@@ -62,6 +88,7 @@ void RecordList::MoveHeadBefore(std::size_t i) {
 }
 
 void RecordList::Assign(std::vector<Ptr> records, bool sorted) {
+    m_nVersion = NextVersion();
     m_items = std::move(records);
     m_nInversions = sorted ? 0 : kUnknown;
 }

@@ -3,6 +3,7 @@
 #include "PhoneRecord.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,14 @@ public:
     /// True when the list is in ascending romaji order (equal names in any order).
     bool IsSorted() const noexcept;
 
+    /// Changes at every change of the list and is never the same for two lists:
+    /// whatever was made from a list with this version still matches it.
+    std::uint64_t GetVersion() const noexcept { return m_nVersion; }
+
+    RecordList() = default;
+    RecordList(RecordList&& other) noexcept;
+    RecordList& operator=(RecordList&& other) noexcept;
+
 private:
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
@@ -47,6 +56,9 @@ private:
     void CountPairs(std::size_t from, std::size_t to, int sign) const noexcept;
     void Recount() const noexcept;
 
+    static std::uint64_t NextVersion() noexcept;
+
     std::vector<Ptr> m_items;
     mutable std::size_t m_nInversions = 0; // kUnknown until counted
+    std::uint64_t m_nVersion = NextVersion();
 };

@@ -78,21 +78,18 @@ void CMarloView::OnInitialUpdate() {
             m_listCtrl.InsertColumn(nCol++, QString::fromUtf8(column.pszHeading),
                                     column.nWidth * du.CharWidth() / kDesignCharWidth);
     }
+    // A phone book just opened is packed for searching now, not at the first keystroke.
+    if (m_doc.m_pData)
+        m_bookRows.Of(m_doc.m_pData->m_list);
     CFormView::OnInitialUpdate();
-}
-
-void CMarloView::WriteRow(int nItem, const PhoneRecord& record) {
-    m_listCtrl.InsertItem(nItem, {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo});
 }
 
 void CMarloView::OnShowAll() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (m_doc.m_pData) {
-        m_listCtrl.SetItemCount(static_cast<int>(m_doc.m_pData->m_list.GetCount()));
-        int nItem = 0;
-        for (const RecordList::Ptr& record : m_doc.m_pData->m_list)
-            WriteRow(nItem++, *record);
+        const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        m_listCtrl.AppendItems(rows, 0, rows.Count());
     }
     m_listCtrl.SetRedraw(true);
 }
@@ -123,10 +120,9 @@ void CMarloView::OnUpdateSearch() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (!key.empty() && m_doc.m_pData) {
-        // Each row is written as the search finds its record, while the record is in the cache.
-        int nItem = 0;
-        NameSearch(m_doc.m_pData->m_list, key, m_doc.m_nMaxHits,
-                   [this, &nItem](const PhoneRecord& record) { WriteRow(nItem++, record); });
+        const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        const RowRange hits = NameSearch(rows, m_bookRows.IsSorted(), key, m_doc.m_nMaxHits);
+        m_listCtrl.AppendItems(rows, hits.first, hits.count);
     }
     m_listCtrl.SetRedraw(true);
 }

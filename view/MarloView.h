@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BookRows.h"
+
 #include "data/MarloDoc.h"
 #include "platform/ui/FormView.h"
 #include "platform/ui/ListCtrl.h"
@@ -47,9 +49,8 @@ protected:
     void OnPrint(QPainter& painter, CPrintInfo& info) override;
 
 private:
-    void WriteRow(int nItem, const PhoneRecord& record);
-
     CMarloDoc& m_doc;
+    BookRows m_bookRows; // the rows searches copy from
     QLineEdit& m_editSearch;
     int m_nRowsPerPage = 1;
 };

@@ -9,14 +9,65 @@ namespace {
 
 constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
-std::size_t Match(const RecordList& list, std::size_t i, std::string_view key) {
-    return MatchLength(list[i].m_strRomaji, key);
+// How many records ahead of the one at hand a walk asks for: first the record
+// itself, a few steps later the texts it keeps outside itself.
+constexpr std::size_t kAhead = 8;
+constexpr std::size_t kTextsAhead = 4;
+
+// The names of a record list, for the search below.
+class RecordNames {
+public:
+    explicit RecordNames(const RecordList& list) : m_list(list) {}
+    std::size_t Count() const { return m_list.GetCount(); }
+    std::string_view Name(std::size_t i) const { return m_list[i].m_strRomaji; }
+    bool IsSorted() const { return m_list.IsSorted(); }
+    // A walk waits on memory, not on work: records and their longer texts lie
+    // scattered over the heap, so they are asked for ahead.
+    void Prefetch(std::size_t i) const {
+        if (i + kAhead < Count()) {
+            const char* bytes = reinterpret_cast<const char*>(&m_list[i + kAhead]);
+            for (std::size_t line = 0; line < sizeof(PhoneRecord); line += 64)
+                __builtin_prefetch(bytes + line);
+            __builtin_prefetch(bytes + sizeof(PhoneRecord) - 1);
+        }
+        if (i + kTextsAhead < Count()) {
+            const PhoneRecord& record = m_list[i + kTextsAhead];
+            for (const std::string* text : {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo})
+                __builtin_prefetch(text->data());
+        }
+    }
+
+private:
+    const RecordList& m_list;
+};
+
+// The names in the first cells of packed rows.
+class PackedNames {
+public:
+    PackedNames(const PackedRows& rows, bool sorted) : m_rows(rows), m_bSorted(sorted) {}
+    std::size_t Count() const { return m_rows.Count(); }
+    std::string_view Name(std::size_t i) const { return m_rows.Text(i, 0); }
+    bool IsSorted() const { return m_bSorted; }
+    void Prefetch(std::size_t i) const {
+        if (i + kAhead < Count())
+            m_rows.Prefetch(i + kAhead);
+    }
+
+private:
+    const PackedRows& m_rows;
+    bool m_bSorted;
+};
+
+template <class Names>
+std::size_t Match(const Names& names, std::size_t i, std::string_view key) {
+    return MatchLength(names.Name(i), key);
 }
 
 // The record where the key sorts between P (before) and C: the tie goes to C.
-std::size_t ChooseBetween(const RecordList& list, std::size_t c, std::size_t p, std::string_view key) {
-    const std::size_t mC = Match(list, c, key);
-    const std::size_t mP = Match(list, p, key);
+template <class Names>
+std::size_t ChooseBetween(const Names& names, std::size_t c, std::size_t p, std::string_view key) {
+    const std::size_t mC = Match(names, c, key);
+    const std::size_t mP = Match(names, p, key);
     if (mC > 0 && mC >= mP)
         return c;
     if (mC < mP)
@@ -25,19 +76,9 @@ std::size_t ChooseBetween(const RecordList& list, std::size_t c, std::size_t p, 
 }
 
 // The last record is always judged by itself.
-std::size_t JudgeAlone(const RecordList& list, std::size_t i, std::string_view key) {
-    return Match(list, i, key) > 0 ? i : kNone;
-}
-
-// How many records ahead of the one at hand a walk asks for.
-constexpr std::size_t kAhead = 8;
-
-// A record's four texts' sizes and places, and the texts kept outside it.
-void PrefetchRecord(const PhoneRecord& record) {
-    const char* bytes = reinterpret_cast<const char*>(&record);
-    for (std::size_t line = 0; line < sizeof(PhoneRecord); line += 64)
-        __builtin_prefetch(bytes + line);
-    __builtin_prefetch(bytes + sizeof(PhoneRecord) - 1);
+template <class Names>
+std::size_t JudgeAlone(const Names& names, std::size_t i, std::string_view key) {
+    return Match(names, i, key) > 0 ? i : kNone;
 }
 
 // MbsCmp(name, key), quicker where most names already differ from the key in
@@ -53,23 +94,20 @@ int CompareToKey(std::string_view name, std::string_view key) {
 }
 
 // The walk from the head; right for any order.
-std::size_t FindStartByWalk(const RecordList& list, std::string_view key) {
-    const std::size_t count = list.GetCount();
+template <class Names>
+std::size_t FindStartByWalk(const Names& names, std::string_view key) {
+    const std::size_t count = names.Count();
     int prevCmp = 0; // the record before against the key
     for (std::size_t i = 0; i < count; ++i) {
         if (i + 1 == count)
-            return JudgeAlone(list, i, key);
-        // Records and their longer names lie scattered over the heap: ask for them ahead.
-        if (i + 16 < count)
-            __builtin_prefetch(&list[i + 16]);
-        if (i + 8 < count)
-            __builtin_prefetch(list[i + 8].m_strRomaji.data());
-        const int cmp = CompareToKey(list[i].m_strRomaji, key);
+            return JudgeAlone(names, i, key);
+        names.Prefetch(i);
+        const int cmp = CompareToKey(names.Name(i), key);
         if (i == 0) {
-            if (cmp >= 0 && Match(list, 0, key) > 0)
+            if (cmp >= 0 && Match(names, 0, key) > 0)
                 return 0;
         } else if (cmp >= 0 && prevCmp <= 0) {
-            return ChooseBetween(list, i, i - 1, key);
+            return ChooseBetween(names, i, i - 1, key);
         }
         prevCmp = cmp;
     }
@@ -78,23 +116,54 @@ std::size_t FindStartByWalk(const RecordList& list, std::string_view key) {
 
 // The same answer as the walk, for a list in ascending order: the walk stops at
 // the first record that sorts at or after the key, which a binary search finds.
-std::size_t FindStartSorted(const RecordList& list, std::string_view key) {
-    const std::size_t count = list.GetCount();
+template <class Names>
+std::size_t FindStartSorted(const Names& names, std::string_view key) {
+    const std::size_t count = names.Count();
     if (count == 0)
         return kNone;
-    const auto lower = std::partition_point(list.begin(), list.end(), [key](const RecordList::Ptr& record) {
-        return MbsCmp(record->m_strRomaji, key) < 0;
-    });
-    const auto first = static_cast<std::size_t>(lower - list.begin());
+    std::size_t first = 0; // the first name that does not sort before the key
+    for (std::size_t n = count; n > 0;) {
+        const std::size_t half = n / 2;
+        if (MbsCmp(names.Name(first + half), key) < 0) {
+            first += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
     // With first == 0 every name sorts at or after the key: the head is judged alone first. When
     // it shares nothing it sorts strictly after the key (a name equal to the key
     // shares its first byte), so no later record has a neighbour at or before the
     // key and only the last record can end the walk.
-    if (first == 0 && Match(list, 0, key) > 0)
+    if (first == 0 && Match(names, 0, key) > 0)
         return 0;
     if (first == 0 || first >= count - 1)
-        return JudgeAlone(list, count - 1, key);
-    return ChooseBetween(list, first, first - 1, key);
+        return JudgeAlone(names, count - 1, key);
+    return ChooseBetween(names, first, first - 1, key);
+}
+
+// The rows the search lists: consecutive records from the start record on, while
+// the match length does not drop.
+template <class Names>
+RowRange Search(const Names& names, std::string_view key, int maxHits) {
+    key = key.substr(0, std::min(key.size(), kSearchKeyMax));
+    if (key.empty())
+        return {};
+    const std::size_t start = names.IsSorted() ? FindStartSorted(names, key) : FindStartByWalk(names, key);
+    if (start == kNone)
+        return {};
+    const std::size_t count = names.Count();
+    const std::size_t limit = maxHits > 0 ? static_cast<std::size_t>(maxHits) : count;
+    std::size_t prevMatch = 0;
+    std::size_t end = start;
+    for (; end < count && end - start < limit; ++end) {
+        names.Prefetch(end);
+        const std::size_t match = Match(names, end, key);
+        if (match == 0 || (prevMatch > 0 && match < prevMatch))
+            break;
+        prevMatch = match;
+    }
+    return {start, end - start};
 }
 
 } // namespace
@@ -112,35 +181,15 @@ std::size_t MatchLength(std::string_view name, std::string_view key) {
     return j;
 }
 
-std::size_t NameSearch(const RecordList& list, std::string_view key, int maxHits,
-                       const std::function<void(const PhoneRecord&)>& onHit) {
-    key = key.substr(0, std::min(key.size(), kSearchKeyMax));
-    if (key.empty())
-        return 0;
-    const std::size_t start = list.IsSorted() ? FindStartSorted(list, key) : FindStartByWalk(list, key);
-    if (start == kNone)
-        return 0;
-
-    const std::size_t limit = maxHits > 0 ? static_cast<std::size_t>(maxHits) : list.GetCount();
-    std::size_t hits = 0;
-    std::size_t prevMatch = 0;
-    const std::size_t count = list.GetCount();
-    for (std::size_t i = start; i < count && hits < limit; ++i) {
-        // The walk waits on memory, not on work: ask for the records ahead.
-        if (i + kAhead < count)
-            PrefetchRecord(list[i + kAhead]);
-        const std::size_t match = Match(list, i, key);
-        if (match == 0 || (prevMatch > 0 && match < prevMatch))
-            break;
-        prevMatch = match;
-        onHit(list[i]);
-        ++hits;
-    }
-    return hits;
+std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits) {
+    const RowRange range = Search(RecordNames(list), key, maxHits);
+    std::vector<const PhoneRecord*> rows;
+    rows.reserve(range.count);
+    for (std::size_t i = range.first; i < range.first + range.count; ++i)
+        rows.push_back(&list[i]);
+    return rows;
 }
 
-std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits) {
-    std::vector<const PhoneRecord*> rows;
-    NameSearch(list, key, maxHits, [&rows](const PhoneRecord& record) { rows.push_back(&record); });
-    return rows;
+RowRange NameSearch(const PackedRows& rows, bool sorted, std::string_view key, int maxHits) {
+    return Search(PackedNames(rows, sorted), key, maxHits);
 }

@@ -3,9 +3,9 @@
 // typed into the search box.
 
 #include "data/RecordList.h"
+#include "platform/PackedRows.h"
 
 #include <cstddef>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -22,8 +22,13 @@ std::size_t MatchLength(std::string_view name, std::string_view key);
 /// above 0 limits the number of rows. Works on the list as it is, sorted or not.
 std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits);
 
-/// The same search, handing each listed record to `onHit` as it is found, so that
-/// a caller filling a list reads every record while it is still in the cache.
-/// Returns the number of records listed.
-std::size_t NameSearch(const RecordList& list, std::string_view key, int maxHits,
-                       const std::function<void(const PhoneRecord&)>& onHit);
+/// Consecutive rows of a list: the name search's hits always are.
+struct RowRange {
+    std::size_t first = 0;
+    std::size_t count = 0;
+    friend bool operator==(const RowRange&, const RowRange&) = default;
+};
+
+/// The same search over rows whose first cells hold the names, in list order;
+/// `sorted` tells whether those names are in ascending order.
+RowRange NameSearch(const PackedRows& rows, bool sorted, std::string_view key, int maxHits);

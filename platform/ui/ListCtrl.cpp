@@ -8,208 +8,10 @@
 #include <QMouseEvent>
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <cstring>
-#include <limits>
 #include <vector>
 
-// The rows live back to back in one byte buffer, each as a block of its four
-// texts' lengths followed by the texts themselves; the list of rows holds where
-// each block starts. A row filled from left to right, as a search fills the
-// list, is written once at the end of the buffer: a search that lists 200,000
-// rows costs a few copies into one buffer, not 800,000 small allocations. A row
-// whose text is replaced out of order is written anew at the end; the space it
-// leaves is taken back once it makes up half the buffer.
-class RowBuffer {
-public:
-    static constexpr int kCells = CListCtrl::kMaxColumns;
-    /// A cell holds at most this many bytes; longer texts are cut (a list cell
-    /// shows a line, never gigabytes).
-    static constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
-
-    std::size_t Count() const { return m_rows.size(); }
-
-    std::string_view Text(std::size_t nRow, int nCell) const {
-        const char* block = m_pBytes.get() + m_rows[nRow];
-        const Lengths lengths = ReadLengths(block);
-        std::size_t start = kHeader;
-        for (int i = 0; i < nCell; ++i)
-            start += lengths[static_cast<std::size_t>(i)];
-        return {block + start, lengths[static_cast<std::size_t>(nCell)]};
-    }
-
-    using Texts = std::array<std::string_view, kCells>;
-
-    /// Adds a row at `nRow` with these texts.
-    void Insert(std::size_t nRow, const Texts& texts) {
-        Lengths lengths;
-        std::size_t size = kHeader;
-        for (std::size_t i = 0; i < kCells; ++i) {
-            lengths[i] = static_cast<std::uint32_t>(Cut(texts[i]).size());
-            size += lengths[i];
-        }
-        const std::size_t offset = Reserve(size);
-        // Rows are written one after another: get the memory a few rows on ready,
-        // so that the writes do not each wait for it.
-        if (m_nCapacity - offset > kWriteAhead)
-            __builtin_prefetch(m_pBytes.get() + offset + kWriteAhead, 1);
-        WriteLengths(m_pBytes.get() + offset, lengths);
-        m_nSize += kHeader;
-        for (std::size_t i = 0; i < kCells; ++i)
-            Append(texts[i].substr(0, lengths[i]));
-        if (nRow == m_rows.size())
-            m_rows.push_back(offset); // the common case: a list filled from the top down
-        else
-            m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(nRow), offset);
-    }
-
-    void SetText(std::size_t nRow, int nCell, std::string_view text) {
-        text = Cut(text);
-        const std::size_t offset = m_rows[nRow];
-        Lengths lengths = ReadLengths(m_pBytes.get() + offset);
-        const auto cell = static_cast<std::size_t>(nCell);
-        // The last row written, with this cell and the ones after it still empty:
-        // the text goes on at the end of the buffer.
-        bool bAppend = offset + BlockSize(lengths) == m_nSize;
-        for (std::size_t i = cell; i < kCells && bAppend; ++i)
-            bAppend = lengths[i] == 0;
-        if (bAppend) {
-            lengths[cell] = static_cast<std::uint32_t>(text.size());
-            WriteLengths(m_pBytes.get() + offset, lengths);
-            Reserve(text.size());
-            Append(text);
-            return;
-        }
-        Rewrite(nRow, cell, text);
-    }
-
-    void Erase(std::size_t nRow) {
-        m_nGarbage += BlockSize(ReadLengths(m_pBytes.get() + m_rows[nRow]));
-        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(nRow));
-        if (m_rows.empty())
-            Clear();
-        else if (m_nGarbage > m_nSize / 2)
-            Compact();
-    }
-
-    /// Empties the list; the memory stays for the next rows, as a search
-    /// rebuilds the list at every keystroke.
-    void Clear() {
-        m_rows.clear();
-        m_nSize = 0;
-        m_nGarbage = 0;
-    }
-
-    void ReserveRows(std::size_t nRows) {
-        constexpr std::size_t kBytesPerRow = kHeader + 48; // a typical entry's four texts
-        m_rows.reserve(nRows);
-        Grow(nRows * kBytesPerRow);
-    }
-
-private:
-    static constexpr std::size_t kHeader = kCells * sizeof(std::uint32_t);
-    static constexpr std::size_t kWriteAhead = 512;
-    using Lengths = std::array<std::uint32_t, kCells>;
-
-    static std::string_view Cut(std::string_view text) { return text.substr(0, std::min(text.size(), kMaxText)); }
-
-    static Lengths ReadLengths(const char* block) {
-        Lengths lengths;
-        std::memcpy(lengths.data(), block, kHeader);
-        return lengths;
-    }
-    static void WriteLengths(char* block, const Lengths& lengths) { std::memcpy(block, lengths.data(), kHeader); }
-    static std::size_t BlockSize(const Lengths& lengths) {
-        std::size_t size = kHeader;
-        for (std::uint32_t length : lengths)
-            size += length;
-        return size;
-    }
-
-    /// Room for `nBytes` more at the end; returns where they go.
-    std::size_t Reserve(std::size_t nBytes) {
-        if (m_nCapacity - m_nSize < nBytes)
-            Grow(std::max(m_nSize + nBytes, m_nCapacity * 2));
-        return m_nSize;
-    }
-    void Grow(std::size_t nCapacity) {
-        if (nCapacity <= m_nCapacity)
-            return;
-        auto bytes = std::make_unique_for_overwrite<char[]>(nCapacity);
-        if (m_nSize > 0)
-            std::memcpy(bytes.get(), m_pBytes.get(), m_nSize);
-        m_pBytes = std::move(bytes);
-        m_nCapacity = nCapacity;
-    }
-    void Append(std::string_view text) {
-        CopyBytes(m_pBytes.get() + m_nSize, text.data(), text.size());
-        m_nSize += text.size();
-    }
-
-    // memcpy, with the short texts most cells hold copied in place rather than
-    // through a library call: two copies of a fixed size that may overlap.
-    static void CopyBytes(char* to, const char* from, std::size_t n) {
-        if (n >= 8 && n <= 16) {
-            std::memcpy(to, from, 8);
-            std::memcpy(to + n - 8, from + n - 8, 8);
-        } else if (n >= 4 && n < 8) {
-            std::memcpy(to, from, 4);
-            std::memcpy(to + n - 4, from + n - 4, 4);
-        } else if (n > 0 && n < 4) {
-            to[0] = from[0];
-            to[n / 2] = from[n / 2];
-            to[n - 1] = from[n - 1];
-        } else if (n > 16) {
-            std::memcpy(to, from, n);
-        }
-    }
-
-    // The row written again at the end with `text` in `cell`.
-    void Rewrite(std::size_t nRow, std::size_t cell, std::string_view text) {
-        Lengths lengths = ReadLengths(m_pBytes.get() + m_rows[nRow]);
-        const std::size_t oldSize = BlockSize(lengths);
-        lengths[cell] = static_cast<std::uint32_t>(text.size());
-        // Growing may move the buffer: the old texts are read by position afterwards.
-        const std::size_t offset = Reserve(BlockSize(lengths));
-        const std::size_t oldOffset = m_rows[nRow];
-        WriteLengths(m_pBytes.get() + offset, lengths);
-        m_nSize += kHeader;
-        std::size_t oldStart = oldOffset + kHeader;
-        const Lengths oldLengths = ReadLengths(m_pBytes.get() + oldOffset);
-        for (std::size_t i = 0; i < kCells; ++i) {
-            if (i == cell)
-                Append(text);
-            else
-                Append({m_pBytes.get() + oldStart, oldLengths[i]});
-            oldStart += oldLengths[i];
-        }
-        m_rows[nRow] = offset;
-        m_nGarbage += oldSize;
-        if (m_nGarbage > m_nSize / 2)
-            Compact();
-    }
-
-    // Every row copied once, in row order, into a buffer of its own.
-    void Compact() {
-        RowBuffer fresh;
-        fresh.m_rows.reserve(m_rows.size());
-        fresh.Grow(m_nSize - m_nGarbage);
-        for (std::size_t offset : m_rows) {
-            const std::size_t size = BlockSize(ReadLengths(m_pBytes.get() + offset));
-            fresh.m_rows.push_back(fresh.m_nSize);
-            fresh.Append({m_pBytes.get() + offset, size});
-        }
-        *this = std::move(fresh);
-    }
-
-    std::vector<std::size_t> m_rows; // where each row's block starts
-    std::unique_ptr<char[]> m_pBytes;
-    std::size_t m_nSize = 0;
-    std::size_t m_nCapacity = 0;
-    std::size_t m_nGarbage = 0; // bytes of blocks no row uses any more
-};
-
+// The rows' texts live packed in one buffer (PackedRows): filling the list with
+// 200,000 rows costs a few copies into it, not 800,000 small allocations.
 class ListModel : public QAbstractTableModel {
 public:
     int rowCount(const QModelIndex& parent = {}) const override {
@@ -254,7 +56,7 @@ public:
         endInsertColumns();
     }
 
-    void InsertRow(int nItem, const RowBuffer::Texts& texts) {
+    void InsertRow(int nItem, const PackedRows::Texts& texts) {
         if (!m_bBatch)
             beginInsertRows({}, nItem, nItem);
         m_rows.Insert(static_cast<std::size_t>(nItem), texts);
@@ -288,6 +90,12 @@ public:
 
     void Reserve(std::size_t nRows) { m_rows.ReserveRows(nRows); }
 
+    /// Rows appended at the end; the caller has the view told (SetBatch).
+    void AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
+                    const std::function<void(std::size_t)>& onRow) {
+        m_rows.AppendRows(from, first, count, onRow);
+    }
+
     void SetBatch(bool bBatch) {
         if (bBatch == m_bBatch)
             return;
@@ -304,7 +112,7 @@ public:
     bool m_bBatch = false;
 
 private:
-    RowBuffer m_rows;
+    PackedRows m_rows;
 };
 
 CListCtrl::CListCtrl(QWidget* parent) : QTableView(parent), m_pModel(std::make_unique<ListModel>()) {
@@ -372,6 +180,20 @@ int CListCtrl::InsertItem(int nItem, const Texts& texts) {
     if (m_fnInsertItemNotify)
         m_fnInsertItemNotify(nItem);
     return nItem;
+}
+
+void CListCtrl::AppendItems(const PackedRows& rows, std::size_t first, std::size_t count) {
+    if (first >= rows.Count())
+        return;
+    count = std::min(count, rows.Count() - first);
+    const bool bRedraw = !m_pModel->m_bBatch;
+    SetRedraw(false);
+    m_pModel->AppendRows(rows, first, count, [this](std::size_t nItem) {
+        if (m_fnInsertItemNotify)
+            m_fnInsertItemNotify(static_cast<int>(nItem));
+    });
+    if (bRedraw)
+        SetRedraw(true);
 }
 
 bool CListCtrl::SetItemText(int nItem, int nSubItem, std::string_view text) {

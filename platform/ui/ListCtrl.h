@@ -3,6 +3,8 @@
 // The list keeps its own copies of the texts; text is converted for display
 // only when a cell is drawn.
 
+#include "platform/PackedRows.h"
+
 #include <QHeaderView>
 #include <QTableView>
 
@@ -17,7 +19,7 @@ class ListModel;
 class CListCtrl : public QTableView {
     Q_OBJECT
 public:
-    static constexpr int kMaxColumns = 4;
+    static constexpr int kMaxColumns = PackedRows::kCells;
 
     explicit CListCtrl(QWidget* parent = nullptr);
     /// The column headings.
@@ -33,10 +35,14 @@ public:
     /// Inserts a row at `nItem` (clamped to the row count) with `text` as its item text
     /// and empty sub-items. The insert notification arrives before this returns.
     int InsertItem(int nItem, std::string_view text);
-    using Texts = std::array<std::string_view, kMaxColumns>;
+    using Texts = PackedRows::Texts;
     /// Inserts a row with all its texts at once, as a list filled in bulk does;
     /// the insert notification arrives once the row is complete.
     int InsertItem(int nItem, const Texts& texts);
+    /// Appends copies of rows [first, first + count) of `rows` at the end of the list,
+    /// with an insert notification for each row once it is in place, as InsertItem
+    /// gives. Rows stored back to back are copied in one go.
+    void AppendItems(const PackedRows& rows, std::size_t first, std::size_t count);
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);
