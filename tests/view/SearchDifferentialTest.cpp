@@ -6,6 +6,7 @@
 #include "TestUtil.h"
 #include "platform/Mbcs.h"
 #include "view/FullTextSearch.h"
+#include "view/BookRows.h"
 #include "view/NameSearch.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +188,7 @@ TEST(SearchDifferentialTest, MatchLengthEqualsPrefixComparisons) {
 
 TEST(SearchDifferentialTest, NameSearchEqualsTheWalk) {
     Garbler g(2);
+    BookRows rows;
     int sorted = 0, hits = 0;
     for (int i = 0; i < 20000; ++i) {
         const RecordList book = g.Book();
@@ -198,6 +200,13 @@ TEST(SearchDifferentialTest, NameSearchEqualsTheWalk) {
             hits += !expected.empty();
             ASSERT_EQ(NameSearch(book, key, maxHits), expected)
                 << "key " << ToHex(key) << " in a book of " << book.GetCount() << (book.IsSorted() ? " sorted" : "");
+            // The window searches the book's packed rows: the same rows, by position.
+            const PackedRows& packed = rows.Of(book);
+            const RowRange range = NameSearch(packed, rows.IsSorted(), key, maxHits);
+            std::vector<const PhoneRecord*> found;
+            for (std::size_t r = range.first; r < range.first + range.count; ++r)
+                found.push_back(&book[r]);
+            ASSERT_EQ(found, expected) << "packed rows, key " << ToHex(key);
         }
     }
     // Both routes and both outcomes must have been exercised.
