@@ -68,7 +68,7 @@ QStringList Column(const CListCtrl& list, int nCol) {
 
 void WhenModal(const char* className, std::function<void(QWidget*)> act) {
     auto* timer = new QTimer;
-    auto remaining = std::make_shared<int>(250);
+    auto remaining = std::make_shared<int>(1500); // 30 s: slow machines and sanitizer builds
     QObject::connect(timer, &QTimer::timeout, [timer, remaining, className, act = std::move(act)] {
         QWidget* modal = QApplication::activeModalWidget();
         const bool bMatch = modal && modal->inherits(className);
