@@ -6,6 +6,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "view/MarloView.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -106,6 +107,11 @@ void AnswerFileDialog(const QString& path) {
             return;
         }
         // The dialog ignores selectFile() while its name box has the focus: type the name instead.
+        // A file selected in the dialog's lists wins over the typed name, and on a slow
+        // machine the dialog may already have selected the suggested one: unselect it first.
+        for (auto* view : dialog->findChildren<QAbstractItemView*>())
+            if (view->selectionModel())
+                view->selectionModel()->clear();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
         name->setText(path);
