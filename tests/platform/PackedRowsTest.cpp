@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,55 @@ TEST(PackedRows, AppendRowsSurvivesChangesMadeFromTheCall) {
             expected.push_back({"from the call", "", "", ""});
         });
         EXPECT_EQ(Read(list), expected) << "changed at call " << when;
+    }
+}
+
+// Rows are rewritten when a text changes out of order and the buffer compacts
+// itself; whatever the sequence of edits, each cell must read back as written.
+TEST(PackedRows, MatchAPlainModelUnderRandomEdits) {
+    PackedRows rows;
+    std::vector<Row> model;
+    const PackedRows source = Make(kBook);
+    std::mt19937 random(7);
+    // Lengths around the sizes copied specially (0-3, 4-7, 8-16, longer).
+    auto text = [&random] {
+        static constexpr std::size_t kLengths[] = {0, 1, 2, 3, 4, 7, 8, 15, 16, 17, 40, 300};
+        std::string t(kLengths[random() % std::size(kLengths)], '\0');
+        for (char& c : t)
+            c = static_cast<char>(random() % 256);
+        return t;
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const std::size_t count = model.size();
+        const unsigned op = random() % 100;
+        if (op < 35 || count == 0) {
+            const std::size_t at = random() % (count + 1);
+            const Row row = {text(), text(), text(), text()};
+            rows.Insert(at, {row[0], row[1], row[2], row[3]});
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), row);
+        } else if (op < 80) {
+            const std::size_t at = random() % count;
+            const int cell = static_cast<int>(random() % PackedRows::kCells);
+            std::string t = text();
+            rows.SetText(at, cell, t);
+            model[at][static_cast<std::size_t>(cell)] = std::move(t);
+        } else if (op < 94) {
+            const std::size_t at = random() % count;
+            rows.Erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        } else if (op < 99) {
+            const std::size_t first = random() % source.Count();
+            const std::size_t n = random() % (source.Count() - first + 1);
+            rows.AppendRows(source, first, n, [](std::size_t) {});
+            model.insert(model.end(), kBook.begin() + static_cast<std::ptrdiff_t>(first),
+                         kBook.begin() + static_cast<std::ptrdiff_t>(first + n));
+        } else {
+            rows.Clear();
+            model.clear();
+        }
+        if (step % 500 == 0 || step == 19999) {
+            ASSERT_EQ(Read(rows), model) << "step " << step;
+        }
     }
 }
 

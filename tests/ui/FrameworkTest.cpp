@@ -19,8 +19,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <array>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -94,7 +92,6 @@ class FrameworkTest : public QObject {
 private slots:
     void insertNotificationIsSynchronous();
     void rowsAreByteCopies();
-    void rowsMatchAPlainModelUnderRandomEdits();
     void wholeRowInsertNotifiesOnceComplete();
     void redrawOffBatchesRows();
     void selectionMarkFollowsTheUser();
@@ -151,58 +148,6 @@ void FrameworkTest::rowsAreByteCopies() {
     QCOMPARE(list.model()->index(0, 3).data().toString(), QStringLiteral("memo line"));
     QCOMPARE(list.GetColumnHeading(3), QStringLiteral("3"));
     QCOMPARE(list.GetColumnHeading(4), QString());
-}
-
-// Rows are kept packed in one buffer and rewritten when a text changes out of
-// order; whatever the sequence of edits, each cell must read back as written.
-void FrameworkTest::rowsMatchAPlainModelUnderRandomEdits() {
-    using Row = std::array<std::string, CListCtrl::kMaxColumns>;
-    CListCtrl list;
-    std::vector<Row> model;
-    std::mt19937 random(7);
-    // Lengths around the sizes the buffer copies specially (0-3, 4-7, 8-16, longer).
-    auto text = [&random] {
-        static constexpr std::size_t kLengths[] = {0, 1, 2, 3, 4, 7, 8, 15, 16, 17, 40, 300};
-        std::string t(kLengths[random() % std::size(kLengths)], '\0');
-        for (char& c : t)
-            c = static_cast<char>(random() % 256);
-        return t;
-    };
-    for (int step = 0; step < 20000; ++step) {
-        const int count = static_cast<int>(model.size());
-        const unsigned op = random() % 100;
-        if (op < 35 || count == 0) {
-            const int at = static_cast<int>(random() % static_cast<unsigned>(count + 1));
-            Row row;
-            if (op % 2 == 0) {
-                row = {text(), text(), text(), text()};
-                QCOMPARE(list.InsertItem(at, CListCtrl::Texts{row[0], row[1], row[2], row[3]}), at);
-            } else {
-                row[0] = text();
-                QCOMPARE(list.InsertItem(at, row[0]), at);
-            }
-            model.insert(model.begin() + at, row);
-        } else if (op < 85) {
-            const int at = static_cast<int>(random() % static_cast<unsigned>(count));
-            const int cell = static_cast<int>(random() % CListCtrl::kMaxColumns);
-            std::string t = text();
-            QVERIFY(list.SetItemText(at, cell, t));
-            model[static_cast<std::size_t>(at)][static_cast<std::size_t>(cell)] = std::move(t);
-        } else if (op < 99) {
-            const int at = static_cast<int>(random() % static_cast<unsigned>(count));
-            QVERIFY(list.DeleteItem(at));
-            model.erase(model.begin() + at);
-        } else {
-            list.DeleteAllItems();
-            model.clear();
-        }
-        if (step % 500 == 0 || step == 19999) {
-            QCOMPARE(list.GetItemCount(), static_cast<int>(model.size()));
-            for (std::size_t r = 0; r < model.size(); ++r)
-                for (int c = 0; c < CListCtrl::kMaxColumns; ++c)
-                    QCOMPARE(list.GetItemText(static_cast<int>(r), c), model[r][static_cast<std::size_t>(c)]);
-        }
-    }
 }
 
 void FrameworkTest::wholeRowInsertNotifiesOnceComplete() {
