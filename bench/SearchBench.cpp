@@ -5,6 +5,7 @@
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
 #include "platform/Mbcs.h"
+#include "view/BookRows.h"
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
 
@@ -170,5 +171,30 @@ BENCHMARK(BM_GrepIgnoreCase)
     ->UseRealTime();
 
 } // namespace
+
+// Packing a whole book as list rows, as the window does after every change of
+// the book, and the name search over the packed rows for the typing sequence.
+void BM_PackBook(benchmark::State& state) {
+    const RecordList& book = Book(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        BookRows rows; // a fresh one: it has packed nothing yet
+        benchmark::DoNotOptimize(rows.Of(book).Count());
+    }
+}
+BENCHMARK(BM_PackBook)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_NameSearchTypingPacked(benchmark::State& state) {
+    const RecordList& book = Book(static_cast<std::size_t>(state.range(0)));
+    BookRows packed;
+    const PackedRows& rows = packed.Of(book);
+    const std::vector<std::string> keys = TypingSequence(book);
+    std::size_t hits = 0;
+    for (auto _ : state)
+        for (const std::string& key : keys)
+            hits += NameSearch(rows, packed.IsSorted(), key, 0).count;
+    state.counters["rows/key"] =
+        benchmark::Counter(static_cast<double>(hits) / static_cast<double>(keys.size()), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NameSearchTypingPacked)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
