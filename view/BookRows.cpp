@@ -1,7 +1,7 @@
 #include "BookRows.h"
 
 const PackedRows& BookRows::Of(const RecordList& list) {
-    if (list.GetVersion() == m_nVersion)
+    if (Matches(list))
         return m_rows;
     m_rows.Clear();
     m_rows.ReserveRows(list.GetCount());

@@ -13,6 +13,8 @@ public:
     /// The rows of `list` as it is now; made again when the list has changed
     /// since the last call.
     const PackedRows& Of(const RecordList& list);
+    /// Whether the rows were made from `list` as it is now.
+    bool Matches(const RecordList& list) const noexcept { return list.GetVersion() == m_nVersion; }
     /// Whether the list the rows were last made from is in ascending name order;
     /// ask after Of().
     bool IsSorted() const noexcept { return m_bSorted; }

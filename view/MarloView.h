@@ -34,6 +34,8 @@ public:
     void OnClear();
     void OnInsertItem(int nItem);
     void OnUpdateSearch();
+    /// Whether the rows searches copy from match the phone book as it is now.
+    bool IsBookPacked() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
     /// The data-entry dialog closes.
     void EntryDlgClosed() { m_pEntryDlg = nullptr; }
 
@@ -49,6 +51,8 @@ protected:
     void OnPrint(QPainter& painter, CPrintInfo& info) override;
 
 private:
+    void PackBook();
+
     CMarloDoc& m_doc;
     BookRows m_bookRows; // the rows searches copy from
     QLineEdit& m_editSearch;

@@ -315,6 +315,8 @@ void MarloAppTest::newEntryFiledThroughTheList() {
     added.Add(view, Rec("sato", QStringLiteral("佐藤"), "1"));
     QCOMPARE(BookNames(run.Doc()), QStringList{"sato"});
     QVERIFY(run.Doc().IsModified());
+    QVERIFY(!view.IsBookPacked()); // packed again once the program is idle, not during the insertion
+    QTRY_VERIFY(view.IsBookPacked());
     added.Add(view, Rec("abe", {}, "2"));
     added.Add(view, Rec("sato", {}, "3"));
     added.Add(view, Rec("suzuki", {}, "4"));
