@@ -178,7 +178,7 @@ void PackedRows::AppendRows(const PackedRows& from, std::size_t first, std::size
         return;
     if (!from.m_bInOrder) {
         for (std::size_t i = first; i < first + count; ++i) {
-            Append({from.Text(i, 0), from.Text(i, 1), from.Text(i, 2), from.Text(i, 3)});
+            Append(from.Row(i));
             onRow(m_rows.size() - 1);
         }
         return;
@@ -200,7 +200,7 @@ void PackedRows::AppendRows(const PackedRows& from, std::size_t first, std::size
             // have moved or gone. The rest is copied row by row, as it comes.
             m_nGarbage += from.m_rows[last] + from.BlockSize(last) - from.m_rows[i + 1];
             for (std::size_t j = i + 1; j <= last; ++j) {
-                Append({from.Text(j, 0), from.Text(j, 1), from.Text(j, 2), from.Text(j, 3)});
+                Append(from.Row(j));
                 onRow(m_rows.size() - 1);
             }
             return;

@@ -34,6 +34,9 @@ public:
         return {block + start, lengths[static_cast<std::size_t>(cell)]};
     }
 
+    /// The four texts of row `row`.
+    Texts Row(std::size_t row) const noexcept { return {Text(row, 0), Text(row, 1), Text(row, 2), Text(row, 3)}; }
+
     /// Adds a row at `row` (Count() appends) with these texts.
     void Insert(std::size_t row, const Texts& texts);
     void Append(const Texts& texts) { Insert(Count(), texts); }

@@ -8,7 +8,6 @@
 #include <QHeaderView>
 #include <QTableView>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
