@@ -197,4 +197,33 @@ void BM_NameSearchTypingPacked(benchmark::State& state) {
 }
 BENCHMARK(BM_NameSearchTypingPacked)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
+// Show-all of a packed book: every row copied into the list's own rows, after
+// range(1) rows were inserted and as many erased in place (as following an
+// entry's add or delete does), which leaves the blocks out of row order.
+void BM_ShowAllAfterEdits(benchmark::State& state) {
+    const RecordList& book = Book(static_cast<std::size_t>(state.range(0)));
+    PackedRows rows;
+    rows.ReserveRows(book.GetCount());
+    for (const RecordList::Ptr& r : book)
+        rows.Append({r->m_strRomaji, r->m_strKanji, r->m_strPhone, r->m_strMemo});
+    const auto edits = static_cast<std::size_t>(state.range(1));
+    for (std::size_t i = 0; i < edits; ++i) {
+        const std::size_t at = (i + 1) * rows.Count() / (edits + 1);
+        rows.Insert(at, {"inserted", Sjis("挿入"), "03-0000-0000", ""});
+        rows.Erase(at / 2);
+    }
+    PackedRows list;
+    std::size_t calls = 0;
+    for (auto _ : state) {
+        list.Clear();
+        list.AppendRows(rows, 0, rows.Count(), [&calls](std::size_t) { ++calls; });
+        benchmark::DoNotOptimize(list.Count());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * rows.Count()));
+}
+BENCHMARK(BM_ShowAllAfterEdits)
+    ->ArgsProduct({{1000000}, {0, 4}})
+    ->ArgNames({"entries", "edits"})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK_MAIN();
