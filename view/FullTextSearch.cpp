@@ -10,7 +10,8 @@
 // A key prepared for scanning: at every byte position the two byte values that
 // compare equal there (the same value twice where nothing folds). This holds
 // for keys made of whole characters without NUL bytes; any other key is
-// compared window by window.
+// compared window by window. The matcher keeps its own copy of the key: a
+// filter may outlive the texts it was made from.
 class KeyMatcher {
 public:
     explicit KeyMatcher(std::string_view key) : m_key(key), m_alt(key) {
@@ -143,7 +144,7 @@ private:
     // flagged as well, which the full comparison at the flagged position sorts out.
     static std::uint64_t ZeroBytes(std::uint64_t v) { return (v - kOnes) & ~v & (kOnes << 7); }
 
-    std::string_view m_key;
+    std::string m_key;
     std::string m_alt;
     bool m_bWindowed = false;
     // A byte b can stand at key position i when (b | Or_i) == Val_i, for the first

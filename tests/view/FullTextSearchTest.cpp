@@ -84,3 +84,17 @@ TEST(FullTextSearchTest, ListsEveryHitInReverseOrder) {
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i], &book[19 - i]);
 }
+
+// A filter may outlive the keys it was made from (a dialog's search keeps it
+// while the texts it was typed into go): it must hold its own copy of them.
+TEST(FullTextSearchTest, FilterOutlivesItsKeys) {
+    const std::string longKey = "a key longer than any string kept in place";
+    auto keys = std::make_unique<std::array<std::string, 3>>(std::array<std::string, 3>{longKey, "abc", ""});
+    const FullTextFilter filter(*keys);
+    keys.reset();
+    // Strings of the same sizes take the freed memory over, if anything still points there.
+    const std::array<std::string, 3> others = {std::string(longKey.size(), 'x'), "xyz", ""};
+    const PhoneRecord hit{"abc", "", "", "memo: " + longKey};
+    EXPECT_TRUE(filter.Matches(hit));
+    EXPECT_FALSE(filter.Matches(PhoneRecord{others[1], "", "", others[0]}));
+}
