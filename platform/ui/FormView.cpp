@@ -64,18 +64,28 @@ void CFormView::OnBeginPrinting(QPainter&, CPrintInfo&) {}
 void CFormView::OnPrint(QPainter&, CPrintInfo&) {}
 void CFormView::OnEndPrinting(QPainter&, CPrintInfo&) {}
 
+QPrinter* CFormView::GetPrinter() const {
+    const CFrameWnd* frame = GetParentFrame();
+    CWinApp* app = frame ? frame->GetApplication() : nullptr;
+    return app ? &app->GetPrinter() : nullptr;
+}
+
 void CFormView::OnFilePrint() {
-    QPrinter& printer = AfxGetApp()->GetPrinter();
+    QPrinter* printer = GetPrinter();
+    if (!printer)
+        return;
     CPrintInfo info;
-    info.m_pPrinter = &printer;
+    info.m_pPrinter = printer;
     if (!OnPreparePrinting(info))
         return;
-    PrintPages(printer, info);
+    PrintPages(*printer, info);
 }
 
 void CFormView::OnFilePrintPreview() {
-    QPrinter& printer = AfxGetApp()->GetPrinter();
-    QPrintPreviewDialog dialog(&printer, this);
+    QPrinter* printer = GetPrinter();
+    if (!printer)
+        return;
+    QPrintPreviewDialog dialog(printer, this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         CPrintInfo info;
         info.m_pPrinter = p;

@@ -38,7 +38,7 @@ public:
     /// The control with ID `nId` on the form.
     template <class T = QWidget> T* GetDlgItem(int nId) const { return ::GetDlgItem<T>(m_pForm, nId); }
 
-    /// The print command: print dialog, then the pages.
+    /// The print command: print dialog, then the pages, on the printer of the frame's application.
     void OnFilePrint();
     /// The print preview command.
     void OnFilePrintPreview();
@@ -55,6 +55,8 @@ protected:
     virtual void OnEndPrinting(QPainter& painter, CPrintInfo& info);
 
 private:
+    /// The application's printer, reached through the frame; null outside a frame.
+    QPrinter* GetPrinter() const;
     void PrintPages(QPrinter& printer, CPrintInfo& info);
 
     QWidget* m_pForm;

@@ -1,5 +1,7 @@
 #include "FrameWnd.h"
 
+#include "AfxRes.h"
+#include "Dialog.h"
 #include "FormView.h"
 #include "WinApp.h"
 
@@ -11,6 +13,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 
 namespace {
 constexpr const char* kCommandId = "marloCommandId";
@@ -23,10 +26,10 @@ int CommandOf(const QAction* action) {
 
 CFrameWnd::CFrameWnd() {
     // Cut, copy, paste and undo act on the text box that has the focus.
-    OnCommand(57635, [this] { OnEditCommand("cut"); });
-    OnCommand(57634, [this] { OnEditCommand("copy"); });
-    OnCommand(57637, [this] { OnEditCommand("paste"); });
-    OnCommand(57643, [this] { OnEditCommand("undo"); });
+    OnCommand(ID_EDIT_CUT, [this] { OnEditCommand("cut"); });
+    OnCommand(ID_EDIT_COPY, [this] { OnEditCommand("copy"); });
+    OnCommand(ID_EDIT_PASTE, [this] { OnEditCommand("paste"); });
+    OnCommand(ID_EDIT_UNDO, [this] { OnEditCommand("undo"); });
 }
 
 void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel, const QIcon& icon,
@@ -72,7 +75,7 @@ void CFrameWnd::SetActiveView(CFormView* pView) {
 
 CCmdUI CFrameWnd::QueryCommand(int nId) const {
     CCmdUI ui(nId);
-    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, AfxGetApp()};
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_pApp};
     for (const CCmdTarget* target : chain) {
         if (target && target->OnUpdateCmdMsg(ui))
             return ui;
@@ -85,7 +88,7 @@ CCmdUI CFrameWnd::QueryCommand(int nId) const {
 bool CFrameWnd::RouteCommand(int nId) {
     if (!QueryCommand(nId).m_bEnabled)
         return false;
-    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, AfxGetApp()};
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_pApp};
     for (const CCmdTarget* target : chain) {
         if (target && target->OnCmdMsg(nId))
             return true;
@@ -130,7 +133,7 @@ void CFrameWnd::SetRecentFiles(const QStringList& paths) {
         QString shown = info.absolutePath() == currentDir ? info.fileName() : QDir::toNativeSeparators(paths[i]);
         shown.replace(QLatin1Char('&'), QLatin1String("&&"));
         auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), m_pRecentMenu);
-        const int id = 57616 + i;
+        const int id = ID_FILE_MRU_FILE1 + i;
         action->setProperty(kCommandId, id);
         connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
         m_pRecentMenu->insertAction(m_pRecentPlaceholder, action);
@@ -156,9 +159,16 @@ void CFrameWnd::OnEditCommand(const char* slot) {
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {
-    if (AfxGetApp() && !AfxGetApp()->SaveAllModified()) {
+    if (m_pApp && !m_pApp->SaveAllModified()) {
         event->ignore();
         return;
+    }
+    // A dialog opened from another closes before it; a dialog may delete others as it goes.
+    const QList<CDialog*> found = findChildren<CDialog*>();
+    QList<QPointer<CDialog>> dialogs(found.rbegin(), found.rend());
+    for (const QPointer<CDialog>& dialog : dialogs) {
+        if (dialog && dialog->isVisible())
+            dialog->close();
     }
     event->accept();
 }
@@ -174,7 +184,8 @@ void CFrameWnd::dropEvent(QDropEvent* event) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
             activateWindow();
-            AfxGetApp()->OpenDocumentFile(url.toLocalFile());
+            if (m_pApp)
+                m_pApp->OpenDocumentFile(url.toLocalFile());
             return;
         }
     }

@@ -10,6 +10,7 @@
 #include <span>
 
 class CFormView;
+class CWinApp;
 class QMenu;
 
 namespace MenuFlag {
@@ -46,6 +47,9 @@ public:
     CFormView* GetActiveView() const { return m_pView; }
     /// The document's commands are offered after the view's and before the frame's.
     void SetDocumentTarget(const CCmdTarget* pTarget) { m_pDocTarget = pTarget; }
+    /// The application: last in the command chain; it saves on close and opens dropped files.
+    void SetApplication(CWinApp* pApp) { m_pApp = pApp; }
+    CWinApp* GetApplication() const { return m_pApp; }
 
     /// Runs a command as a menu item or an accelerator would: the first of view, document,
     /// frame and application with a handler runs it, unless its update handler disables it.
@@ -63,6 +67,8 @@ public:
     QAction* FindMenuItem(int nId) const;
 
 protected:
+    /// Asks the application to save; once the close goes on, the dialogs the frame
+    /// owns close too, each as by its Cancel.
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -73,6 +79,7 @@ private:
 
     CFormView* m_pView = nullptr;
     const CCmdTarget* m_pDocTarget = nullptr;
+    CWinApp* m_pApp = nullptr;
     QString m_strAppTitle;
     QMenu* m_pRecentMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;

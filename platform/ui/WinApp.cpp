@@ -1,5 +1,6 @@
 #include "WinApp.h"
 
+#include "AfxRes.h"
 #include "DialogTemplate.h"
 #include "FormView.h"
 #include "FrameWnd.h"
@@ -17,11 +18,7 @@
 
 namespace {
 
-CWinApp* g_pApp = nullptr;
-
 constexpr const char* kRecentGroup = "Recent File List";
-constexpr int kFirstRecentId = 57616;
-constexpr int kLastRecentId = 57631;
 
 QString AllFilesFilter() {
     return QStringLiteral("すべてのﾌｧｲﾙ (*)");
@@ -92,25 +89,20 @@ private:
 class DocCommands : public CCmdTarget {
 public:
     explicit DocCommands(CDocument& doc) {
-        OnCommand(57603, [&doc] { doc.DoFileSave(); });
-        OnCommand(57604, [&doc] { doc.DoSave(std::string()); });
+        OnCommand(ID_FILE_SAVE, [&doc] { doc.DoFileSave(); });
+        OnCommand(ID_FILE_SAVE_AS, [&doc] { doc.DoSave(std::string()); });
     }
 };
 
 } // namespace
 
-CWinApp* AfxGetApp() {
-    return g_pApp;
-}
-
 CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
-    g_pApp = this;
     AfxSetAppTitle(appName);
-    OnCommand(57600, [this] { OnFileNew(); });
-    OnCommand(57601, [this] { OnFileOpen(); });
-    OnCommand(57606, [this] { OnFilePrintSetup(); });
-    OnCommand(57665, [this] { OnAppExit(); });
-    OnCommandRange(kFirstRecentId, kLastRecentId, [this](int id) { OnOpenRecentFile(id); });
+    OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
+    OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+    OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
+    OnCommandRange(ID_FILE_MRU_FILE1, ID_FILE_MRU_LAST, [this](int id) { OnOpenRecentFile(id); });
 }
 
 CWinApp::~CWinApp() {
@@ -120,8 +112,6 @@ CWinApp::~CWinApp() {
     m_pDocument.reset();
     if (m_pTranslator)
         QCoreApplication::removeTranslator(m_pTranslator.get());
-    if (g_pApp == this)
-        g_pApp = nullptr;
 }
 
 void CWinApp::Enable3dControls() {
@@ -139,7 +129,7 @@ void CWinApp::SetRegistryKey(const QString& key) {
 }
 
 void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
-    m_nMaxMRU = std::min(nMaxMRU, kLastRecentId - kFirstRecentId + 1);
+    m_nMaxMRU = std::min(nMaxMRU, ID_FILE_MRU_LAST - ID_FILE_MRU_FILE1 + 1);
     m_recentFiles.clear();
     QSettings settings(m_strRegistryKey, m_strAppName);
     settings.beginGroup(QLatin1String(kRecentGroup));
@@ -265,6 +255,7 @@ bool CWinApp::CreateWindows() {
     m_pView = m_pTemplate->m_viewFactory(*m_pDocument);
     m_pMainWnd->SetActiveView(m_pView);
     m_pMainWnd->SetDocumentTarget(m_pDocCommands.get());
+    m_pMainWnd->SetApplication(this);
     m_pMainWnd->SetRecentFiles(m_recentFiles);
     return true;
 }
@@ -327,7 +318,7 @@ void CWinApp::OnFileOpen() {
 }
 
 void CWinApp::OnOpenRecentFile(int nId) {
-    const int index = nId - kFirstRecentId;
+    const int index = nId - ID_FILE_MRU_FILE1;
     if (index < 0 || index >= m_recentFiles.size())
         return;
     const QString path = m_recentFiles[index];

@@ -122,6 +122,3 @@ private:
     bool m_bShownModified = false;
     std::unique_ptr<QPrinter> m_pPrinter;
 };
-
-/// The one application object.
-CWinApp* AfxGetApp();
