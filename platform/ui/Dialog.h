@@ -1,6 +1,7 @@
 #pragma once
 // A modal or modeless dialog built from a template.
 
+#include "AfxRes.h"
 #include "CmdTarget.h"
 #include "DialogTemplate.h"
 
@@ -11,13 +12,17 @@ class CDataExchange;
 class CDialog : public QDialog, public CCmdTarget {
     Q_OBJECT
 public:
-    static constexpr int kIdOk = 1;
-    static constexpr int kIdCancel = 2;
-
+    /// Without a parent the dialog belongs to the program's active window: a box
+    /// opened from inside a modal dialog belongs to that dialog.
     CDialog(const DialogTemplate& tpl, QWidget* parent = nullptr);
 
-    /// Runs the dialog modally: kIdOk when OnOK ended it, kIdCancel otherwise.
+    /// Runs the dialog modally: IDOK when OnOK ended it, IDCANCEL otherwise.
     int DoModal();
+    /// Shows the dialog modeless: OnInitDialog, then the window, the first tab stop
+    /// taking the focus when OnInitDialog answers true.
+    bool Create();
+    /// Closes a modeless dialog; PostNcDestroy follows once the window is gone.
+    void DestroyWindow();
 
 protected:
     virtual bool OnInitDialog();
@@ -25,11 +30,19 @@ protected:
     virtual void OnOK();
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange&) {}
+    /// The last call DestroyWindow makes. A dialog that deletes itself does it here
+    /// with deleteLater(): DestroyWindow usually runs inside one of its own handlers.
+    virtual void PostNcDestroy() {}
     bool UpdateData(bool bSaveAndValidate = true);
     void EndDialog(int nResult) { done(nResult); }
 
+    // The OK button, Enter and the default button end in OnOK; Escape and the close box in OnCancel.
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
+    void keyPressEvent(QKeyEvent* event) override;
 
     QWidget* m_pFirstTabStop = nullptr;
+
+private:
+    bool m_bDestroyed = false;
 };

@@ -2,10 +2,16 @@
 
 #include "ListCtrl.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
@@ -25,6 +31,70 @@ QString SystemJapaneseSans() {
     }
     return QStringLiteral("sans-serif");
 }
+
+/// Line breaks that inserting `text` into a document makes: LF, CR LF, a lone CR
+/// and the paragraph separator each start a new block.
+qsizetype LineBreaksIn(const QString& text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch == QLatin1Char('\n') || ch == QChar::ParagraphSeparator ||
+            (ch == QLatin1Char('\r') && (i + 1 == text.size() || text.at(i + 1) != QLatin1Char('\n'))))
+            ++n;
+    }
+    return n;
+}
+
+/// The memo box. Like an edit box without vertical scrolling it holds no more lines
+/// than its height shows: Enter and pastes that would make more are refused with a
+/// beep. A longer text set by the program stays readable: the box still scrolls to
+/// the cursor and on the mouse wheel, only the scroll bars are hidden.
+class MultiLineEdit : public QPlainTextEdit {
+public:
+    explicit MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
+        setLineWrapMode(QPlainTextEdit::NoWrap);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setTabChangesFocus(true);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool bEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (!bEnter || (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+            QPlainTextEdit::keyPressEvent(event);
+            return;
+        }
+        // Shift+Enter too makes a plain line break, not a line separator inside the line.
+        event->accept();
+        if (LinesAfterInserting(1) > LinesThatFit()) {
+            QApplication::beep();
+            return;
+        }
+        textCursor().insertText(QStringLiteral("\n"));
+        ensureCursorVisible();
+    }
+
+    void insertFromMimeData(const QMimeData* source) override {
+        if (source->hasText() && LinesAfterInserting(LineBreaksIn(source->text())) > LinesThatFit()) {
+            QApplication::beep();
+            return;
+        }
+        QPlainTextEdit::insertFromMimeData(source);
+    }
+
+private:
+    qsizetype LinesAfterInserting(qsizetype nBreaks) const {
+        // Lines never wrap, so each block is one line; the selection's breaks go away.
+        const qsizetype selected = textCursor().selectedText().count(QChar::ParagraphSeparator);
+        return document()->blockCount() - selected + nBreaks;
+    }
+
+    int LinesThatFit() const {
+        const qreal height = viewport()->height() - 2 * document()->documentMargin();
+        return std::max(1, static_cast<int>(height / QFontMetricsF(font()).lineSpacing()));
+    }
+};
 
 } // namespace
 
@@ -87,8 +157,10 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
             w = label;
             break;
         }
-        case ControlKind::Edit: {
-            auto* edit = new QLineEdit(parent);
+        case ControlKind::Edit:
+        case ControlKind::MultiLineEdit: {
+            QWidget* edit = c.kind == ControlKind::Edit ? static_cast<QWidget*>(new QLineEdit(parent))
+                                                        : new MultiLineEdit(parent);
             if (pPendingLabel)
                 pPendingLabel->setBuddy(edit);
             w = edit;
@@ -101,6 +173,16 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
             w = button;
             break;
         }
+        case ControlKind::CheckBox:
+            w = new QCheckBox(text, parent);
+            break;
+        case ControlKind::GroupBox: {
+            auto* group = new QGroupBox(text, parent);
+            // A frame for the eye only: the controls inside stay on top of it and take the clicks.
+            group->lower();
+            w = group;
+            break;
+        }
         case ControlKind::ListView:
             w = new CListCtrl(parent);
             break;
@@ -110,7 +192,9 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         if (c.nId >= 0)
             w->setObjectName(QString::number(c.nId));
         w->setGeometry(rect);
-        if (c.nStyle & ControlStyle::TabStop) {
+        if (c.kind == ControlKind::GroupBox) {
+            w->setFocusPolicy(Qt::NoFocus);
+        } else if (c.nStyle & ControlStyle::TabStop) {
             w->setFocusPolicy(Qt::StrongFocus);
             if (pPrevTab)
                 QWidget::setTabOrder(pPrevTab, w);

@@ -8,7 +8,10 @@
 
 #include <span>
 
-enum class ControlKind { Static, Icon, Edit, PushButton, ListView };
+/// Edit: a one-line box. MultiLineEdit: a box of as many lines as its height
+/// shows, without wrapping; Enter makes a new line, Tab leaves it. GroupBox: a
+/// frame behind the controls it surrounds, never focused.
+enum class ControlKind { Static, Icon, Edit, MultiLineEdit, PushButton, CheckBox, GroupBox, ListView };
 
 namespace ControlStyle {
 inline constexpr unsigned TabStop = 1u << 0;
@@ -58,7 +61,7 @@ void SetIconResourceLoader(QPixmap (*loader)(int resourceId));
 
 /// Creates the template's controls as children of `parent`, sized in dialog units
 /// of the dialog font: objectName = decimal control ID, tab order = template order,
-/// each static text is the buddy of the box that follows it. Returns the first tab stop.
+/// each static text is the buddy of the edit box that follows it. Returns the first tab stop.
 QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl);
 
 /// The control with ID `nId` among the children of `parent`, or null.
