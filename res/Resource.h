@@ -8,12 +8,35 @@
 inline constexpr int IDR_MAINFRAME = 128;  // menu, accelerators, icon, document template string
 inline constexpr int IDD_ABOUTBOX = 100;   // About box template
 inline constexpr int IDD_MARLO_FORM = 101; // the search form
+inline constexpr int IDD_DATA_ENTRY = 130;
+inline constexpr int IDD_DATA_MODIFY = 133;
+inline constexpr int IDD_DATA_VIEW = 134;
+inline constexpr int IDD_ROMAJI_WARN = 136;
+inline constexpr int IDI_WARNING = 138; // the romaji warning's icon
 
 // Controls of the search form
 inline constexpr int IDC_SEARCH = 1000;  // romaji search box
 inline constexpr int IDC_SHOWALL = 1009; // "全データ表示"
 inline constexpr int IDC_CLEAR = 1010;   // "クリアー"
 inline constexpr int IDC_LIST = 1012;    // result list
+
+// Controls of the data-entry dialog
+inline constexpr int IDC_ENTRY_ROMAJI = 1002;
+inline constexpr int IDC_ENTRY_PHONE = 1003;
+inline constexpr int IDC_ENTRY_KANJI = 1004;
+inline constexpr int IDC_ENTRY_MEMO = 1005;
+inline constexpr int IDC_ENTRY_ADD = 1007;   // "データ追加"
+inline constexpr int IDC_ENTRY_CLEAR = 1010; // "クリアー", the same ID as the search form's
+
+// Controls of the modify and display dialogs
+inline constexpr int IDC_MODIFY_ROMAJI = 1014;
+inline constexpr int IDC_MODIFY_KANJI = 1015;
+inline constexpr int IDC_MODIFY_PHONE = 1016;
+inline constexpr int IDC_MODIFY_MEMO = 1017;
+inline constexpr int IDC_VIEW_ROMAJI = 1018;
+inline constexpr int IDC_VIEW_KANJI = 1019;
+inline constexpr int IDC_VIEW_PHONE = 1020;
+inline constexpr int IDC_VIEW_MEMO = 1021;
 
 // The program's own commands
 inline constexpr int ID_DATA_ENTRY = 32771;
