@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,8 +26,8 @@ PackedRows Make(const std::vector<Row>& rows) {
 std::vector<Row> Read(const PackedRows& packed) {
     std::vector<Row> rows;
     for (std::size_t i = 0; i < packed.Count(); ++i)
-        rows.push_back({std::string(packed.Text(i, 0)), std::string(packed.Text(i, 1)),
-                        std::string(packed.Text(i, 2)), std::string(packed.Text(i, 3))});
+        rows.push_back({std::string(packed.Text(i, 0)), std::string(packed.Text(i, 1)), std::string(packed.Text(i, 2)),
+                        std::string(packed.Text(i, 3))});
     return rows;
 }
 
@@ -88,10 +90,13 @@ TEST(PackedRows, AppendRowsSurvivesChangesMadeFromTheCall) {
 
 // Rows are rewritten when a text changes out of order and the buffer compacts
 // itself; whatever the sequence of edits, each cell must read back as written.
+// Two sets of rows are edited at random and copy ranges of each other or of a
+// book, so that copies come from blocks in order and out of it, and the
+// per-row call of a copy edits the rows being filled, emptying them included.
 TEST(PackedRows, MatchAPlainModelUnderRandomEdits) {
-    PackedRows rows;
-    std::vector<Row> model;
-    const PackedRows source = Make(kBook);
+    std::array<PackedRows, 2> rows;
+    std::array<std::vector<Row>, 2> models;
+    const PackedRows book = Make(kBook);
     std::mt19937 random(7);
     // Lengths around the sizes copied specially (0-3, 4-7, 8-16, longer).
     auto text = [&random] {
@@ -101,36 +106,69 @@ TEST(PackedRows, MatchAPlainModelUnderRandomEdits) {
             c = static_cast<char>(random() % 256);
         return t;
     };
-    for (int step = 0; step < 20000; ++step) {
+    // One edit of rows[k] and its model: 35 in 94 an insert (half of them at the end,
+    // where a list is filled), 45 a text, 13 an erase, 1 emptying the rows.
+    auto edit = [&](std::size_t k, unsigned op) {
+        PackedRows& packed = rows[k];
+        std::vector<Row>& model = models[k];
         const std::size_t count = model.size();
-        const unsigned op = random() % 100;
         if (op < 35 || count == 0) {
-            const std::size_t at = random() % (count + 1);
+            const std::size_t at = op % 2 ? count : random() % (count + 1);
             const Row row = {text(), text(), text(), text()};
-            rows.Insert(at, {row[0], row[1], row[2], row[3]});
+            packed.Insert(at, {row[0], row[1], row[2], row[3]});
             model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), row);
         } else if (op < 80) {
             const std::size_t at = random() % count;
             const int cell = static_cast<int>(random() % PackedRows::kCells);
             std::string t = text();
-            rows.SetText(at, cell, t);
+            packed.SetText(at, cell, t);
             model[at][static_cast<std::size_t>(cell)] = std::move(t);
-        } else if (op < 94) {
+        } else if (op < 93) {
             const std::size_t at = random() % count;
-            rows.Erase(at);
+            packed.Erase(at);
             model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
-        } else if (op < 99) {
-            const std::size_t first = random() % source.Count();
-            const std::size_t n = random() % (source.Count() - first + 1);
-            rows.AppendRows(source, first, n, [](std::size_t) {});
-            model.insert(model.end(), kBook.begin() + static_cast<std::ptrdiff_t>(first),
-                         kBook.begin() + static_cast<std::ptrdiff_t>(first + n));
         } else {
-            rows.Clear();
+            packed.Clear();
             model.clear();
         }
-        if (step % 500 == 0 || step == 19999) {
-            ASSERT_EQ(Read(rows), model) << "step " << step;
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const std::size_t k = random() % 2;
+        const unsigned op = random() % 100;
+        if (op < 94) {
+            edit(k, op);
+        } else {
+            // From the other rows, or from rows that were only ever appended to and so lie in order.
+            const bool fromBook = random() % 2 == 0;
+            const PackedRows& from = fromBook ? book : rows[1 - k];
+            const std::vector<Row>& source = fromBook ? kBook : models[1 - k];
+            const std::size_t first = random() % (source.size() + 1);
+            const std::size_t n = random() % (source.size() - first + 1);
+            // No per-row call, one that only looks, or one that edits now and then or often.
+            static constexpr unsigned kEditOneIn[] = {0, 0, 50, 3};
+            const unsigned oneIn = kEditOneIn[op % 4];
+            std::size_t next = first;
+            bool placesRight = true;
+            std::function<void(std::size_t)> onRow;
+            if (op % 4 != 0) {
+                onRow = [&, oneIn](std::size_t row) {
+                    models[k].push_back(source[next++]);
+                    placesRight = placesRight && row + 1 == models[k].size() && row + 1 == rows[k].Count();
+                    // Each kind of edit alike: erasing and emptying the rows more often than above.
+                    static constexpr unsigned kKinds[] = {0, 1, 40, 85, 93};
+                    if (oneIn != 0 && random() % oneIn == 0)
+                        edit(k, kKinds[random() % std::size(kKinds)]);
+                };
+            }
+            rows[k].AppendRows(from, first, n, onRow);
+            if (!onRow)
+                models[k].insert(models[k].end(), source.begin() + static_cast<std::ptrdiff_t>(first),
+                                 source.begin() + static_cast<std::ptrdiff_t>(first + n));
+            ASSERT_TRUE(placesRight) << "step " << step;
+        }
+        if (step % 50 == 0 || step == 19999) {
+            ASSERT_EQ(Read(rows[0]), models[0]) << "step " << step;
+            ASSERT_EQ(Read(rows[1]), models[1]) << "step " << step;
         }
     }
 }
