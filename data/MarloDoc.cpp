@@ -48,6 +48,34 @@ void CMarloDoc::Serialize(CArchive& ar) {
     m_pData = std::move(data);
 }
 
+std::size_t CMarloDoc::AddEntry(RecordList::Ptr record) {
+    const std::uint64_t versionBefore = m_pData->m_list.GetVersion();
+    const std::size_t index = m_pData->AddSorted(std::move(record));
+    if (m_pBookObserver)
+        m_pBookObserver->EntryInserted(m_pData->m_list, index, versionBefore);
+    SetModifiedFlag(true);
+    return index;
+}
+
+std::size_t CMarloDoc::ReplaceEntry(std::size_t index, RecordList::Ptr record) {
+    RemoveEntry(index);
+    return AddEntry(std::move(record));
+}
+
+void CMarloDoc::RemoveEntry(std::size_t index) {
+    const std::uint64_t versionBefore = m_pData->m_list.GetVersion();
+    m_pData->m_list.RemoveAt(index);
+    if (m_pBookObserver)
+        m_pBookObserver->EntryRemoved(m_pData->m_list, index, versionBefore);
+    SetModifiedFlag(true);
+}
+
+std::optional<std::size_t> CMarloDoc::FindEntry(const PhoneRecord& texts) const {
+    if (!m_pData)
+        return std::nullopt;
+    return m_pData->Find(texts);
+}
+
 bool CMarloDoc::OnNewDocument() {
     if (!CDocument::OnNewDocument())
         return false;

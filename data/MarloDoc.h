@@ -3,7 +3,24 @@
 #include "MrlData.h"
 #include "platform/Document.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
+
+/// Told of each change the document makes to its phone book, so that copies kept
+/// for searching follow in place. `versionBefore` is the list's version before that
+/// change: a copy made from the list as it was then can take the change over.
+class BookObserver {
+public:
+    /// The record now at `index` of `list` was filed there.
+    virtual void EntryInserted(const RecordList& list, std::size_t index, std::uint64_t versionBefore) = 0;
+    /// The record that stood at `index` of `list` was taken out.
+    virtual void EntryRemoved(const RecordList& list, std::size_t index, std::uint64_t versionBefore) = 0;
+
+protected:
+    ~BookObserver() = default;
+};
 
 /// The one document: the open phone book and the hit limit of the name search.
 /// File New reloads the default phone book of the working directory; Open and
@@ -30,6 +47,23 @@ public:
     /// True when `path` names a text exchange file: its last four bytes are ".txt".
     static bool IsTextPath(const std::string& path);
 
+    // The changes of the phone book that the window's actions and imports make; each
+    // marks the document modified and tells the book observer. They need m_pData.
+
+    /// Files `record` at its sorted place (after every record with an equal romaji
+    /// name) and marks the document modified. Returns its index.
+    std::size_t AddEntry(RecordList::Ptr record);
+    /// Takes the record at `index` out and destroys it, files `record` at its sorted
+    /// place, marks modified. Returns the new record's index.
+    std::size_t ReplaceEntry(std::size_t index, RecordList::Ptr record);
+    /// Removes and destroys the record at `index`; marks modified.
+    void RemoveEntry(std::size_t index);
+    /// Index of the first record in phone-book order whose four fields equal those of
+    /// `texts` byte for byte; nullopt when none (or there is no phone book).
+    std::optional<std::size_t> FindEntry(const PhoneRecord& texts) const;
+    /// Who is told of those changes; null for no one.
+    void SetBookObserver(BookObserver* pObserver) noexcept { m_pBookObserver = pObserver; }
+
     /// Shows `visit` every record of the phone-book (archive) file at `path` in stored
     /// order, one at a time, without opening it as the document: the same checks and
     /// reports as an open, a fraction of the memory. False when the file cannot be read.
@@ -41,4 +75,6 @@ public:
 private:
     bool OpenTextFile(const std::string& path);
     bool SaveTextFile(const std::string& path);
+
+    BookObserver* m_pBookObserver = nullptr;
 };

@@ -10,22 +10,68 @@ namespace {
 // Smallest stored record: four empty strings of one length byte each.
 constexpr std::uint64_t kMinRecordBytes = 4;
 
+// The first of the records at `from` and after whose name is strictly greater than
+// `key`, else the count: the filing place. `sorted` tells that those records are in
+// order, so that the place is found by halving (the same answer as the walk).
+std::size_t FirstGreater(const RecordList& list, std::string_view key, std::size_t from, bool sorted) {
+    std::size_t lo = from, hi = list.GetCount();
+    if (!sorted) {
+        while (lo < hi && MbsCmp(key, list[lo].m_strRomaji) >= 0)
+            ++lo;
+        return lo;
+    }
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (MbsCmp(key, list[mid].m_strRomaji) >= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 } // namespace
 
 void CMrlData::InsertSorted() {
-    const std::size_t count = m_list.GetCount();
-    if (count < 2)
+    if (m_list.GetCount() < 2)
         return;
-    const std::string& key = m_list[0].m_strRomaji;
-    std::size_t i = 1;
-    while (i < count && MbsCmp(key, m_list[i].m_strRomaji) >= 0)
-        ++i;
-    m_list.MoveHeadBefore(i);
+    m_list.MoveHeadBefore(FirstGreater(m_list, m_list[0].m_strRomaji, 1, m_list.IsSortedAfterHead()));
 }
 
-void CMrlData::AddSorted(RecordList::Ptr record) {
-    m_list.AddHead(std::move(record));
-    InsertSorted();
+std::size_t CMrlData::AddSorted(RecordList::Ptr record) {
+    // Added at the head, the record would be walked past the records now in the list:
+    // its place among them is its index.
+    const std::size_t at = FirstGreater(m_list, record->m_strRomaji, 0, m_list.IsSorted());
+    m_list.InsertBefore(at, std::move(record));
+    return at;
+}
+
+std::optional<std::size_t> CMrlData::Find(const PhoneRecord& texts) const {
+    // Byte equality, not MbsCmp: names that differ after a NUL byte compare equal
+    // there, and a record read from a file may hold one.
+    std::size_t i = 0;
+    const std::size_t count = m_list.GetCount();
+    const bool sorted = m_list.IsSorted();
+    if (sorted) {
+        // The names equal to the key under MbsCmp stand together, from the first
+        // that does not sort before it.
+        std::size_t hi = count;
+        while (i < hi) {
+            const std::size_t mid = i + (hi - i) / 2;
+            if (MbsCmp(m_list[mid].m_strRomaji, texts.m_strRomaji) < 0)
+                i = mid + 1;
+            else
+                hi = mid;
+        }
+    }
+    for (; i < count; ++i) {
+        const PhoneRecord& record = m_list[i];
+        if (record == texts)
+            return i;
+        if (sorted && MbsCmp(record.m_strRomaji, texts.m_strRomaji) != 0)
+            break;
+    }
+    return std::nullopt;
 }
 
 void CMrlData::Serialize(CArchive& ar) {

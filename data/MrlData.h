@@ -3,6 +3,8 @@
 #include "RecordList.h"
 
 #include <cstddef>
+#include <optional>
+#include <string_view>
 
 class CArchive;
 
@@ -20,8 +22,13 @@ public:
     /// first later record whose romaji name is strictly greater, else to the tail.
     void InsertSorted();
 
-    /// Adds `record` at the head and files it with InsertSorted.
-    void AddSorted(RecordList::Ptr record);
+    /// Files `record` where adding it at the head and InsertSorted would put it,
+    /// in one move. Returns its index.
+    std::size_t AddSorted(RecordList::Ptr record);
+
+    /// Index of the first record whose four fields are byte for byte those of
+    /// `texts`; nullopt when none is.
+    std::optional<std::size_t> Find(const PhoneRecord& texts) const;
 
     /// Stores the count and the records, or loads them (appending at the tail).
     void Serialize(CArchive& ar);

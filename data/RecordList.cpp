@@ -51,6 +51,12 @@ bool RecordList::IsSorted() const noexcept {
     return m_nInversions == 0;
 }
 
+bool RecordList::IsSortedAfterHead() const noexcept {
+    if (IsSorted())
+        return true;
+    return m_nInversions == 1 && InvertedAt(0);
+}
+
 void RecordList::InsertBefore(std::size_t i, Ptr record) {
     m_nVersion = NextVersion();
     // The pair that the new record splits stops being neighbours.

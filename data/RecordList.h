@@ -40,6 +40,9 @@ public:
 
     /// True when the list is in ascending romaji order (equal names in any order).
     bool IsSorted() const noexcept;
+    /// True when the records after the head are in ascending romaji order, the
+    /// head itself in its place or not.
+    bool IsSortedAfterHead() const noexcept;
 
     /// Changes at every change of the list and is never the same for two lists:
     /// whatever was made from a list with this version still matches it.

@@ -1,12 +1,15 @@
 #include "data/MarloDoc.h"
 #include "../TestUtil.h"
 #include "data/TextFormat.h"
+#include "platform/Mbcs.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,8 +43,7 @@ struct DocFixture : ::testing::Test {
     CMarloDoc doc;
     DocFixture() { doc.SetReporter(&reporter); }
     void AddRecord(const std::string& romaji) {
-        doc.m_pData->AddSorted(std::make_unique<PhoneRecord>(PhoneRecord{romaji, "", "", ""}));
-        doc.SetModifiedFlag(true);
+        doc.AddEntry(std::make_unique<PhoneRecord>(PhoneRecord{romaji, "", "", ""}));
     }
 };
 
@@ -285,4 +287,98 @@ TEST_F(DocFixture, ScanVisitsStoredRecordsWithTheChecksOfAnOpen) {
         doc.ScanArchiveFile(dir.Path("cut.mrl"), [&seen](const PhoneRecord& r) { seen.push_back(r.m_strRomaji); }));
     ASSERT_EQ(reporter.errors.size(), 1u);
     EXPECT_NE(reporter.errors[0].find("cut.mrl"), std::string::npos);
+}
+
+namespace {
+
+// The filing rule word for word, on plain values: add at the head, then move before
+// the first later record whose name is strictly greater, else to the tail.
+std::size_t PlainFile(std::vector<PhoneRecord>& book, const PhoneRecord& record) {
+    book.insert(book.begin(), record);
+    std::size_t i = 1;
+    while (i < book.size() && MbsCmp(record.m_strRomaji, book[i].m_strRomaji) >= 0)
+        ++i;
+    std::rotate(book.begin(), book.begin() + 1, book.begin() + static_cast<std::ptrdiff_t>(i));
+    return i - 1;
+}
+
+std::optional<std::size_t> PlainFind(const std::vector<PhoneRecord>& book, const PhoneRecord& texts) {
+    for (std::size_t i = 0; i < book.size(); ++i)
+        if (book[i] == texts)
+            return i;
+    return std::nullopt;
+}
+
+std::vector<PhoneRecord> Values(const RecordList& list) {
+    std::vector<PhoneRecord> values;
+    for (const auto& r : list)
+        values.push_back(*r);
+    return values;
+}
+
+} // namespace
+
+// The document's edits halve their way to a place on a sorted book and walk an
+// unsorted one: on random books of few names (duplicates everywhere, names equal
+// under MbsCmp but not in bytes, double-byte names) they must give the plain
+// walk's answers, and each must leave the document modified.
+TEST(BookEdits, MatchAPlainWalk) {
+    // "a\0x", "a\0y" and "a" + a cut lead byte all compare equal to "a"; \x82\xA0 is one character.
+    const std::string names[] = {"a",        std::string("a\0x", 3), std::string("a\0y", 3), "a\x82", "ab", "B", "",
+                                 "\x82\xA0", "\x82\xA0\x61",         "\x82\xA0\x82\xA0"};
+    std::mt19937 random(5);
+    auto record = [&] {
+        return PhoneRecord{names[random() % std::size(names)], random() % 2 ? "k" : "", random() % 2 ? "1" : "",
+                           random() % 3 ? "" : std::string(1, '\0')};
+    };
+    for (int round = 0; round < 300; ++round) {
+        const bool sorted = round % 2 == 0;
+        std::vector<PhoneRecord> model;
+        for (std::size_t n = random() % 30; n > 0; --n)
+            model.push_back(record());
+        if (sorted)
+            std::stable_sort(model.begin(), model.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+                return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
+            });
+        CMarloDoc doc;
+        doc.m_pData = std::make_unique<CMrlData>();
+        for (const PhoneRecord& r : model)
+            doc.m_pData->m_list.AddTail(std::make_unique<PhoneRecord>(r));
+
+        // Filing the head of a list sorted behind it, as InsertSorted does.
+        {
+            CMrlData data;
+            std::vector<PhoneRecord> expected = model;
+            for (const PhoneRecord& r : model)
+                data.m_list.AddTail(std::make_unique<PhoneRecord>(r));
+            const PhoneRecord head = record();
+            data.m_list.AddHead(std::make_unique<PhoneRecord>(head));
+            data.InsertSorted();
+            PlainFile(expected, head);
+            ASSERT_EQ(Values(data.m_list), expected) << "round " << round;
+        }
+
+        for (int step = 0; step < 20; ++step) {
+            const std::string where = "round " + std::to_string(round) + " step " + std::to_string(step);
+            // Texts of a record in the book half of the time, so that finds hit.
+            const PhoneRecord texts = !model.empty() && random() % 2 ? model[random() % model.size()] : record();
+            ASSERT_EQ(doc.FindEntry(texts), PlainFind(model, texts)) << where;
+            doc.SetModifiedFlag(false);
+            const unsigned op = random() % 3;
+            if (op == 0 || model.empty()) {
+                ASSERT_EQ(doc.AddEntry(std::make_unique<PhoneRecord>(texts)), PlainFile(model, texts)) << where;
+            } else {
+                const std::size_t at = random() % model.size();
+                model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+                if (op == 1) {
+                    doc.RemoveEntry(at);
+                } else {
+                    ASSERT_EQ(doc.ReplaceEntry(at, std::make_unique<PhoneRecord>(texts)), PlainFile(model, texts))
+                        << where;
+                }
+            }
+            EXPECT_TRUE(doc.IsModified()) << where;
+            ASSERT_EQ(Values(doc.m_pData->m_list), model) << where;
+        }
+    }
 }
