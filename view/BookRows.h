@@ -3,15 +3,20 @@
 // search walks their names and the list copies its rows from them in one go,
 // instead of visiting 200,000 records scattered over the heap at a keystroke.
 
+#include "data/MarloDoc.h"
 #include "data/RecordList.h"
 #include "platform/PackedRows.h"
 
+#include <cstddef>
 #include <cstdint>
 
-class BookRows {
+/// Made from the list when asked after a change it did not follow; as the
+/// document's book observer it follows the document's own changes in place
+/// (one row inserted or erased instead of a million packed again).
+class BookRows final : public BookObserver {
 public:
     /// The rows of `list` as it is now; made again when the list has changed
-    /// since the last call.
+    /// since the rows were made or last followed it.
     const PackedRows& Of(const RecordList& list);
     /// Whether the rows were made from `list` as it is now.
     bool Matches(const RecordList& list) const noexcept { return list.GetVersion() == m_nVersion; }
@@ -19,7 +24,12 @@ public:
     /// ask after Of().
     bool IsSorted() const noexcept { return m_bSorted; }
 
+    void EntryInserted(const RecordList& list, std::size_t index, std::uint64_t versionBefore) override;
+    void EntryRemoved(const RecordList& list, std::size_t index, std::uint64_t versionBefore) override;
+
 private:
+    void Follow(const RecordList& list) noexcept;
+
     PackedRows m_rows;
     std::uint64_t m_nVersion = 0; // no list has version 0
     bool m_bSorted = true;

@@ -1,10 +1,13 @@
 // The packed copy the window searches: it must follow every change of the
 // phone book, and only be made again when there was one.
 
-#include "BookUtil.h"
 #include "view/BookRows.h"
+#include "BookUtil.h"
+#include "data/MarloDoc.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace {
 
@@ -44,6 +47,60 @@ TEST(BookRows, FollowEveryChangeOfTheList) {
     list.Assign({});
     moved.RemoveAll();
     EXPECT_EQ(rows.Of(moved).Count(), 0u);
+}
+
+std::vector<std::vector<std::string>> Read(const PackedRows& rows) {
+    std::vector<std::vector<std::string>> texts;
+    for (std::size_t i = 0; i < rows.Count(); ++i) {
+        const PackedRows::Texts row = rows.Row(i);
+        texts.push_back({std::string(row[0]), std::string(row[1]), std::string(row[2]), std::string(row[3])});
+    }
+    return texts;
+}
+
+// As the document's observer the rows follow its edits in place, and must read
+// as a fresh packing of the book would; edits they missed leave them to be made again.
+TEST(BookRows, FollowTheDocumentsEditsInPlace) {
+    const char* names[] = {"abe", "ito", "sato", "Sato", "\x82\xA0", ""};
+    std::mt19937 random(3);
+    for (const bool sorted : {true, false}) {
+        CMarloDoc doc;
+        doc.m_pData = std::make_unique<CMrlData>();
+        for (int i = 0; i < 50; ++i) {
+            auto record = Entry(names[random() % std::size(names)], "k", std::to_string(i));
+            if (sorted)
+                doc.AddEntry(std::move(record));
+            else
+                doc.m_pData->m_list.AddTail(std::move(record));
+        }
+        BookRows rows;
+        doc.SetBookObserver(&rows);
+        rows.Of(doc.m_pData->m_list);
+        for (int step = 0; step < 400; ++step) {
+            const RecordList& list = doc.m_pData->m_list;
+            const std::size_t count = list.GetCount();
+            const unsigned op = random() % 3;
+            auto record = Entry(names[random() % std::size(names)], Sjis("漢字"), std::to_string(step), "m\r\n");
+            if (op == 0 || count == 0)
+                doc.AddEntry(std::move(record));
+            else if (op == 1)
+                doc.RemoveEntry(random() % count);
+            else
+                doc.ReplaceEntry(random() % count, std::move(record));
+            ASSERT_TRUE(rows.Matches(list)) << "step " << step;
+            BookRows fresh;
+            ASSERT_EQ(Read(rows.Of(list)), Read(fresh.Of(list))) << "step " << step;
+            ASSERT_EQ(rows.IsSorted(), list.IsSorted()) << "step " << step;
+        }
+        // A change made behind the document's back: the rows no longer match, and
+        // the document's next edit does not pretend they do.
+        doc.m_pData->m_list.AddHead(Entry("zz"));
+        doc.AddEntry(Entry("abe"));
+        EXPECT_FALSE(rows.Matches(doc.m_pData->m_list));
+        BookRows fresh;
+        EXPECT_EQ(Read(rows.Of(doc.m_pData->m_list)), Read(fresh.Of(doc.m_pData->m_list)));
+        doc.SetBookObserver(nullptr);
+    }
 }
 
 } // namespace
