@@ -1,6 +1,8 @@
 // Speed of the phone-book files: archive open and save against plainly reading
 // and writing the same number of bytes, text open against a stable sort of the
-// same records, and the peak memory of an archive open.
+// same records, and the peak memory of an archive open. Then the document's
+// edits of a big book: add, replace, remove and find an entry, each alone and
+// with the packed copy for searches following it in place.
 //
 //   corebench [benchmark flags]     the benchmarks
 //   corebench --peak-rss FILE       opens FILE once and reports peak RSS against its size
@@ -12,6 +14,7 @@
 
 #include "data/MarloDoc.h"
 #include "platform/Mbcs.h"
+#include "view/BookRows.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -286,6 +289,107 @@ void QSaveFileWrite(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * book->archiveBytes);
 }
 
+// A document holding the generated book in phone-book order (allocated in that
+// order, as after opening its file), optionally with packed rows following it.
+struct EditedBook {
+    CMarloDoc doc;
+    BookRows rows;
+    std::vector<PhoneRecord> probes; // copies of records spread over the book
+
+    EditedBook(const Book& book, bool follow) {
+        std::vector<const PhoneRecord*> order;
+        for (const auto& r : book.generated)
+            order.push_back(r.get());
+        std::stable_sort(order.begin(), order.end(), ByRomaji);
+        std::vector<RecordList::Ptr> records;
+        records.reserve(order.size());
+        for (const PhoneRecord* r : order)
+            records.push_back(std::make_unique<PhoneRecord>(*r));
+        doc.m_pData = std::make_unique<CMrlData>();
+        doc.m_pData->m_list.Assign(std::move(records), true);
+        // Every so many in the generator's order: spread over the book in either order.
+        const std::size_t step = std::max<std::size_t>(1, book.generated.size() / 4096);
+        for (std::size_t i = 0; i < book.generated.size(); i += step)
+            probes.push_back(*book.generated[i]);
+        if (follow) {
+            rows.Of(doc.m_pData->m_list);
+            doc.SetBookObserver(&rows);
+        }
+    }
+    ~EditedBook() { doc.SetBookObserver(nullptr); }
+    const RecordList& List() const { return doc.m_pData->m_list; }
+    // Whether the rows, when following, still match the list without packing again.
+    bool Followed(bool follow) const { return !follow || rows.Matches(List()); }
+};
+
+// range(0): entries; range(1): 1 when the packed rows follow each edit.
+void AddEntry(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    const bool follow = state.range(1) != 0;
+    EditedBook edited(*book, follow);
+    std::size_t n = 0;
+    for (auto _ : state)
+        edited.doc.AddEntry(std::make_unique<PhoneRecord>(edited.probes[n++ % edited.probes.size()]));
+    if (!edited.Followed(follow) || !edited.List().IsSorted())
+        state.SkipWithError("the rows did not follow, or the book lost its order");
+}
+
+// The costliest move: a name from the start of the alphabet to its end.
+void ReplaceEntry(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    const bool follow = state.range(1) != 0;
+    EditedBook edited(*book, follow);
+    const PhoneRecord last = edited.List()[edited.List().GetCount() - 1];
+    for (auto _ : state) {
+        if (edited.doc.ReplaceEntry(0, std::make_unique<PhoneRecord>(last)) + 1 != edited.List().GetCount()) {
+            state.SkipWithError("not filed at the end");
+            break;
+        }
+    }
+    if (!edited.Followed(follow))
+        state.SkipWithError("the rows did not follow");
+}
+
+void RemoveEntry(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    const bool follow = state.range(1) != 0;
+    EditedBook edited(*book, follow);
+    std::uint64_t spread = 0;
+    for (auto _ : state) {
+        spread = spread * 6364136223846793005ULL + 1442695040888963407ULL;
+        edited.doc.RemoveEntry(static_cast<std::size_t>((spread >> 33) % edited.List().GetCount()));
+    }
+    if (!edited.Followed(follow))
+        state.SkipWithError("the rows did not follow");
+}
+
+// range(1): 1 for the book in phone-book order, 0 for the generator's order (the walk).
+void FindEntry(benchmark::State& state) {
+    const Book* book = BookOrSkip(state);
+    if (!book)
+        return;
+    EditedBook edited(*book, false);
+    if (state.range(1) == 0)
+        edited.doc.m_pData->m_list.Assign(CopyRecords(book->generated));
+    if (edited.List().IsSorted() != (state.range(1) != 0)) {
+        state.SkipWithError("the book is not in the order asked for");
+        return;
+    }
+    std::size_t n = 0;
+    for (auto _ : state) {
+        if (!edited.doc.FindEntry(edited.probes[n++ % edited.probes.size()])) {
+            state.SkipWithError("a record of the book was not found");
+            break;
+        }
+    }
+}
+
 void RegisterAll() {
     using Fn = void (*)(benchmark::State&);
     const std::pair<const char*, Fn> perSize[] = {
@@ -300,6 +404,18 @@ void RegisterAll() {
                 b->Iterations(3);
         }
     }
+    const std::pair<const char*, Fn> edits[] = {
+        {"AddEntry", AddEntry}, {"ReplaceEntry", ReplaceEntry}, {"RemoveEntry", RemoveEntry}};
+    for (const auto& [name, fn] : edits) {
+        benchmark::RegisterBenchmark(name, fn)
+            ->ArgsProduct({{1000000}, {0, 1}})
+            ->ArgNames({"entries", "follow"})
+            ->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark("FindEntry", FindEntry)
+        ->ArgsProduct({{1000000}, {1, 0}})
+        ->ArgNames({"entries", "sorted"})
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("FileOneByOne", FileOneByOne)
         ->Arg(1000)
         ->Arg(10000)
