@@ -43,4 +43,3 @@ inline constexpr int ID_DATA_ENTRY = 32771;
 inline constexpr int ID_DATA_MODIFY = 32772;
 inline constexpr int ID_OPTIONS = 32773;
 inline constexpr int ID_FULL_TEXT_SEARCH = 32775;
-

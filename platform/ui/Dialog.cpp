@@ -76,7 +76,8 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
     const bool bEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (bEnter && !(event->modifiers() & ~Qt::KeypadModifier)) {
         const QList<QPushButton*> buttons = findChildren<QPushButton*>();
-        if (std::none_of(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->isDefault() && b->isVisible(); })) {
+        if (std::none_of(buttons.begin(), buttons.end(),
+                         [](QPushButton* b) { return b->isDefault() && b->isVisible(); })) {
             event->accept();
             OnOK();
             return;

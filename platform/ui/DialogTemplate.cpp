@@ -91,7 +91,8 @@ private:
     }
 
     int LinesThatFit() const {
-        const qreal height = viewport()->height() - 2 * document()->documentMargin();
+        // Whole lines between the margins, counted as the box's own scrolling counts them.
+        const qreal height = viewport()->height() - 2 * document()->documentMargin() - 1;
         return std::max(1, static_cast<int>(height / QFontMetricsF(font()).lineSpacing()));
     }
 };
@@ -159,8 +160,8 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         }
         case ControlKind::Edit:
         case ControlKind::MultiLineEdit: {
-            QWidget* edit = c.kind == ControlKind::Edit ? static_cast<QWidget*>(new QLineEdit(parent))
-                                                        : new MultiLineEdit(parent);
+            QWidget* edit =
+                c.kind == ControlKind::Edit ? static_cast<QWidget*>(new QLineEdit(parent)) : new MultiLineEdit(parent);
             if (pPendingLabel)
                 pPendingLabel->setBuddy(edit);
             w = edit;
