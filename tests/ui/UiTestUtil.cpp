@@ -119,6 +119,20 @@ void AnswerFileDialog(const QString& path) {
     });
 }
 
+MessageBoxRecorder::MessageBoxRecorder() {
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        m_texts << box->text();
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+            ok->click();
+        else
+            box->reject();
+    });
+    m_timer.start(20);
+}
+
 RunningApp::RunningApp(const QStringList& a) : app(std::make_unique<CMarloApp>()), args(a) {
     app->SetArguments(args);
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -51,6 +52,17 @@ void WhenModal(const char* className, std::function<void(QWidget*)> act);
 void AnswerMessageBox(int button, QString* text = nullptr);
 /// Accepts the next file dialog with `path`, or cancels it when `path` is empty.
 void AnswerFileDialog(const QString& path);
+
+/// While it lives, presses OK in every message box that opens and keeps its text:
+/// a test that expects none then fails instead of waiting for an answer.
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    QStringList m_texts;
+
+private:
+    QTimer m_timer;
+};
 
 /// The program started in the current working directory with the given command line.
 struct RunningApp {
