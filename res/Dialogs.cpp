@@ -20,8 +20,61 @@ constexpr ControlTemplate kFormControls[] = {
     {IDC_LIST, ControlKind::ListView, "List2", 1, 49, 172, 107, TabStop},
 };
 
+// The data-entry dialog: the tab order runs OK, romaji, phone, kanji, memo, add, clear.
+constexpr ControlTemplate kEntryControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 4, 155, 38, 14, TabStop | DefaultButton},
+    {-1, ControlKind::Static, "ﾛｰﾏ字名", 9, 16, 27, 8, 0},
+    {-1, ControlKind::Static, "漢字名", 14, 35, 22, 8, 0},
+    {-1, ControlKind::Static, "電話番号", 8, 56, 28, 8, 0},
+    {-1, ControlKind::Static, "メモ", 14, 80, 12, 8, 0},
+    {IDC_ENTRY_ROMAJI, ControlKind::Edit, "", 39, 12, 83, 15, TabStop},
+    {IDC_ENTRY_PHONE, ControlKind::Edit, "", 39, 53, 83, 15, TabStop},
+    {IDC_ENTRY_KANJI, ControlKind::Edit, "", 39, 33, 83, 15, TabStop},
+    {IDC_ENTRY_MEMO, ControlKind::MultiLineEdit, "", 4, 88, 126, 65, TabStop},
+    {-1, ControlKind::GroupBox, "", 4, 0, 126, 78, 0},
+    {IDC_ENTRY_ADD, ControlKind::PushButton, "データ追加", 47, 155, 40, 14, TabStop},
+    {IDC_ENTRY_CLEAR, ControlKind::PushButton, "クリアー", 92, 155, 38, 14, TabStop},
+};
+
+constexpr ControlTemplate kModifyControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 5, 154, 56, 14, TabStop | DefaultButton},
+    {IDCANCEL, ControlKind::PushButton, "ｷｬﾝｾﾙ", 73, 154, 57, 14, TabStop},
+    {-1, ControlKind::GroupBox, "", 5, 3, 125, 74, 0},
+    {IDC_MODIFY_ROMAJI, ControlKind::Edit, "", 40, 13, 81, 15, TabStop},
+    {IDC_MODIFY_KANJI, ControlKind::Edit, "", 40, 33, 81, 15, TabStop},
+    {IDC_MODIFY_PHONE, ControlKind::Edit, "", 40, 54, 81, 15, TabStop},
+    {-1, ControlKind::Static, "ﾛｰﾏ字名", 10, 17, 29, 11, 0},
+    {-1, ControlKind::Static, "漢字名", 14, 37, 22, 8, 0},
+    {-1, ControlKind::Static, "電話番号", 10, 58, 28, 8, 0},
+    {-1, ControlKind::Static, "メモ", 12, 79, 12, 8, 0},
+    {IDC_MODIFY_MEMO, ControlKind::MultiLineEdit, "", 5, 88, 125, 64, TabStop},
+};
+
+constexpr ControlTemplate kViewControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 36, 154, 64, 14, TabStop | DefaultButton},
+    {-1, ControlKind::GroupBox, "", 5, 3, 125, 74, 0},
+    {IDC_VIEW_ROMAJI, ControlKind::Edit, "", 40, 13, 81, 15, TabStop},
+    {IDC_VIEW_KANJI, ControlKind::Edit, "", 40, 33, 81, 15, TabStop},
+    {IDC_VIEW_PHONE, ControlKind::Edit, "", 40, 54, 81, 15, TabStop},
+    {-1, ControlKind::Static, "ﾛｰﾏ字名", 10, 17, 29, 11, 0},
+    {-1, ControlKind::Static, "漢字名", 14, 37, 22, 8, 0},
+    {-1, ControlKind::Static, "電話番号", 10, 58, 28, 8, 0},
+    {IDC_VIEW_MEMO, ControlKind::MultiLineEdit, "", 5, 88, 125, 64, TabStop},
+    {-1, ControlKind::Static, "メモ", 13, 79, 12, 8, 0},
+};
+
+constexpr ControlTemplate kRomajiWarnControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 71, 44, 50, 14, TabStop | DefaultButton},
+    {-1, ControlKind::Icon, "138", 13, 17, 21, 20, 0},
+    {-1, ControlKind::Static, "ﾛｰﾏ字名には、半角の英数字を入力してください", 36, 26, 139, 8, NoPrefix},
+};
+
 const DialogTemplate kAbout = {IDD_ABOUTBOX, "Marloのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kAboutControls};
 const DialogTemplate kForm = {IDD_MARLO_FORM, "", 174, 159, kFormControls};
+const DialogTemplate kEntry = {IDD_DATA_ENTRY, "データ入力", 134, 171, kEntryControls};
+const DialogTemplate kModify = {IDD_DATA_MODIFY, "データ修正", 135, 171, kModifyControls};
+const DialogTemplate kView = {IDD_DATA_VIEW, "データ表示", 137, 173, kViewControls};
+const DialogTemplate kRomajiWarn = {IDD_ROMAJI_WARN, "Marlo", 191, 65, kRomajiWarnControls};
 
 } // namespace
 
@@ -31,4 +84,20 @@ const DialogTemplate& AboutTemplate() {
 
 const DialogTemplate& MarloFormTemplate() {
     return kForm;
+}
+
+const DialogTemplate& DataEntryTemplate() {
+    return kEntry;
+}
+
+const DialogTemplate& DataModifyTemplate() {
+    return kModify;
+}
+
+const DialogTemplate& DataViewTemplate() {
+    return kView;
+}
+
+const DialogTemplate& RomajiWarnTemplate() {
+    return kRomajiWarn;
 }

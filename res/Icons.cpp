@@ -4,6 +4,7 @@
 
 #include "marlo16.xpm"
 #include "marlo32.xpm"
+#include "warning32.xpm"
 
 QIcon AppIcon() {
     QIcon icon;
@@ -13,5 +14,12 @@ QIcon AppIcon() {
 }
 
 QPixmap LoadResIcon(int nId) {
-    return nId == IDR_MAINFRAME ? QPixmap(marlo32_xpm) : QPixmap();
+    switch (nId) {
+    case IDR_MAINFRAME:
+        return QPixmap(marlo32_xpm);
+    case IDI_WARNING:
+        return QPixmap(warning32_xpm);
+    default:
+        return QPixmap();
+    }
 }

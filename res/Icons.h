@@ -1,5 +1,6 @@
 #pragma once
-// Icon 128: an open book above a telephone, 32x32 and 16x16 in 16 colours.
+// Icon 128: an open book above a telephone, 32x32 and 16x16 in 16 colours;
+// icon 138: a yellow warning triangle with an exclamation mark.
 
 #include <QIcon>
 #include <QPixmap>
