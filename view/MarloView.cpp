@@ -1,6 +1,9 @@
 #include "MarloView.h"
 
+#include "EntryActions.h"
 #include "NameSearch.h"
+
+#include "dialogs/DataEntryDlg.h"
 
 #include "platform/Cp932.h"
 #include "platform/ui/DataExchange.h"
@@ -13,7 +16,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTimer>
+#include <QScreen>
 
 namespace {
 
@@ -54,12 +57,22 @@ CMarloView::CMarloView(CMarloDoc& doc)
       m_editSearch(*GetDlgItem<QLineEdit>(IDC_SEARCH)) {
     connect(GetDlgItem<QPushButton>(IDC_SHOWALL), &QPushButton::clicked, this, &CMarloView::OnShowAll);
     connect(GetDlgItem<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this, &CMarloView::OnClear);
-    m_listCtrl.SetInsertItemNotify([this](int nItem) { OnInsertItem(nItem); });
+    connect(&m_listCtrl, &CListCtrl::DblClkNotify, this, &CMarloView::OnDblclkList);
+    connect(&m_listCtrl, &CListCtrl::KeyDownNotify, this, &CMarloView::OnKeydownList);
     // Every change of the text, typed or set by the program, runs the search.
     connect(&m_editSearch, &QLineEdit::textChanged, this, &CMarloView::OnUpdateSearch);
+    // Changes of the phone book reach the rows searches copy from in place.
+    m_doc.SetBookObserver(&m_bookRows);
+    OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
+    OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
+    OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
+}
+
+CMarloView::~CMarloView() {
+    m_doc.SetBookObserver(nullptr);
 }
 
 void CMarloView::DoDataExchange(CDataExchange& dx) {
@@ -80,7 +93,9 @@ void CMarloView::OnInitialUpdate() {
                                     column.nWidth * du.CharWidth() / kDesignCharWidth);
     }
     // A phone book just opened is packed for searching now, not at the first keystroke.
-    PackBook();
+    if (m_doc.m_pData)
+        m_bookRows.Of(m_doc.m_pData->m_list);
+    m_strSearch.clear(); // every new or opened phone book starts with an empty search box
     CFormView::OnInitialUpdate();
 }
 
@@ -105,19 +120,76 @@ void CMarloView::OnInsertItem(int) {
     // records the phone book already holds.
     if (m_bAdding != 1 || !m_pEntryDlg || !m_doc.m_pData)
         return;
-    RecordList::Ptr record = m_pEntryDlg->TakeNewestEntry();
-    if (!record)
-        return;
-    m_doc.m_pData->AddSorted(std::move(record));
-    m_doc.SetModifiedFlag(true);
-    // The book is packed again for searching once the program is idle, rather
-    // than at the next keystroke (80 ms for a million entries).
-    QTimer::singleShot(0, this, &CMarloView::PackBook);
+    if (RecordList::Ptr record = m_pEntryDlg->TakeNewestEntry())
+        m_doc.AddEntry(std::move(record));
 }
 
-void CMarloView::PackBook() {
-    if (m_doc.m_pData)
-        m_bookRows.Of(m_doc.m_pData->m_list);
+void CMarloView::AddEntryRow(const PhoneRecord& texts) {
+    struct Adding {
+        explicit Adding(int& flag) : m_flag(flag) { m_flag = 1; }
+        ~Adding() { m_flag = 0; }
+        int& m_flag;
+    } adding(m_bAdding);
+    m_listCtrl.InsertItem(0, texts.m_strRomaji);
+    m_listCtrl.SetItemText(0, 1, texts.m_strKanji);
+    m_listCtrl.SetItemText(0, 2, texts.m_strPhone);
+    m_listCtrl.SetItemText(0, 3, texts.m_strMemo);
+}
+
+void CMarloView::OnDataEntry() {
+    if (!m_pEntryDlg) {
+        auto* dlg = new CDataEntryDlg(this); // deletes itself once its window is gone
+        m_pEntryDlg = dlg;
+        // Rows are filed only while the dialog is open: the searches' rows, a hundred
+        // thousand at a time, make no call at all.
+        m_listCtrl.SetInsertItemNotify([this](int nItem) { OnInsertItem(nItem); });
+        dlg->Create();
+        PlaceBesideFrame(*dlg);
+    }
+    update();
+}
+
+void CMarloView::EntryDlgClosed() {
+    m_pEntryDlg = nullptr;
+    m_listCtrl.SetInsertItemNotify(nullptr);
+}
+
+// The entry dialog stands beside the main window, where it covers none of the list.
+void CMarloView::PlaceBesideFrame(QWidget& dlg) const {
+    const QWidget* frame = window();
+    const QScreen* screen = frame->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const QRect outer = frame->frameGeometry();
+    const QSize size = dlg.frameGeometry().size();
+    QPoint at(outer.right() + 1, outer.top());
+    if (at.x() + size.width() > avail.right() + 1)
+        at.setX(outer.left() - size.width());
+    if (at.x() < avail.left())
+        at.setX(avail.left());
+    at.setY(std::clamp(at.y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - size.height())));
+    dlg.move(at);
+}
+
+void CMarloView::OnDataModify() {
+    m_bModifyMode = m_bModifyMode ? 0 : 1;
+}
+
+void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
+    ui.SetCheck(m_bModifyMode == 1 ? 1 : 0);
+}
+
+void CMarloView::OnDblclkList() {
+    if (m_bModifyMode == 1)
+        ModifyEntry(m_doc, m_listCtrl);
+    else
+        DisplayEntry(m_listCtrl);
+}
+
+void CMarloView::OnKeydownList(int nKey) {
+    if (m_bModifyMode == 1 && nKey == Qt::Key_Delete)
+        DeleteEntry(m_doc, m_listCtrl);
 }
 
 void CMarloView::OnUpdateSearch() {
@@ -125,6 +197,7 @@ void CMarloView::OnUpdateSearch() {
     if (text.isEmpty())
         return;
     const std::string key = SearchKey(text);
+    m_strSearch = key;
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (!key.empty() && m_doc.m_pData) {

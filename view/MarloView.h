@@ -21,11 +21,13 @@ protected:
     ~EntrySource() = default;
 };
 
-/// The search window: the romaji search box, show-all and clear, and the result list.
+/// The search window: the romaji search box, show-all and clear, the result list,
+/// and the actions on its rows.
 class CMarloView : public CFormView {
     Q_OBJECT
 public:
     explicit CMarloView(CMarloDoc& doc);
+    ~CMarloView() override;
 
     CMarloDoc* GetDocument() const { return &m_doc; }
 
@@ -34,13 +36,25 @@ public:
     void OnClear();
     void OnInsertItem(int nItem);
     void OnUpdateSearch();
+    /// "データ入力": opens the data-entry dialog unless it is open already.
+    void OnDataEntry();
+    /// The data-entry dialog closes.
+    void EntryDlgClosed();
+    /// Lists a new entry at the top of the result list; the list's insert notification
+    /// files it (the newest entry of the open data-entry dialog) in the phone book.
+    void AddEntryRow(const PhoneRecord& texts);
+    /// "データ修正": modify mode on or off.
+    void OnDataModify();
+    void OnUpdateDataModify(CCmdUI& ui) const;
+    /// A double-click on the list: the row at the selection mark is shown, or changed in modify mode.
+    void OnDblclkList();
+    /// A key in the list: Delete removes the row at the selection mark in modify mode.
+    void OnKeydownList(int nKey);
     /// Whether the rows searches copy from match the phone book as it is now.
     bool IsBookPacked() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
-    /// The data-entry dialog closes.
-    void EntryDlgClosed() { m_pEntryDlg = nullptr; }
 
     CListCtrl& m_listCtrl;
-    std::string m_strSearch;
+    std::string m_strSearch; // the key of the last search, code page 932
     int m_bModifyMode = 0;
     int m_bAdding = 0;
     EntrySource* m_pEntryDlg = nullptr;
@@ -51,7 +65,7 @@ protected:
     void OnPrint(QPainter& painter, CPrintInfo& info) override;
 
 private:
-    void PackBook();
+    void PlaceBesideFrame(QWidget& dlg) const;
 
     CMarloDoc& m_doc;
     BookRows m_bookRows; // the rows searches copy from

@@ -188,10 +188,14 @@ void CListCtrl::AppendItems(const PackedRows& rows, std::size_t first, std::size
     count = std::min(count, rows.Count() - first);
     const bool bRedraw = !m_pModel->m_bBatch;
     SetRedraw(false);
-    m_pModel->AppendRows(rows, first, count, [this](std::size_t nItem) {
-        if (m_fnInsertItemNotify)
-            m_fnInsertItemNotify(static_cast<int>(nItem));
-    });
+    // Without a handler no row makes a call: a search may list a hundred thousand.
+    std::function<void(std::size_t)> onRow;
+    if (m_fnInsertItemNotify)
+        onRow = [this](std::size_t nItem) {
+            if (m_fnInsertItemNotify)
+                m_fnInsertItemNotify(static_cast<int>(nItem));
+        };
+    m_pModel->AppendRows(rows, first, count, onRow);
     if (bRedraw)
         SetRedraw(true);
 }

@@ -59,7 +59,8 @@ public:
     void SetRedraw(bool bRedraw);
 
     /// LVN_INSERTITEM: called with the row's index inside every InsertItem, once the row
-    /// is in the list. A plain call rather than a signal: it runs for every row of a search.
+    /// is in the list. A plain call rather than a signal, and none at all without a
+    /// handler: it would run for every row of a search. Null removes the handler.
     void SetInsertItemNotify(std::function<void(int nItem)> handler) { m_fnInsertItemNotify = std::move(handler); }
 
 signals:

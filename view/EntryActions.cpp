@@ -1,0 +1,75 @@
+#include "EntryActions.h"
+
+#include "data/MarloDoc.h"
+#include "dialogs/DataModifyDlg.h"
+#include "dialogs/DataViewDlg.h"
+#include "platform/ui/ListCtrl.h"
+#include "platform/ui/MessageBox.h"
+#include "res/Resource.h"
+
+#include <QApplication>
+
+PhoneRecord ReadRow(const CListCtrl& list, int nItem) {
+    return PhoneRecord{list.GetItemText(nItem, 0), list.GetItemText(nItem, 1), list.GetItemText(nItem, 2),
+                       list.GetItemText(nItem, 3)};
+}
+
+void DisplayEntry(const CListCtrl& list) {
+    const int nItem = list.GetSelectionMark();
+    if (nItem < 0)
+        return;
+    const PhoneRecord row = ReadRow(list, nItem);
+    CDataViewDlg dlg;
+    dlg.m_strRomaji = row.m_strRomaji;
+    dlg.m_strKanji = row.m_strKanji;
+    dlg.m_strPhone = row.m_strPhone;
+    dlg.m_strMemo = row.m_strMemo;
+    dlg.DoModal();
+}
+
+void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
+    const int nItem = list.GetSelectionMark();
+    if (nItem < 0)
+        return;
+    const PhoneRecord key = ReadRow(list, nItem);
+    CDataModifyDlg dlg;
+    dlg.m_strRomaji = key.m_strRomaji;
+    dlg.m_strKanji = key.m_strKanji;
+    dlg.m_strPhone = key.m_strPhone;
+    dlg.m_strMemo = key.m_strMemo;
+    if (dlg.DoModal() != IDOK)
+        return;
+    if (!ReplaceRowEntry(doc, list, nItem, key,
+                         PhoneRecord{dlg.m_strRomaji, dlg.m_strKanji, dlg.m_strPhone, dlg.m_strMemo})) {
+        // The row outlived its record (another phone book was opened since, or the
+        // entry was changed through another row): say so rather than drop the edit silently.
+        AfxMessageBox(QApplication::activeWindow(),
+                      QStringLiteral("この行のデータは電話帳にありません。変更は反映されませんでした。"));
+    }
+}
+
+bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, PhoneRecord texts) {
+    const std::optional<std::size_t> found = doc.FindEntry(key);
+    if (!found)
+        return false;
+    auto record = std::make_unique<PhoneRecord>(std::move(texts));
+    const PhoneRecord& filed = *record;
+    doc.ReplaceEntry(*found, std::move(record));
+    // The row keeps its place, whatever the new name's place in the phone book.
+    list.SetItemText(nItem, 0, filed.m_strRomaji);
+    list.SetItemText(nItem, 1, filed.m_strKanji);
+    list.SetItemText(nItem, 2, filed.m_strPhone);
+    list.SetItemText(nItem, 3, filed.m_strMemo);
+    return true;
+}
+
+void DeleteEntry(CMarloDoc& doc, CListCtrl& list) {
+    const int nItem = list.GetSelectionMark();
+    if (nItem < 0)
+        return;
+    // A row whose record is gone still leaves the list; the phone book, unchanged,
+    // stays as modified or unmodified as it was.
+    if (const std::optional<std::size_t> found = doc.FindEntry(ReadRow(list, nItem)))
+        doc.RemoveEntry(*found);
+    list.DeleteItem(nItem);
+}
