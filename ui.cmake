@@ -17,6 +17,11 @@ add_library(marlo_ui STATIC
     res/Menus.cpp
     res/Strings.cpp
     view/MarloView.cpp
+    view/EntryActions.cpp
+    dialogs/DataEntryDlg.cpp
+    dialogs/DataModifyDlg.cpp
+    dialogs/DataViewDlg.cpp
+    dialogs/RomajiWarnDlg.cpp
     app/AboutDlg.cpp
     app/MainFrame.cpp
     app/MarloApp.cpp
