@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <vector>
+
 namespace {
 
 QPixmap (*g_pIconLoader)(int) = nullptr;
@@ -97,6 +99,32 @@ private:
     }
 };
 
+// The box a label names: the nearest one to its right on the same line, else the
+// nearest one below it. Templates list labels and boxes in any order.
+QWidget* BoxOfLabel(const QRect& label, const std::vector<QWidget*>& boxes) {
+    QWidget* best = nullptr;
+    int bestDistance = 0;
+    auto consider = [&](QWidget* box, int distance) {
+        if (distance >= 0 && (!best || distance < bestDistance)) {
+            best = box;
+            bestDistance = distance;
+        }
+    };
+    for (QWidget* box : boxes) {
+        const QRect r = box->geometry();
+        if (r.top() <= label.bottom() && r.bottom() >= label.top())
+            consider(box, r.left() - label.left());
+    }
+    if (best)
+        return best;
+    for (QWidget* box : boxes) {
+        const QRect r = box->geometry();
+        if (r.left() <= label.right() && r.right() >= label.left())
+            consider(box, r.top() - label.top());
+    }
+    return best;
+}
+
 } // namespace
 
 QFont DialogFont() {
@@ -130,7 +158,8 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
 
     QWidget* pFirstTab = nullptr;
     QWidget* pPrevTab = nullptr;
-    QLabel* pPendingLabel = nullptr;
+    std::vector<QLabel*> labels;
+    std::vector<QWidget*> boxes;
     for (const ControlTemplate& c : tpl.controls) {
         const QString text = QString::fromUtf8(c.pszText);
         QRect rect = du.Rect(c.x, c.y, c.cx, c.cy);
@@ -146,7 +175,7 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
             // with: let a label grow rather than cut its text.
             rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
             if (!(c.nStyle & ControlStyle::NoPrefix))
-                pPendingLabel = label;
+                labels.push_back(label);
             w = label;
             break;
         }
@@ -162,8 +191,7 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         case ControlKind::MultiLineEdit: {
             QWidget* edit =
                 c.kind == ControlKind::Edit ? static_cast<QWidget*>(new QLineEdit(parent)) : new MultiLineEdit(parent);
-            if (pPendingLabel)
-                pPendingLabel->setBuddy(edit);
+            boxes.push_back(edit);
             w = edit;
             break;
         }
@@ -188,8 +216,6 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
             w = new CListCtrl(parent);
             break;
         }
-        if (c.kind != ControlKind::Static)
-            pPendingLabel = nullptr;
         if (c.nId >= 0)
             w->setObjectName(QString::number(c.nId));
         w->setGeometry(rect);
@@ -206,6 +232,8 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
             w->setFocusPolicy(Qt::ClickFocus);
         }
     }
+    for (QLabel* label : labels)
+        label->setBuddy(BoxOfLabel(label->geometry(), boxes));
     parent->resize(du.X(tpl.cx), du.Y(tpl.cy));
     return pFirstTab;
 }

@@ -194,6 +194,12 @@ void EntryDialogsTest::entryDialogFilesEntries() {
     QCOMPARE(run.List().GetItemCount(), 0);
     QTRY_COMPARE(QApplication::focusWidget(), GetDlgItem(dlg, IDOK));
     QVERIFY(!dlg->geometry().intersects(run.Frame().geometry()));
+    // The labels come before their boxes in another order: each still names its own box.
+    QStringList buddies;
+    for (QLabel* label : dlg->findChildren<QLabel*>())
+        buddies << label->text() + QLatin1Char('=') + label->buddy()->objectName();
+    QCOMPARE(buddies, QStringList({QStringLiteral("ﾛｰﾏ字名=1002"), QStringLiteral("漢字名=1004"),
+                                   QStringLiteral("電話番号=1003"), QStringLiteral("メモ=1005")}));
 
     TypeEntry(*dlg, "suzuki", QStringLiteral("鈴木"), "090-1", QStringLiteral("会社\n自宅"));
     ClickAdd(*dlg);
