@@ -14,17 +14,25 @@ PhoneRecord ReadRow(const CListCtrl& list, int nItem) {
                        list.GetItemText(nItem, 3)};
 }
 
+namespace {
+
+// The display and the modify dialog carry the same four members.
+template <class Dlg> void PutTexts(Dlg& dlg, const PhoneRecord& texts) {
+    dlg.m_strRomaji = texts.m_strRomaji;
+    dlg.m_strKanji = texts.m_strKanji;
+    dlg.m_strPhone = texts.m_strPhone;
+    dlg.m_strMemo = texts.m_strMemo;
+}
+
+} // namespace
+
 void DisplayEntry(const CListCtrl& list) {
     const int nItem = list.GetSelectionMark();
     if (nItem < 0)
         return;
-    const PhoneRecord row = ReadRow(list, nItem);
     CDataViewDlg dlg;
-    dlg.m_strRomaji = row.m_strRomaji;
-    dlg.m_strKanji = row.m_strKanji;
-    dlg.m_strPhone = row.m_strPhone;
-    dlg.m_strMemo = row.m_strMemo;
-    dlg.DoModal();
+    PutTexts(dlg, ReadRow(list, nItem));
+    dlg.DoModal(); // whatever was typed is dropped
 }
 
 void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
@@ -33,10 +41,7 @@ void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
         return;
     const PhoneRecord key = ReadRow(list, nItem);
     CDataModifyDlg dlg;
-    dlg.m_strRomaji = key.m_strRomaji;
-    dlg.m_strKanji = key.m_strKanji;
-    dlg.m_strPhone = key.m_strPhone;
-    dlg.m_strMemo = key.m_strMemo;
+    PutTexts(dlg, key);
     if (dlg.DoModal() != IDOK)
         return;
     if (!ReplaceRowEntry(doc, list, nItem, key,
