@@ -69,11 +69,35 @@ constexpr ControlTemplate kRomajiWarnControls[] = {
     {-1, ControlKind::Static, "ﾛｰﾏ字名には、半角の英数字を入力してください", 36, 26, 139, 8, NoPrefix},
 };
 
+// The options dialog: the hit limit, or every hit.
+constexpr ControlTemplate kOptionControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 7, 61, 50, 14, TabStop | DefaultButton},
+    {IDCANCEL, ControlKind::PushButton, "ｷｬﾝｾﾙ", 80, 61, 50, 14, TabStop},
+    {IDC_OPTION_MAXCOUNT, ControlKind::Edit, "", 13, 16, 18, 14, TabStop},
+    {IDC_OPTION_SHOWALL, ControlKind::CheckBox, "検出したデータを全て表示する", 20, 41, 105, 10, TabStop},
+    {-1, ControlKind::Static, "表示する検出データの最大数", 35, 19, 87, 8, 0},
+};
+
+// The full-text search: the boxes stand key 1, 2, 3 from the top, the tab order
+// runs OK, Cancel, key 1, key 3, key 2.
+constexpr ControlTemplate kSearchControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 8, 84, 50, 14, TabStop | DefaultButton},
+    {IDCANCEL, ControlKind::PushButton, "ｷｬﾝｾﾙ", 73, 84, 50, 14, TabStop},
+    {IDC_SEARCH_KEY1, ControlKind::Edit, "", 42, 7, 83, 15, TabStop},
+    {IDC_SEARCH_KEY3, ControlKind::Edit, "", 42, 49, 83, 15, TabStop},
+    {IDC_SEARCH_KEY2, ControlKind::Edit, "", 42, 29, 83, 15, TabStop},
+    {-1, ControlKind::Static, "第１キー", 10, 11, 26, 8, 0},
+    {-1, ControlKind::Static, "第２キー", 10, 32, 26, 8, 0},
+    {-1, ControlKind::Static, "第３キー", 10, 52, 26, 8, 0},
+};
+
 const DialogTemplate kAbout = {IDD_ABOUTBOX, "Marloのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kAboutControls};
 const DialogTemplate kForm = {IDD_MARLO_FORM, "", 174, 159, kFormControls};
 const DialogTemplate kEntry = {IDD_DATA_ENTRY, "データ入力", 134, 171, kEntryControls};
 const DialogTemplate kModify = {IDD_DATA_MODIFY, "データ修正", 135, 171, kModifyControls};
 const DialogTemplate kView = {IDD_DATA_VIEW, "データ表示", 137, 173, kViewControls};
+const DialogTemplate kOption = {IDD_OPTIONS, "オプション", 137, 85, kOptionControls};
+const DialogTemplate kSearch = {IDD_FULL_TEXT_SEARCH, "全文検索", 131, 105, kSearchControls};
 const DialogTemplate kRomajiWarn = {IDD_ROMAJI_WARN, "Marlo", 191, 65, kRomajiWarnControls};
 
 } // namespace
@@ -100,4 +124,12 @@ const DialogTemplate& DataViewTemplate() {
 
 const DialogTemplate& RomajiWarnTemplate() {
     return kRomajiWarn;
+}
+
+const DialogTemplate& OptionTemplate() {
+    return kOption;
+}
+
+const DialogTemplate& FullTextSearchTemplate() {
+    return kSearch;
 }

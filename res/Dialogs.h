@@ -1,6 +1,6 @@
 #pragma once
 // Dialog templates: 100 the About box, 101 the search form, 130 data entry,
-// 133 modify, 134 display, 136 the romaji warning.
+// 133 modify, 134 display, 135 options, 136 the romaji warning, 142 full-text search.
 
 #include "platform/ui/DialogTemplate.h"
 
@@ -10,3 +10,5 @@ const DialogTemplate& DataEntryTemplate();
 const DialogTemplate& DataModifyTemplate();
 const DialogTemplate& DataViewTemplate();
 const DialogTemplate& RomajiWarnTemplate();
+const DialogTemplate& OptionTemplate();
+const DialogTemplate& FullTextSearchTemplate();

@@ -8,11 +8,13 @@
 inline constexpr int IDR_MAINFRAME = 128;  // menu, accelerators, icon, document template string
 inline constexpr int IDD_ABOUTBOX = 100;   // About box template
 inline constexpr int IDD_MARLO_FORM = 101; // the search form
-inline constexpr int IDD_DATA_ENTRY = 130;
-inline constexpr int IDD_DATA_MODIFY = 133;
-inline constexpr int IDD_DATA_VIEW = 134;
-inline constexpr int IDD_ROMAJI_WARN = 136;
-inline constexpr int IDI_WARNING = 138; // the romaji warning's icon
+inline constexpr int IDD_DATA_ENTRY = 130;       // "データ入力", modeless
+inline constexpr int IDD_DATA_MODIFY = 133;      // "データ修正"
+inline constexpr int IDD_DATA_VIEW = 134;        // "データ表示"
+inline constexpr int IDD_OPTIONS = 135;          // "オプション"
+inline constexpr int IDD_ROMAJI_WARN = 136;      // the romaji warning
+inline constexpr int IDI_WARNING = 138;          // the romaji warning's icon
+inline constexpr int IDD_FULL_TEXT_SEARCH = 142; // "全文検索"
 
 // Controls of the search form
 inline constexpr int IDC_SEARCH = 1000;  // romaji search box
@@ -37,6 +39,15 @@ inline constexpr int IDC_VIEW_ROMAJI = 1018;
 inline constexpr int IDC_VIEW_KANJI = 1019;
 inline constexpr int IDC_VIEW_PHONE = 1020;
 inline constexpr int IDC_VIEW_MEMO = 1021;
+
+// Controls of the options dialog
+inline constexpr int IDC_OPTION_MAXCOUNT = 1022; // the hit limit
+inline constexpr int IDC_OPTION_SHOWALL = 1023;  // "検出したデータを全て表示する"
+
+// Controls of the full-text search dialog
+inline constexpr int IDC_SEARCH_KEY1 = 1030;
+inline constexpr int IDC_SEARCH_KEY2 = 1031;
+inline constexpr int IDC_SEARCH_KEY3 = 1032;
 
 // The program's own commands
 inline constexpr int ID_DATA_ENTRY = 32771;
