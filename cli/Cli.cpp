@@ -5,6 +5,7 @@
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
 #include "platform/Mbcs.h"
+#include "platform/SystemError.h"
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
 
@@ -14,7 +15,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -211,9 +211,16 @@ private:
 
 // A full disk or a closed pipe must not pass for success.
 int FlushOutput(std::FILE* out, std::FILE* err) {
-    if (std::fflush(out) == 0 && !std::ferror(out))
+    errno = 0;
+    const bool flushed = std::fflush(out) == 0;
+    const int nError = errno;
+    if (flushed && !std::ferror(out))
         return kCliOk;
-    std::fprintf(err, "marlo-cli: 出力を書き込めません: %s\n", std::strerror(errno));
+    // The reason is known when the flush itself failed; a write that failed earlier left none to trust.
+    if (!flushed && nError != 0)
+        std::fprintf(err, "marlo-cli: 出力を書き込めません: %s。\n", SystemErrorText(nError).c_str());
+    else
+        std::fprintf(err, "marlo-cli: 出力を書き込めません。\n");
     return kCliFailed;
 }
 

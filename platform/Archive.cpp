@@ -1,9 +1,11 @@
 #include "Archive.h"
 
 #include "Cp932.h"
+#include "SystemError.h"
 
 #include <QIODevice>
 #include <QString>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -20,12 +22,19 @@ constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or mo
     throw ArchiveError(ArchiveError::Kind::BadFormat, "電話帳のファイルではありません（" + detail + "）。");
 }
 
-std::string DeviceError(const QIODevice& device) {
-    const QString reason = device.errorString();
-    return reason.isEmpty() ? std::string("原因不明のエラー") : reason.toStdString();
-}
-
 } // namespace
+
+ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err) {
+    std::string reason;
+    if (err != 0) {
+        reason = SystemErrorText(err);
+    } else {
+        reason = device.errorString().toStdString();
+        if (reason.empty())
+            reason = "原因不明のエラー";
+    }
+    return ArchiveError(ArchiveError::Kind::Io, std::string(action) + ": " + reason + "。");
+}
 
 CArchive::CArchive(QIODevice& device, Mode mode) : m_device(device), m_mode(mode), m_buffer(kBufferSize) {
     if (mode == load) {
@@ -51,9 +60,10 @@ void CArchive::Fill() {
     std::memmove(m_buffer.data(), m_buffer.data() + m_pos, tail);
     m_pos = 0;
     m_end = tail;
+    errno = 0;
     const qint64 got = m_device.read(m_buffer.data() + m_end, static_cast<qint64>(m_buffer.size() - m_end));
     if (got < 0)
-        throw ArchiveError(ArchiveError::Kind::Io, "ファイルを読み込めません: " + DeviceError(m_device));
+        throw DeviceIoError("ファイルを読み込めません", m_device, errno);
     m_end += static_cast<std::size_t>(got);
     m_deviceLeft = got == 0 ? 0 : m_deviceLeft - std::min<std::uint64_t>(m_deviceLeft, static_cast<std::uint64_t>(got));
 }
@@ -226,8 +236,9 @@ void CArchive::WriteObjectHeader(std::string_view className, std::uint16_t schem
 void CArchive::Flush() {
     if (m_mode != store || m_pos == 0)
         return;
+    errno = 0;
     const qint64 written = m_device.write(m_buffer.data(), static_cast<qint64>(m_pos));
     if (written != static_cast<qint64>(m_pos))
-        throw ArchiveError(ArchiveError::Kind::Io, "ファイルに書き込めません: " + DeviceError(m_device));
+        throw DeviceIoError("ファイルに書き込めません", m_device, errno);
     m_pos = 0;
 }

@@ -27,6 +27,11 @@ private:
     Kind m_kind;
 };
 
+/// An Io error for a failed read or write of `device`: `action`, then why. `err` is
+/// errno cleared before the call and read right after it; when the call set it, the
+/// system's reason is given, else the device's own.
+ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err);
+
 class CArchive {
 public:
     enum Mode { load, store };

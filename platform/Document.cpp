@@ -1,11 +1,15 @@
 #include "Document.h"
 
 #include "Archive.h"
+#include "SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -14,6 +18,15 @@ QString ToQPath(const std::string& path) {
 }
 std::string FromQPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// Why a file could not be opened: the system's reason (errno `err`) when a system
+// call failed, else the file's own words.
+std::string Reason(int err, const QFileDevice& file) {
+    if (err != 0)
+        return SystemErrorText(err);
+    const QString reason = file.errorString();
+    return reason.isEmpty() ? std::string("原因不明のエラー") : reason.toStdString();
 }
 
 } // namespace
@@ -58,9 +71,18 @@ bool CDocument::OnNewDocument() {
 
 bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read) {
     QFile file(ToQPath(path));
-    // The readers buffer for themselves; a second buffer in QFile would only copy.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        ReportError(QuotePath(path) + " を開けません: " + file.errorString().toStdString());
+    int err = 0;
+    bool opened = false;
+    if (QFileInfo(file.fileName()).isDir()) {
+        err = EISDIR; // QFile refuses a folder by itself, with no system error to say why
+    } else {
+        // The readers buffer for themselves; a second buffer in QFile would only copy.
+        errno = 0;
+        opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        err = errno; // that of the open(2) that failed
+    }
+    if (!opened) {
+        ReportError(QuotePath(path) + " を開けません: " + Reason(err, file) + "。");
         return false;
     }
     try {
@@ -81,8 +103,23 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         const QString target = info.canonicalFilePath(); // empty for a dangling link
         file.setFileName(target.isEmpty() ? info.symLinkTarget() : target);
     }
-    if (!file.open(QIODevice::WriteOnly)) {
-        ReportError(QuotePath(path) + " に保存できません: " + file.errorString().toStdString());
+    // QSaveFile refuses a folder and a file it may not write by itself, with no system
+    // error to say why: ask the system first. Otherwise errno is that of the temporary file's open.
+    const QFileInfo target(file.fileName());
+    int err = 0;
+    bool opened = false;
+    if (target.isDir()) {
+        err = EISDIR;
+    } else if (target.exists() && ::access(QFile::encodeName(target.filePath()).constData(), W_OK) != 0) {
+        err = errno;
+    } else {
+        // The writers buffer for themselves, and unbuffered every failing write is the system's own.
+        errno = 0;
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        err = errno;
+    }
+    if (!opened) {
+        ReportError(QuotePath(path) + " に保存できません: " + Reason(err, file) + "。");
         return false;
     }
     try {
@@ -92,9 +129,10 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         ReportError(QuotePath(path) + " に保存できません。" + e.what() + " ファイルは元のままです。");
         return false;
     }
+    // Everything is written by now: what is left is putting the new file in the old one's place.
     if (!file.commit()) {
-        ReportError(QuotePath(path) + " に保存できません: " + file.errorString().toStdString() +
-                    " ファイルは元のままです。");
+        ReportError(QuotePath(path) + " に保存できません。書き終えたファイルを元のファイルと置き換えられませんでした。"
+                                      "ファイルは元のままです。");
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -22,9 +23,10 @@ bool CStdioFile::Fill() {
         return false;
     if (m_buffer.size() < kBufferSize)
         m_buffer.resize(kBufferSize);
+    errno = 0;
     const qint64 got = m_device.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
     if (got < 0)
-        throw ArchiveError(ArchiveError::Kind::Io, "ファイルを読み込めません: " + m_device.errorString().toStdString());
+        throw DeviceIoError("ファイルを読み込めません", m_device, errno);
     m_pos = 0;
     m_end = static_cast<std::size_t>(got);
     // A Ctrl-Z ends the text: nothing after it is read.
@@ -101,8 +103,9 @@ void CStdioFile::WriteString(std::string_view text) {
 void CStdioFile::Flush() {
     if (m_out.empty())
         return;
+    errno = 0;
     const qint64 written = m_device.write(m_out.data(), static_cast<qint64>(m_out.size()));
     if (written != static_cast<qint64>(m_out.size()))
-        throw ArchiveError(ArchiveError::Kind::Io, "ファイルに書き込めません: " + m_device.errorString().toStdString());
+        throw DeviceIoError("ファイルに書き込めません", m_device, errno);
     m_out.clear();
 }

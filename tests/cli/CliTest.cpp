@@ -212,6 +212,7 @@ TEST_F(CliTest, FilesThatCannotBeRead) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("「電話帳」"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ファイルまたはフォルダーがありません"), std::string::npos) << r.err;
 
     // Cut short: the count promises two records.
     std::string cut = Archive({{"a", "", "", ""}});
@@ -248,6 +249,7 @@ TEST_F(CliTest, FilesThatCannotBeRead) {
     EXPECT_NE(r.err.find("「nodir/out.mrl」"), std::string::npos) << r.err;
     r = Run({"convert", "in.txt", "sub"});
     EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("フォルダーです"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, BadUsage) {
@@ -294,7 +296,7 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailure) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"list"}, {"--version"}}) {
         const Result r = Run(args, "/dev/full");
         EXPECT_EQ(r.code, 1);
-        EXPECT_NE(r.err.find("書き込めません"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("書き込めません: ディスクの空き領域が足りません"), std::string::npos) << r.err;
     }
 }
 

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -175,12 +176,21 @@ TEST_F(DocFixture, ExtensionTestIsExactLastFourBytes) {
 TEST_F(DocFixture, FailedOpenReportsAndFallsBackToTheDefaultBook) {
     WriteAll(dir.Path(kBook), BookBytes(Item("abe"), 1));
     WriteAll(dir.Path("book.TXT"), "tani,2,\r\n"); // upper case: read as an archive, which it is not
+    ASSERT_EQ(::mkdir(dir.Path("folder.txt").c_str(), 0777), 0);
     ASSERT_TRUE(doc.NewDocument());
-    for (const std::string& name : {std::string("book.TXT"), std::string("missing"), std::string("missing.txt")}) {
+    // Why, in the user's language: the system's reason or the file's fault.
+    const std::pair<std::string, std::string> cases[] = {
+        {"book.TXT", "電話帳のファイルではありません"},
+        {"missing", "ファイルまたはフォルダーがありません"},
+        {"missing.txt", "ファイルまたはフォルダーがありません"},
+        {"folder.txt", "フォルダーです"},
+    };
+    for (const auto& [name, reason] : cases) {
         reporter.errors.clear();
         EXPECT_EQ(doc.OpenDocumentFile(dir.Path(name)), CDocument::OpenResult::Failed) << name;
         ASSERT_EQ(reporter.errors.size(), 1u) << name;
         EXPECT_NE(reporter.errors[0].find(name), std::string::npos) << reporter.errors[0];
+        EXPECT_NE(reporter.errors[0].find(reason), std::string::npos) << reporter.errors[0];
         EXPECT_EQ(Names(doc), (Names_{"abe"})) << name;
         EXPECT_EQ(doc.GetPathName(), dir.Path(kBook)) << name;
     }
@@ -266,11 +276,19 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     EXPECT_EQ(QDir(QString::fromStdString(dir.Path(""))).entryList(QDir::Files | QDir::Hidden).size(), 2)
         << "no temporary file is left behind";
 
-    // An unwritable place fails the same way.
-    reporter.errors.clear();
-    EXPECT_FALSE(doc.DoSave(dir.Path("no/such/dir/book.mrl")));
-    EXPECT_EQ(reporter.errors.size(), 1u);
-    EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+    // An unwritable place fails the same way, and says why.
+    ASSERT_EQ(::mkdir(dir.Path("folder.mrl").c_str(), 0777), 0);
+    const std::pair<std::string, std::string> places[] = {
+        {"no/such/dir/book.mrl", "ファイルまたはフォルダーがありません"},
+        {"folder.mrl", "フォルダーです"},
+    };
+    for (const auto& [name, reason] : places) {
+        reporter.errors.clear();
+        EXPECT_FALSE(doc.DoSave(dir.Path(name)));
+        ASSERT_EQ(reporter.errors.size(), 1u);
+        EXPECT_NE(reporter.errors[0].find(reason), std::string::npos) << reporter.errors[0];
+        EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+    }
 }
 
 TEST_F(DocFixture, ScanVisitsStoredRecordsWithTheChecksOfAnOpen) {

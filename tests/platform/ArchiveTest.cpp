@@ -1,8 +1,14 @@
 #include "platform/Archive.h"
 #include "../TestUtil.h"
+#include "platform/StdioFile.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
 
 namespace {
 
@@ -34,7 +40,68 @@ ArchiveError::Kind LoadStringError(const std::string& bytes) {
     return ArchiveError::Kind::Io;
 }
 
+// Claims four bytes and fails to give any, as a device that is not a file might.
+class FailingDevice : public QIODevice {
+public:
+    FailingDevice() { open(QIODevice::ReadOnly); }
+    qint64 size() const override { return 4; }
+
+protected:
+    qint64 readData(char*, qint64) override {
+        setErrorString(QStringLiteral("装置が応答しません"));
+        return -1;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// The message of the ArchiveError that `act` throws.
+std::string IoErrorOf(const std::function<void()>& act) {
+    try {
+        act();
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ArchiveError::Kind::Io);
+        return e.what();
+    }
+    ADD_FAILURE() << "no error";
+    return {};
+}
+
 } // namespace
+
+TEST(DeviceErrors, TheSystemsReasonInJapaneseOrTheDevicesOwn) {
+    // A full disk: the write itself fails.
+    if (QFile::exists("/dev/full")) {
+        QFile full("/dev/full");
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const std::string message = IoErrorOf([&full] {
+            CArchive ar(full, CArchive::store);
+            ar.WriteString("abc");
+            ar.Flush();
+        });
+        EXPECT_NE(message.find("ディスクの空き領域が足りません"), std::string::npos) << message;
+    }
+    // A folder opens, but reading it fails.
+    TempWorkDir dir;
+    const int fd = ::open(dir.Path("").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    QFile folder;
+    ASSERT_TRUE(folder.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle));
+    std::string message = IoErrorOf([&folder] {
+        CStdioFile text(folder);
+        std::string line;
+        text.ReadString(line);
+    });
+    EXPECT_NE(message.find("フォルダーです"), std::string::npos) << message;
+    // A device that fails without a system call says why itself; an errno left from
+    // before is not its reason.
+    FailingDevice broken;
+    errno = ENOSPC;
+    message = IoErrorOf([&broken] {
+        CArchive ar(broken, CArchive::load);
+        ar.ReadByte();
+    });
+    EXPECT_EQ(message, "ファイルを読み込めません: 装置が応答しません。");
+}
 
 TEST(ArchiveString, LengthPrefixesAtEachBoundary) {
     const struct {
