@@ -3,9 +3,13 @@
 #include "platform/Cp932.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <vector>
@@ -25,14 +29,19 @@ public:
         return m_rows.Text(static_cast<std::size_t>(nItem), nSubItem);
     }
 
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid())
-            return {};
-        QString text = Cp932ToUnicode(Text(index.row(), index.column()));
+    /// The text a cell shows.
+    QString DisplayText(int nItem, int nSubItem) const {
+        QString text = Cp932ToUnicode(Text(nItem, nSubItem));
         // A memo's line breaks would make rows of different heights: show them as spaces.
         text.replace(QLatin1String("\r\n"), QLatin1String(" "));
         text.replace(QLatin1Char('\n'), QLatin1Char(' '));
         return text;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return DisplayText(index.row(), index.column());
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -115,8 +124,76 @@ private:
     PackedRows m_rows;
 };
 
+namespace {
+
+// The standard delegate lays out each cell's text three times (for its size, for
+// eliding and for drawing), most of a keystroke's time with the list full of rows.
+// This one draws the same pixels with one layout per cell; what it does not know
+// how to draw (the focus frame, a style that highlights only the text) it leaves
+// to the standard one.
+class ListDelegate : public QStyledItemDelegate {
+public:
+    ListDelegate(const ListModel& model, QObject* parent) : QStyledItemDelegate(parent), m_model(model) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        const bool bSelected = option.state & QStyle::State_Selected;
+        if ((option.state & (QStyle::State_HasFocus | QStyle::State_Editing)) ||
+            option.backgroundBrush.style() != Qt::NoBrush || (option.features & QStyleOptionViewItem::WrapText) ||
+            (bSelected && !style->styleHint(QStyle::SH_ItemView_ShowDecorationSelected, &option, widget))) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QString text = m_model.DisplayText(index.row(), index.column());
+        QPalette::ColorGroup cg = option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        if (cg == QPalette::Normal && !(option.state & QStyle::State_Active))
+            cg = QPalette::Inactive;
+
+        painter->save();
+        painter->setClipRect(option.rect, Qt::IntersectClip);
+        if (bSelected)
+            painter->fillRect(option.rect, option.palette.brush(cg, QPalette::Highlight));
+        if (!text.isEmpty()) {
+            painter->setPen(option.palette.color(cg, bSelected ? QPalette::HighlightedText : QPalette::Text));
+            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+            const QRect textRect = option.rect.adjusted(margin, 0, -margin, 0);
+            QTextOption textOption;
+            textOption.setWrapMode(QTextOption::ManualWrap);
+            textOption.setTextDirection(option.direction);
+            textOption.setAlignment(QStyle::visualAlignment(option.direction, option.displayAlignment));
+            QTextLayout layout(text, option.font);
+            layout.setTextOption(textOption);
+            QTextLine line = LayOut(layout, textRect.width());
+            if (line.naturalTextWidth() > textRect.width()) {
+                layout.setText(option.fontMetrics.elidedText(text, option.textElideMode, textRect.width()));
+                line = LayOut(layout, textRect.width());
+            }
+            const QRect at = QStyle::alignedRect(option.direction, option.displayAlignment,
+                                                 QSize(textRect.width(), static_cast<int>(line.height())), textRect);
+            line.draw(painter, at.topLeft());
+        }
+        painter->restore();
+    }
+
+private:
+    static QTextLine LayOut(QTextLayout& layout, int width) {
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        return line;
+    }
+
+    const ListModel& m_model;
+};
+
+} // namespace
+
 CListCtrl::CListCtrl(QWidget* parent) : QTableView(parent), m_pModel(std::make_unique<ListModel>()) {
     setModel(m_pModel.get());
+    setItemDelegate(new ListDelegate(*m_pModel, this));
     // A table view keeps no item per row, so a search that lists a hundred thousand
     // rows does not lay every one of them out; rows are one line of fixed height.
     verticalHeader()->hide();

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -182,6 +183,7 @@ private slots:
     void selectionMarkShiftsWithRows();
     void doubleClickAnywhereAndKeyDown();
     void multipleSelection();
+    void cellsLookAsTheStandardDelegateDrawsThem();
     void templateBuilder();
     void dialogExchangesBytes();
     void untouchedFieldsKeepTheirBytes();
@@ -344,6 +346,38 @@ void FrameworkTest::multipleSelection() {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, RowCenter(list, 3));
     QCOMPARE(list.selectionModel()->selectedRows().size(), 3);
     QCOMPARE(list.GetSelectionMark(), 3);
+}
+
+void FrameworkTest::cellsLookAsTheStandardDelegateDrawsThem() {
+    ShownList shown;
+    CListCtrl& list = shown.list;
+    list.InsertColumn(2, QStringLiteral("電話番号"), 60);
+    list.InsertColumn(3, QStringLiteral("メモ"), 30);
+    // Kanji, a memo's line break, empty cells, texts too wide for their column, bytes that are no character.
+    const CListCtrl::Texts rows[] = {
+        {"tanaka", "\x93\x63\x92\x86", "03-1234-5678", "memo\r\nline"},
+        {"", "", "", ""},
+        {"takahashiyamanouchi", "\x8d\x82\x8b\xb4\x8d\x82\x8b\xb4\x8d\x82\x8b\xb4", "x", "\x82\xa0\xff\x81"},
+        {"ito", "\x88\xc9\x93\xa1", "090", "m"},
+    };
+    for (const CListCtrl::Texts& row : rows)
+        list.InsertItem(list.GetItemCount(), row);
+    // Rows selected, one of them current with the focus frame, in every state of the window.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCenter(list, 2));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, RowCenter(list, 3));
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QStyledItemDelegate standard;
+    QAbstractItemDelegate* ours = list.itemDelegate();
+    auto drawnBy = [&](QAbstractItemDelegate* delegate) {
+        list.setItemDelegate(delegate);
+        return list.viewport()->grab().toImage();
+    };
+    QCOMPARE(drawnBy(ours), drawnBy(&standard));
+    list.clearFocus();
+    QCOMPARE(drawnBy(ours), drawnBy(&standard));
+    list.setEnabled(false);
+    QCOMPARE(drawnBy(ours), drawnBy(&standard));
+    list.setItemDelegate(ours);
 }
 
 void FrameworkTest::templateBuilder() {
