@@ -6,6 +6,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // A key prepared for scanning: at every byte position the two byte values that
 // compare equal there (the same value twice where nothing folds). This holds
@@ -45,10 +50,26 @@ public:
     }
 
     bool IsFoundIn(std::string_view text) const {
-        const std::size_t m = m_key.size();
-        if (text.size() < m)
+        if (text.size() < m_key.size())
             return false;
-        return m_bWindowed ? ScanWindows(text) : Scan(text);
+        if (m_bWindowed)
+            return ScanWindows(text);
+        const std::size_t bounds[] = {0, text.size()};
+        return Scan(text.data(), bounds);
+    }
+
+    /// Whether the key is in one of a row's texts. A list row keeps them back to back:
+    /// then one scan goes over all four, a match counting only inside one text.
+    bool IsFoundIn(const PackedRows::Texts& texts) const {
+        bool bAdjacent = !m_bWindowed;
+        for (std::size_t i = 1; i < texts.size() && bAdjacent; ++i)
+            bAdjacent = texts[i].data() == texts[i - 1].data() + texts[i - 1].size();
+        if (!bAdjacent)
+            return std::any_of(texts.begin(), texts.end(), [this](std::string_view t) { return IsFoundIn(t); });
+        std::size_t bounds[std::tuple_size_v<PackedRows::Texts> + 1] = {0};
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            bounds[i + 1] = bounds[i] + texts[i].size();
+        return Scan(texts[0].data(), bounds);
     }
 
 private:
@@ -79,21 +100,64 @@ private:
         return false;
     }
 
-    // Byte positions where the key's bytes stand, kept only when they are a
-    // character start. Equal bytes over the key's whole characters force the
-    // same character boundaries, so this finds exactly the windows that
-    // ScanWindows finds.
-    bool Scan(std::string_view text) const {
-        const char* s = text.data();
-        const std::size_t last = text.size() - m_key.size();
+    // Byte positions where the key's bytes stand, kept only when they lie inside
+    // one text [bounds[f], bounds[f + 1]) and at a character start of it. Equal
+    // bytes over the key's whole characters force the same character boundaries,
+    // so this finds exactly the windows that ScanWindows finds in each text.
+    template <std::size_t N> bool Scan(const char* s, const std::size_t (&bounds)[N]) const {
+        const std::size_t m = m_key.size();
+        const std::size_t size = bounds[N - 1];
+        if (size < m)
+            return false;
+        const std::size_t last = size - m;
+        std::size_t field = 0;
         std::size_t boundary = 0; // a character start at or before the next candidate
         auto isHit = [&](std::size_t p) {
             if (!MatchesAt(s + p))
                 return false;
+            if (p >= bounds[field + 1]) {
+                while (p >= bounds[field + 1])
+                    ++field;
+                boundary = bounds[field];
+            }
+            const std::size_t end = bounds[field + 1];
+            if (p + m > end)
+                return false;
+            const std::string_view text(s + bounds[field], end - bounds[field]);
             while (boundary < p)
-                boundary += MbcLen(text, boundary);
+                boundary += MbcLen(text, boundary - bounds[field]);
             return boundary == p;
         };
+#if defined(__SSE2__)
+        // Sixteen positions at a time, flagging those whose first two bytes can start
+        // the key (a letter in either case), then the whole key there. Two bytes pass
+        // far fewer places than one: a key like "-1234" would stop at every hyphen.
+        if (size > 16) {
+            const __m128i or0 = _mm_set1_epi8(static_cast<char>(m_nOr0));
+            const __m128i val0 = _mm_set1_epi8(static_cast<char>(m_nVal0));
+            const __m128i or1 = _mm_set1_epi8(static_cast<char>(m_nOr1));
+            const __m128i val1 = _mm_set1_epi8(static_cast<char>(m_nVal1));
+            // Blocks of 17 bytes for 16 positions; the last block overlaps the one before.
+            for (std::size_t next = 0; next + 1 < size;) {
+                const std::size_t at = std::min(next, size - 17);
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at + 1));
+                const __m128i ok = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, or0), val0),
+                                                 _mm_cmpeq_epi8(_mm_or_si128(b, or1), val1));
+                auto flags = static_cast<unsigned>(_mm_movemask_epi8(ok)) & (~0u << (next - at));
+                for (; flags; flags &= flags - 1) {
+                    const std::size_t p = at + static_cast<std::size_t>(std::countr_zero(flags));
+                    if (p > last)
+                        return false;
+                    if (isHit(p))
+                        return true;
+                }
+                next = at + 16;
+            }
+            // The last byte starts no block: a key of one byte may still stand there.
+            return last == size - 1 && (s[last] == m_key[0] || s[last] == m_alt[0]) && isHit(last);
+        }
+#endif
         if (m_key[0] == m_alt[0]) {
             // A library search for the one byte the key can start with.
             for (std::size_t p = 0; p <= last; ++p) {
@@ -109,7 +173,7 @@ private:
         std::size_t p = 0;
         // A letter first, in either case: seven candidate positions at a time, flagging
         // those whose first two bytes can start the key, then the whole key there.
-        for (; p + 8 <= text.size() && p <= last; p += 7) {
+        for (; p + 8 <= size && p <= last; p += 7) {
             std::uint64_t word;
             std::memcpy(&word, s + p, 8);
             if constexpr (std::endian::native == std::endian::big)
@@ -142,7 +206,9 @@ private:
 
     // The high bit of every zero byte of `v` is set; a byte above a zero byte may be
     // flagged as well, which the full comparison at the flagged position sorts out.
-    static std::uint64_t ZeroBytes(std::uint64_t v) { return (v - kOnes) & ~v & (kOnes << 7); }
+    static std::uint64_t ZeroBytes(std::uint64_t v) {
+        return (v - kOnes) & ~v & (kOnes << 7);
+    }
 
     std::string m_key;
     std::string m_alt;
@@ -167,11 +233,14 @@ FullTextFilter::FullTextFilter(const std::array<std::string, 3>& keys) {
 FullTextFilter::~FullTextFilter() = default;
 
 bool FullTextFilter::Matches(const PhoneRecord& record) const {
+    return Matches(PackedRows::Texts{record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo});
+}
+
+bool FullTextFilter::Matches(const PackedRows::Texts& texts) const {
     if (m_matchers.empty())
         return false;
     for (const KeyMatcher& matcher : m_matchers) {
-        if (!matcher.IsFoundIn(record.m_strRomaji) && !matcher.IsFoundIn(record.m_strKanji) &&
-            !matcher.IsFoundIn(record.m_strPhone) && !matcher.IsFoundIn(record.m_strMemo))
+        if (!matcher.IsFoundIn(texts))
             return false;
     }
     return true;
@@ -199,5 +268,20 @@ std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std
     // The result list shows the last hit of the phone book first. (The walk itself
     // goes forwards, the order in which the records lie in memory.)
     std::reverse(hits.begin(), hits.end());
+    return hits;
+}
+
+std::vector<std::size_t> FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys) {
+    const FullTextFilter filter(keys);
+    std::vector<std::size_t> hits;
+    if (filter.IsEmpty())
+        return hits;
+    // Backwards, so that the hits come out in the list's order with no reversal.
+    for (std::size_t i = rows.Count(); i-- > 0;) {
+        if (i >= 8)
+            rows.Prefetch(i - 8);
+        if (filter.Matches(rows.Row(i)))
+            hits.push_back(i);
+    }
     return hits;
 }

@@ -2,6 +2,7 @@
 // The full-text search over all four fields of every entry.
 
 #include "data/RecordList.h"
+#include "platform/PackedRows.h"
 
 #include <array>
 #include <string>
@@ -26,6 +27,8 @@ public:
     /// All three keys empty: no record is a hit.
     bool IsEmpty() const noexcept { return m_matchers.empty(); }
     bool Matches(const PhoneRecord& record) const;
+    /// The same test on a list row's four texts.
+    bool Matches(const PackedRows::Texts& texts) const;
 
 private:
     std::vector<KeyMatcher> m_matchers;
@@ -34,3 +37,7 @@ private:
 /// The hits for up to three keys (empty keys count as found; all empty gives none),
 /// in the order the result list shows them: the last matching record of the phone book first.
 std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);
+
+/// The same search over the phone book packed as list rows: the indexes of the
+/// rows that hit, the last one first.
+std::vector<std::size_t> FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys);
