@@ -187,8 +187,8 @@ bool CDocument::NewDocument() {
     return OnNewDocument();
 }
 
-CDocument::OpenResult CDocument::OpenDocumentFile(const std::string& path, bool askToSave) {
-    if (askToSave && !SaveModified())
+CDocument::OpenResult CDocument::OpenDocumentFile(const std::string& path, bool bMadeForIt) {
+    if (!bMadeForIt && !SaveModified())
         return OpenResult::Cancelled;
     SetModifiedFlag(false);
     if (OnOpenDocument(path)) {
@@ -197,7 +197,8 @@ CDocument::OpenResult CDocument::OpenDocumentFile(const std::string& path, bool 
     }
     // The contents are gone with the failed read; start afresh so that the next
     // save can never overwrite the file that failed to open.
-    OnNewDocument();
+    if (!bMadeForIt)
+        OnNewDocument();
     return OpenResult::Failed;
 }
 

@@ -67,7 +67,9 @@ public:
     /// File Open of `path` (also the recent-file list, the command line, drag and drop):
     /// save prompt, then OnOpenDocument. After a failure the document is reinitialised
     /// as by OnNewDocument, so the file that failed never becomes the target of a save.
-    OpenResult OpenDocumentFile(const std::string& path, bool askToSave = true);
+    /// A document made for this one file (`bMadeForIt`: nothing to save, nothing to go
+    /// back to) is left empty instead, for its maker to drop.
+    OpenResult OpenDocumentFile(const std::string& path, bool bMadeForIt = false);
     /// File Save: to the current path, or through Save As when there is none or the file is gone.
     bool DoFileSave();
     /// Save As (empty `path` asks the user for one); on success the path becomes the document's.
@@ -81,6 +83,7 @@ protected:
     /// Writes `path` atomically: `write` fills a temporary file that replaces the old
     /// one only when complete, keeping its permissions; through a symbolic link the
     /// link's target is replaced. Failures are reported and leave the old file as it was.
+    /// The device is unbuffered: `write` buffers for itself.
     bool WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write);
     DocReporter* Reporter() const noexcept { return m_pReporter; }
 

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic qt6-translations-l10n
 )
 
 missing=()

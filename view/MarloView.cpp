@@ -8,15 +8,18 @@
 #include "platform/Cp932.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/FrameWnd.h"
+#include "platform/ui/WinApp.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 
 namespace {
 
@@ -30,6 +33,46 @@ constexpr ColumnLayout kColumns[] = {{"name", 40}, {"氏名", 100}, {"電話番�
 // The column widths were made for a font six pixels wide on average; keep their
 // proportions to the font actually used.
 constexpr int kDesignCharWidth = 6;
+
+// Widths the user gives the columns are kept for the next run in the profile store.
+constexpr const char* kColumnSection = "Result List";
+constexpr int kMaxColumnWidth = 10000;
+
+QString ColumnEntry(int nCol) {
+    return QStringLiteral("Column%1 Width").arg(nCol);
+}
+
+/// The kept width of column `nCol`, or its designed one when none was kept or the
+/// profile holds a width no drag gives.
+int ColumnWidth(const CWinApp* pApp, const QHeaderView& header, int nCol, int nDesigned) {
+    const int nKept = pApp ? pApp->GetProfileInt(QLatin1String(kColumnSection), ColumnEntry(nCol), 0) : 0;
+    return nKept >= header.minimumSectionSize() && nKept <= kMaxColumnWidth ? nKept : nDesigned;
+}
+
+/// Writes the widths of the columns the user resized. A drag resizes a column at every
+/// step: they are written once, when the mouse button comes up.
+class ColumnWidthKeeper : public QObject {
+public:
+    ColumnWidthKeeper(QHeaderView& header, CWinApp& app) : QObject(&header), m_header(header), m_app(app) {
+        connect(&header, &QHeaderView::sectionResized, this, [this](int nCol) { m_resized.insert(nCol); });
+        header.viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            for (int nCol : std::as_const(m_resized))
+                m_app.WriteProfileInt(QLatin1String(kColumnSection), ColumnEntry(nCol), m_header.sectionSize(nCol));
+            m_resized.clear();
+        }
+        return false;
+    }
+
+private:
+    QHeaderView& m_header;
+    CWinApp& m_app;
+    QSet<int> m_resized;
+};
 
 /// The search key of the box's text: its first line in code page 932, up to the first
 /// character the code page cannot hold (no name can contain it), cut to the key's
@@ -80,17 +123,29 @@ void CMarloView::DoDataExchange(CDataExchange& dx) {
 }
 
 void CMarloView::OnInitialUpdate() {
-    if (CFrameWnd* frame = GetParentFrame())
+    CFrameWnd* frame = GetParentFrame();
+    if (frame)
         frame->RecalcLayout();
-    ResizeParentToFit(true);
+    // The window starts as large as the form; from then on its size is the user's, and
+    // the result list takes whatever room there is beyond the form.
+    SetGrowingControl(IDC_LIST);
+    if (!window()->isVisible())
+        ResizeParentToFit(true);
     // The columns are made once; later phone books keep them and the rows.
     if (m_listCtrl.GetColumnHeading(1).isEmpty()) {
         m_listCtrl.DeleteAllItems();
         const DialogUnits du(DialogFont());
+        CWinApp* pApp = frame ? frame->GetApplication() : nullptr;
+        QHeaderView& header = *m_listCtrl.header();
         int nCol = 0;
-        for (const ColumnLayout& column : kColumns)
-            m_listCtrl.InsertColumn(nCol++, QString::fromUtf8(column.pszHeading),
-                                    column.nWidth * du.CharWidth() / kDesignCharWidth);
+        for (const ColumnLayout& column : kColumns) {
+            const int nDesigned = column.nWidth * du.CharWidth() / kDesignCharWidth;
+            m_listCtrl.InsertColumn(nCol, QString::fromUtf8(column.pszHeading),
+                                    ColumnWidth(pApp, header, nCol, nDesigned));
+            ++nCol;
+        }
+        if (pApp)
+            new ColumnWidthKeeper(header, *pApp); // the header owns it
     }
     // A phone book just opened is packed for searching now, not at the first keystroke.
     if (m_doc.m_pData)

@@ -4,21 +4,51 @@
 #include "FrameWnd.h"
 #include "WinApp.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
 CFormView::CFormView(const DialogTemplate& tpl, QWidget* parent)
-    : QScrollArea(parent), m_pForm(new QWidget), m_pFirstTabStop(BuildControls(m_pForm, tpl)) {
-    m_pForm->setFixedSize(m_pForm->size());
+    : QScrollArea(parent), m_pForm(new QWidget), m_pFirstTabStop(BuildControls(m_pForm, tpl)),
+      m_sizeTotal(m_pForm->size()) {
+    // The form fills the view but never gets smaller than its template: below that the view scrolls.
+    m_pForm->setMinimumSize(m_sizeTotal);
     setWidget(m_pForm);
-    setWidgetResizable(false);
+    setWidgetResizable(true);
+    m_pForm->installEventFilter(this);
     setFrameShape(QFrame::NoFrame);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFocusPolicy(Qt::NoFocus);
     if (m_pFirstTabStop)
         setFocusProxy(m_pFirstTabStop);
+}
+
+void CFormView::SetGrowingControl(int nId) {
+    QWidget* control = GetDlgItem(nId);
+    if (control == m_pGrowing)
+        return;
+    if (m_pGrowing)
+        m_pGrowing->setGeometry(m_rectGrowing);
+    m_pGrowing = control;
+    if (m_pGrowing) {
+        m_rectGrowing = m_pGrowing->geometry();
+        LayOutGrowingControl();
+    }
+}
+
+void CFormView::LayOutGrowingControl() {
+    if (!m_pGrowing)
+        return;
+    const QSize extra = (m_pForm->size() - m_sizeTotal).expandedTo(QSize(0, 0));
+    m_pGrowing->setGeometry(m_rectGrowing.adjusted(0, 0, extra.width(), extra.height()));
+}
+
+bool CFormView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pForm && event->type() == QEvent::Resize)
+        LayOutGrowingControl();
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void CFormView::OnInitialUpdate() {
@@ -41,7 +71,7 @@ void CFormView::ResizeParentToFit(bool bShrinkOnly) {
     CFrameWnd* frame = GetParentFrame();
     if (!frame)
         return;
-    QSize wanted = m_pForm->size();
+    QSize wanted = m_sizeTotal;
     // A frame not shown yet has no size of its own: it starts just as large as the form.
     if (bShrinkOnly && frame->isVisible())
         wanted = wanted.boundedTo(size());

@@ -1,7 +1,8 @@
 #pragma once
 // A view whose client area is a form built from a dialog template, on a
-// scroll area: the controls keep their template places, and a window smaller
-// than the form shows scroll bars. The view also runs the print job.
+// scroll area: the controls keep their template places, a window smaller than
+// the form shows scroll bars, and a larger one gives its extra room to the one
+// control that grows. The view also runs the print job.
 
 #include "CmdTarget.h"
 #include "DialogTemplate.h"
@@ -34,6 +35,11 @@ public:
     /// Makes the frame's client area as large as the form; with `bShrinkOnly`
     /// a smaller frame is not enlarged.
     void ResizeParentToFit(bool bShrinkOnly = true);
+    /// The form's size as the template makes it: the view scrolls when it is smaller.
+    QSize GetTotalSize() const { return m_sizeTotal; }
+    /// Control `nId` takes the extra width and height of a view larger than the form;
+    /// every other control keeps its template place.
+    void SetGrowingControl(int nId);
     QWidget* GetForm() const { return m_pForm; }
     /// The control with ID `nId` on the form.
     template <class T = QWidget> T* GetDlgItem(int nId) const { return ::GetDlgItem<T>(m_pForm, nId); }
@@ -44,6 +50,7 @@ public:
     void OnFilePrintPreview();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     virtual void DoDataExchange(CDataExchange&) {}
     void UpdateData(bool bSaveAndValidate);
 
@@ -59,6 +66,11 @@ private:
     QPrinter* GetPrinter() const;
     void PrintPages(QPrinter& printer, CPrintInfo& info);
 
+    void LayOutGrowingControl();
+
     QWidget* m_pForm;
     QWidget* m_pFirstTabStop;
+    QSize m_sizeTotal;
+    QWidget* m_pGrowing = nullptr;
+    QRect m_rectGrowing; // its template place
 };

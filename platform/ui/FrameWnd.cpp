@@ -22,6 +22,17 @@ int CommandOf(const QAction* action) {
     const QVariant id = action->property(kCommandId);
     return id.isValid() ? id.toInt() : 0;
 }
+
+// A dropped file is opened where it lies, never taken from there: the drop is a copy
+// whatever the source proposes (a drag with Shift proposes a move).
+bool AcceptAsCopy(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 } // namespace
 
 CFrameWnd::CFrameWnd() {
@@ -174,15 +185,19 @@ void CFrameWnd::closeEvent(QCloseEvent* event) {
 }
 
 void CFrameWnd::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    AcceptAsCopy(event);
+}
+
+void CFrameWnd::dragMoveEvent(QDragMoveEvent* event) {
+    AcceptAsCopy(event);
 }
 
 void CFrameWnd::dropEvent(QDropEvent* event) {
     // The first local file of the drop opens as by File Open.
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
-            event->acceptProposedAction();
+            if (!AcceptAsCopy(event))
+                return;
             activateWindow();
             if (m_pApp)
                 m_pApp->OpenDocumentFile(url.toLocalFile());

@@ -3,8 +3,16 @@
 #include <QPushButton>
 
 namespace {
+
 QString g_strAppTitle = QStringLiteral("Marlo");
+
+// A window not on the screen yet (at start-up) gives a box no place to stand beside:
+// the box then stands in the middle of the screen, not at the hidden window's corner.
+QWidget* Owner(QWidget* parent) {
+    return parent && parent->window()->isVisible() ? parent : nullptr;
 }
+
+} // namespace
 
 QString AfxGetAppTitle() {
     return g_strAppTitle;
@@ -15,14 +23,14 @@ void AfxSetAppTitle(const QString& title) {
 }
 
 void AfxMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
-    QMessageBox box(icon, g_strAppTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, g_strAppTitle, text, QMessageBox::Ok, Owner(parent));
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     box.exec();
 }
 
 QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, g_strAppTitle, text,
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Owner(parent));
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("ｷｬﾝｾﾙ"));

@@ -106,19 +106,24 @@ CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
 }
 
 CWinApp::~CWinApp() {
-    // The windows go first: the view refers to the document.
-    m_pMainWnd.reset();
-    m_pView = nullptr;
-    m_pDocument.reset();
+    DestroyWindows();
     if (m_pTranslator)
         QCoreApplication::removeTranslator(m_pTranslator.get());
 }
 
 void CWinApp::Enable3dControls() {
+    // The program speaks Japanese whatever the user's locale, in the toolkit's own
+    // dialogs (files, printing, messages) too.
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QLocale::setDefault(japanese);
     m_pTranslator = std::make_unique<QTranslator>();
-    if (m_pTranslator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (m_pTranslator->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(m_pTranslator.get());
+    else
+        std::fputs("marlo: Qt の日本語訳 qtbase_ja.qm (パッケージ qt6-translations-l10n) が見つかりません。"
+                   "標準のダイアログは英語で表示されます。\n",
+                   stderr);
     QApplication::setFont(DialogFont());
     if (!dynamic_cast<PlainButtonsStyle*>(QApplication::style()))
         QApplication::setStyle(new PlainButtonsStyle);
@@ -146,6 +151,18 @@ void CWinApp::SaveRecentFiles() const {
     settings.beginGroup(QLatin1String(kRecentGroup));
     for (int i = 0; i < m_recentFiles.size(); ++i)
         settings.setValue(QStringLiteral("File%1").arg(i + 1), m_recentFiles[i]);
+}
+
+int CWinApp::GetProfileInt(const QString& section, const QString& entry, int nDefault) const {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    bool ok = false;
+    const int value = settings.value(section + QLatin1Char('/') + entry).toInt(&ok);
+    return ok ? value : nDefault;
+}
+
+void CWinApp::WriteProfileInt(const QString& section, const QString& entry, int nValue) {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    settings.setValue(section + QLatin1Char('/') + entry, nValue);
 }
 
 void CWinApp::AddToRecentFileList(const QString& path) {
@@ -232,8 +249,7 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
     if (!CreateWindows())
         return false;
     if (!m_pDocument->OnNewDocument()) {
-        m_pMainWnd.reset();
-        m_pView = nullptr;
+        DestroyWindows();
         return false;
     }
     InitialUpdate();
@@ -258,6 +274,14 @@ bool CWinApp::CreateWindows() {
     m_pMainWnd->SetApplication(this);
     m_pMainWnd->SetRecentFiles(m_recentFiles);
     return true;
+}
+
+void CWinApp::DestroyWindows() {
+    // The windows go first: the view refers to the document.
+    m_pMainWnd.reset();
+    m_pView = nullptr;
+    m_pDocCommands.reset();
+    m_pDocument.reset();
 }
 
 void CWinApp::InitialUpdate() {
@@ -286,7 +310,13 @@ CDocument::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
     const bool bFirst = !m_pDocument;
     if (bFirst && !CreateWindows())
         return CDocument::OpenResult::Failed;
-    const CDocument::OpenResult result = m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), !bFirst);
+    const CDocument::OpenResult result = m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), bFirst);
+    if (bFirst && result != CDocument::OpenResult::Opened) {
+        // Windows made for this file go with it; the default phone book never takes its
+        // place, nor its place in the recent-file list.
+        DestroyWindows();
+        return result;
+    }
     if (result != CDocument::OpenResult::Cancelled)
         InitialUpdate();
     return result;

@@ -60,6 +60,9 @@ public:
     /// The printer of print setup and printing, made when first needed.
     QPrinter& GetPrinter();
     const QStringList& GetRecentFiles() const { return m_recentFiles; }
+    /// A number kept in the profile store, under `section`; `nDefault` when there is none.
+    int GetProfileInt(const QString& section, const QString& entry, int nDefault) const;
+    void WriteProfileInt(const QString& section, const QString& entry, int nValue);
 
     /// Opens `path` as File Open does, creating the windows when there are none yet.
     CDocument::OpenResult OpenDocumentFile(const QString& path);
@@ -102,6 +105,7 @@ protected:
 
 private:
     bool CreateWindows();
+    void DestroyWindows();
     void InitialUpdate();
     void SaveRecentFiles() const;
 

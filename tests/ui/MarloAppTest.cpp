@@ -7,12 +7,16 @@
 #include "data/MarloDoc.h"
 #include "platform/Cp932.h"
 #include "platform/ui/FrameWnd.h"
+#include "res/Dialogs.h"
 #include "res/Resource.h"
 #include "view/MarloView.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +26,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 
@@ -71,6 +77,19 @@ void PressKey(RunningApp& run, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &run.Frame(), key, modifiers);
 }
 
+QSettings Profile() {
+    return QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Marlo"));
+}
+
+/// Where the template puts control `nId` on the form.
+QRect TemplatePlace(int nId) {
+    const DialogUnits du(DialogFont());
+    for (const ControlTemplate& c : MarloFormTemplate().controls)
+        if (c.nId == nId)
+            return du.Rect(c.x, c.y, c.cx, c.cy);
+    return {};
+}
+
 void Trigger(CFrameWnd& frame, int nId) {
     QAction* item = frame.FindMenuItem(nId);
     QVERIFY(item);
@@ -102,8 +121,11 @@ private slots:
     void recentFileList();
     void commandLineFile();
     void commandLineFileThatFails();
+    void damagedDefaultBookBoxStandsMidScreen();
     void dropOpensFile();
     void formFitsTheFrame();
+    void columnWidthsSurviveARestart();
+    void toolkitDialogsSpeakJapanese();
     void menuTexts();
     void acceleratorsAndRouting();
     void editKeysWorkInTheSearchBox();
@@ -462,12 +484,22 @@ void MarloAppTest::commandLineFile() {
 
 void MarloAppTest::commandLineFileThatFails() {
     TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    WriteBook(dir.Path("older"), kBook);
+    const QStringList recent = {dir.Path("older"), dir.Path(kDefaultBook)};
+    Profile().setValue("Recent File List/File1", recent[0]);
+    Profile().setValue("Recent File List/File2", recent[1]);
     RunningApp run({dir.Path("missing")});
     QString message;
     AnswerMessageBox(QMessageBox::Ok, &message);
     QVERIFY(!run.app->InitInstance());
-    QVERIFY(message.contains(QStringLiteral("missing")));
+    QVERIFY2(message.contains(QStringLiteral("missing")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("ファイルまたはフォルダーがありません")), qPrintable(message));
     QCOMPARE(run.app->ExitCode(), 1);
+    // The program ends as it found the list: the default phone book never took the file's place.
+    QCOMPARE(run.app->GetRecentFiles(), recent);
+    QCOMPARE(Profile().value("Recent File List/File1").toString(), recent[0]);
+    QCOMPARE(Profile().value("Recent File List/File2").toString(), recent[1]);
 
     RunningApp two({"a", "b"});
     QVERIFY(!two.app->InitInstance());
@@ -477,20 +509,61 @@ void MarloAppTest::commandLineFileThatFails() {
     QCOMPARE(help.app->ExitCode(), 0);
 }
 
+void MarloAppTest::damagedDefaultBookBoxStandsMidScreen() {
+    TempWorkDir dir;
+    WriteFile(dir.Path(kDefaultBook), QByteArray("\xFF\xFF\x01\x00\x08\x00CMrlData\x05\x00\x00\x00", 18));
+    QString message;
+    QPoint boxCentre;
+    WhenModal("QMessageBox", [&](QWidget* box) {
+        message = static_cast<QMessageBox*>(box)->text();
+        boxCentre = box->frameGeometry().center();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+    });
+    RunningApp run;
+    QVERIFY(run.Start());
+    QVERIFY2(message.contains(kDefaultBook), qPrintable(message));
+    // Not at the corner of the window that was not on the screen yet; the toolkit
+    // leaves room for a title bar it can only guess.
+    const QPoint screenCentre = QApplication::primaryScreen()->availableGeometry().center();
+    QVERIFY2((boxCentre - screenCentre).manhattanLength() < 60,
+             qPrintable(QStringLiteral("box at %1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), std::size_t(0));
+}
+
 void MarloAppTest::dropOpensFile() {
     TempWorkDir dir;
     WriteBook(dir.Path("dropped.txt"), {Rec("mori")});
+    WriteBook(dir.Path("moved"), {Rec("kato")});
     RunningApp run;
     QVERIFY(run.Start());
+    // With Shift the source proposes a move; the file is opened where it lies, so the drop is a copy.
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(dir.Path("dropped.txt"))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    const Qt::DropActions both = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(10, 10), both, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCOMPARE(enter.proposedAction(), Qt::MoveAction);
     QApplication::sendEvent(&run.Frame(), &enter);
     QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    QDragMoveEvent over(QPoint(12, 12), both, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&run.Frame(), &over);
+    QVERIFY(over.isAccepted());
+    QCOMPARE(over.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(12, 12), both, &mime, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(&run.Frame(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
     QCOMPARE(BookNames(run.Doc()), QStringList{"mori"});
     QCOMPARE(run.Frame().windowTitle(), QStringLiteral("dropped.txt - Marlo"));
+    // A source that only lets its file be moved away is refused.
+    QMimeData moveOnly;
+    moveOnly.setUrls({QUrl::fromLocalFile(dir.Path("moved"))});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::MoveAction, &moveOnly, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&run.Frame(), &refused);
+    QVERIFY(!refused.isAccepted());
+    QDropEvent notOpened(QPointF(10, 10), Qt::MoveAction, &moveOnly, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&run.Frame(), &notOpened);
+    QCOMPARE(BookNames(run.Doc()), QStringList{"mori"});
 }
 
 void MarloAppTest::formFitsTheFrame() {
@@ -498,26 +571,127 @@ void MarloAppTest::formFitsTheFrame() {
     RunningApp run;
     QVERIFY(run.Start());
     CMarloView& view = run.View();
-    const QSize form = view.GetForm()->size();
+    const QSize form = view.GetTotalSize();
     QCOMPARE(view.size(), form);
-    // No control overlaps another or leaves the form, and every text fits its control.
+    QCOMPARE(view.GetForm()->size(), form);
+    // At the form's size every control stands where the template puts it; none overlaps
+    // another or leaves the form, and every text fits its control.
     const QList<QWidget*> controls = view.GetForm()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     QCOMPARE(controls.size(), 5);
+    QHash<QWidget*, QRect> places;
     for (QWidget* a : controls) {
+        places[a] = a->geometry();
         QVERIFY(QRect(QPoint(0, 0), form).contains(a->geometry()));
         QVERIFY2(a->width() >= a->minimumSizeHint().width(), a->metaObject()->className());
         for (QWidget* b : controls)
             QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
     }
-    // The frame shrinks to the form at every new phone book, but never grows to it.
-    run.Frame().resize(run.Frame().size() + QSize(200, 150));
-    QTRY_COMPARE(view.size(), form + QSize(200, 150));
+    QWidget* list = &view.m_listCtrl;
+    const QRect listPlace = TemplatePlace(IDC_LIST);
+    QCOMPARE(list->geometry(), listPlace);
+    QCOMPARE(view.GetDlgItem(IDC_SEARCH)->geometry(), TemplatePlace(IDC_SEARCH));
+    auto othersInPlace = [&] {
+        for (QWidget* c : controls)
+            if (c != list && c->geometry() != places[c])
+                return false;
+        return true;
+    };
+    // A larger window: the list takes the extra width and height, the rest stay, nothing scrolls.
+    const QSize extra(200, 150);
+    run.Frame().resize(run.Frame().size() + extra);
+    QTRY_COMPARE(view.size(), form + extra);
+    QTRY_COMPARE(list->geometry(), listPlace.adjusted(0, 0, extra.width(), extra.height()));
+    QVERIFY(othersInPlace());
+    QVERIFY(!view.horizontalScrollBar()->isVisible() && !view.verticalScrollBar()->isVisible());
+    // A new phone book leaves the window the size the user gave it.
     PressKey(run, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(view.size(), form + extra);
+    // Back at the form's size every control is at its template place again.
+    run.Frame().resize(run.Frame().size() - extra);
     QTRY_COMPARE(view.size(), form);
+    QTRY_COMPARE(list->geometry(), listPlace);
+    QVERIFY(othersInPlace());
+    // A smaller window scrolls over the form as the template makes it.
     run.Frame().resize(run.Frame().size() - QSize(50, 40));
     QTRY_COMPARE(view.size(), form - QSize(50, 40));
-    PressKey(run, Qt::Key_N, Qt::ControlModifier);
-    QCOMPARE(view.size(), form - QSize(50, 40));
+    QTRY_VERIFY(view.horizontalScrollBar()->isVisible() && view.verticalScrollBar()->isVisible());
+    QCOMPARE(view.GetForm()->size(), form);
+    QCOMPARE(list->geometry(), listPlace);
+    // Wider but shorter: the list takes the width; the height scrolls.
+    run.Frame().resize(run.Frame().size() + QSize(150, 0));
+    QTRY_COMPARE(view.size(), form + QSize(100, -40));
+    QTRY_VERIFY(view.verticalScrollBar()->isVisible() && !view.horizontalScrollBar()->isVisible());
+    QCOMPARE(view.GetForm()->height(), form.height());
+    QCOMPARE(list->geometry(), listPlace.adjusted(0, 0, view.viewport()->width() - form.width(), 0));
+}
+
+void MarloAppTest::columnWidthsSurviveARestart() {
+    TempWorkDir dir;
+    int designed[4] = {};
+    int dragged = 0;
+    {
+        RunningApp run;
+        QVERIFY(run.Start());
+        QHeaderView& header = *run.View().m_listCtrl.header();
+        for (int i = 0; i < 4; ++i)
+            designed[i] = header.sectionSize(i);
+        // The romaji column is the narrowest, in the designed proportion to the others.
+        QVERIFY(qAbs(designed[0] - designed[1] * 40 / 100) <= 1);
+        QVERIFY(qAbs(designed[3] - designed[1] * 170 / 100) <= 1);
+        QCOMPARE(designed[2], designed[1]);
+        // Drag the divider after the kanji column 30 pixels to the right.
+        QWidget* strip = header.viewport();
+        const int y = header.height() / 2;
+        const int divider = header.sectionViewportPosition(1) + designed[1] - 1;
+        QTest::mousePress(strip, Qt::LeftButton, Qt::NoModifier, QPoint(divider, y));
+        for (int step = 10; step <= 30; step += 10)
+            QTest::mouseMove(strip, QPoint(divider + step, y));
+        QCOMPARE(Profile().value("Result List/Column1 Width"), QVariant()); // nothing written mid-drag
+        QTest::mouseRelease(strip, Qt::LeftButton, Qt::NoModifier, QPoint(divider + 30, y));
+        dragged = header.sectionSize(1);
+        QCOMPARE(dragged, designed[1] + 30);
+    }
+    RunningApp again;
+    QVERIFY(again.Start());
+    const QHeaderView& header = *again.View().m_listCtrl.header();
+    QCOMPARE(header.sectionSize(1), dragged);
+    for (int i : {0, 2, 3})
+        QCOMPARE(header.sectionSize(i), designed[i]);
+    // A width no drag could give, from a profile edited by hand, is not used.
+    Profile().setValue("Result List/Column1 Width", 0);
+    RunningApp edited;
+    QVERIFY(edited.Start());
+    QCOMPARE(edited.View().m_listCtrl.header()->sectionSize(1), designed[1]);
+}
+
+void MarloAppTest::toolkitDialogsSpeakJapanese() {
+    TempWorkDir dir;
+    // Whatever the user's locale.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    RunningApp run;
+    QVERIFY(run.Start());
+    QStringList buttons;
+    QStringList labels;
+    WhenModal("QFileDialog", [&](QWidget* w) {
+        for (QAbstractButton* b : w->findChild<QDialogButtonBox*>()->buttons())
+            buttons << b->text();
+        for (QLabel* label : w->findChildren<QLabel*>())
+            labels << label->text();
+        static_cast<QDialog*>(w)->reject();
+    });
+    PressKey(run, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(buttons, QStringList({QStringLiteral("開く(&O)"), QStringLiteral("キャンセル")}));
+    QVERIFY2(labels.contains(QStringLiteral("ファイル名(&N):")), qPrintable(labels.join(' ')));
+    // The print dialog offers printing to a file by its Japanese name.
+    QStringList printers;
+    WhenModal("QPrintDialog", [&](QWidget* w) {
+        for (QComboBox* box : w->findChildren<QComboBox*>())
+            for (int i = 0; i < box->count(); ++i)
+                printers << box->itemText(i);
+        static_cast<QDialog*>(w)->reject();
+    });
+    PressKey(run, Qt::Key_P, Qt::ControlModifier);
+    QVERIFY2(printers.contains(QStringLiteral("PDF ファイルに出力")), qPrintable(printers.join(' ')));
 }
 
 void MarloAppTest::menuTexts() {
