@@ -8,9 +8,14 @@ PackedRows::Texts TextsOf(const PhoneRecord& record) {
 
 } // namespace
 
+BookRows::~BookRows() {
+    BeforeChange();
+}
+
 const PackedRows& BookRows::Of(const RecordList& list) {
     if (Matches(list))
         return m_rows;
+    BeforeChange();
     m_rows.Clear();
     m_rows.ReserveRows(list.GetCount());
     for (const RecordList::Ptr& record : list)
@@ -24,6 +29,7 @@ const PackedRows& BookRows::Of(const RecordList& list) {
 void BookRows::EntryInserted(const RecordList& list, std::size_t index, std::uint64_t versionBefore) {
     if (versionBefore != m_nVersion)
         return;
+    BeforeChange();
     m_rows.Insert(index, TextsOf(list[index]));
     Follow(list);
 }
@@ -31,6 +37,7 @@ void BookRows::EntryInserted(const RecordList& list, std::size_t index, std::uin
 void BookRows::EntryRemoved(const RecordList& list, std::size_t index, std::uint64_t versionBefore) {
     if (versionBefore != m_nVersion)
         return;
+    BeforeChange();
     m_rows.Erase(index);
     Follow(list);
 }

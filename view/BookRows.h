@@ -9,12 +9,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 /// Made from the list when asked after a change it did not follow; as the
 /// document's book observer it follows the document's own changes in place
 /// (one row inserted or erased instead of a million packed again).
 class BookRows final : public BookObserver {
 public:
+    BookRows() = default;
+    BookRows(const BookRows&) = delete;
+    BookRows& operator=(const BookRows&) = delete;
+    ~BookRows();
+
+    /// Called just before the rows change or go, for whoever shows them without a copy.
+    void SetBeforeChange(std::function<void()> handler) { m_fnBeforeChange = std::move(handler); }
     /// The rows of `list` as it is now; made again when the list has changed
     /// since the rows were made or last followed it.
     const PackedRows& Of(const RecordList& list);
@@ -29,8 +37,13 @@ public:
 
 private:
     void Follow(const RecordList& list) noexcept;
+    void BeforeChange() const {
+        if (m_fnBeforeChange)
+            m_fnBeforeChange();
+    }
 
     PackedRows m_rows;
+    std::function<void()> m_fnBeforeChange;
     std::uint64_t m_nVersion = 0; // no list has version 0
     bool m_bSorted = true;
 };

@@ -106,6 +106,8 @@ CMarloView::CMarloView(CMarloDoc& doc)
     connect(&m_editSearch, &QLineEdit::textChanged, this, &CMarloView::OnUpdateSearch);
     // Changes of the phone book reach the rows searches copy from in place.
     m_doc.SetBookObserver(&m_bookRows);
+    // The list may show those rows without a copy: it takes its copy before they change.
+    m_bookRows.SetBeforeChange([this] { m_listCtrl.DetachItems(); });
     OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
     OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
@@ -116,6 +118,7 @@ CMarloView::CMarloView(CMarloDoc& doc)
 
 CMarloView::~CMarloView() {
     m_doc.SetBookObserver(nullptr);
+    m_listCtrl.DeleteAllItems(); // its rows may be the packed book's, which go first
 }
 
 void CMarloView::DoDataExchange(CDataExchange& dx) {
@@ -159,7 +162,7 @@ void CMarloView::OnShowAll() {
     m_listCtrl.DeleteAllItems();
     if (m_doc.m_pData) {
         const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
-        m_listCtrl.AppendItems(rows, 0, rows.Count());
+        m_listCtrl.ShowItemsOf(rows, 0, rows.Count());
     }
     m_listCtrl.SetRedraw(true);
 }
@@ -258,7 +261,7 @@ void CMarloView::OnUpdateSearch() {
     if (!key.empty() && m_doc.m_pData) {
         const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
         const RowRange hits = NameSearch(rows, m_bookRows.IsSorted(), key, m_doc.m_nMaxHits);
-        m_listCtrl.AppendItems(rows, hits.first, hits.count);
+        m_listCtrl.ShowItemsOf(rows, hits.first, hits.count);
     }
     m_listCtrl.SetRedraw(true);
 }

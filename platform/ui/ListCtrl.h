@@ -42,6 +42,13 @@ public:
     /// with an insert notification for each row once it is in place, as InsertItem
     /// gives. Rows stored back to back are copied in one go.
     void AppendItems(const PackedRows& rows, std::size_t first, std::size_t count);
+    /// Replaces the list's rows with rows [first, first + count) of `rows`, as
+    /// DeleteAllItems and AppendItems would, but copies them only once the list is
+    /// changed or DetachItems is called: whoever owns `rows` calls DetachItems before
+    /// changing or destroying them. With an insert handler the rows are copied at once.
+    void ShowItemsOf(const PackedRows& rows, std::size_t first, std::size_t count);
+    /// Copies the rows ShowItemsOf lists, so that their source may change.
+    void DetachItems();
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);

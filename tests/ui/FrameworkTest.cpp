@@ -31,6 +31,7 @@
 
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,7 @@ private slots:
     void doubleClickAnywhereAndKeyDown();
     void multipleSelection();
     void cellsLookAsTheStandardDelegateDrawsThem();
+    void shownRowsBehaveAsCopies();
     void templateBuilder();
     void dialogExchangesBytes();
     void untouchedFieldsKeepTheirBytes();
@@ -378,6 +380,79 @@ void FrameworkTest::cellsLookAsTheStandardDelegateDrawsThem() {
     list.setEnabled(false);
     QCOMPARE(drawnBy(ours), drawnBy(&standard));
     list.setItemDelegate(ours);
+}
+
+// A list that shows a source's rows without copying them must act as one that
+// copied them, whatever is done to either afterwards (the source's owner detaching
+// the list before each change of its own).
+void FrameworkTest::shownRowsBehaveAsCopies() {
+    std::mt19937 random(20261208);
+    auto text = [&] { return std::string(random() % 3 == 0 ? "" : "\x93\x63") + std::to_string(random() % 1000); };
+    PackedRows source;
+    for (int i = 0; i < 40; ++i)
+        source.Append({text(), text(), text(), text()});
+    CListCtrl shown, copied;
+    auto difference = [&]() -> QString {
+        if (shown.GetItemCount() != copied.GetItemCount())
+            return QStringLiteral("%1 rows instead of %2").arg(shown.GetItemCount()).arg(copied.GetItemCount());
+        for (int row = 0; row < copied.GetItemCount(); ++row)
+            for (int cell = 0; cell < CListCtrl::kMaxColumns; ++cell)
+                if (shown.GetItemText(row, cell) != copied.GetItemText(row, cell))
+                    return QStringLiteral("row %1 cell %2").arg(row).arg(cell);
+        return {};
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const int rows = copied.GetItemCount();
+        const int row = rows > 0 ? static_cast<int>(random() % static_cast<unsigned>(rows)) : 0;
+        const int cell = static_cast<int>(random() % CListCtrl::kMaxColumns);
+        switch (random() % 7) {
+        case 0:
+        case 1: {
+            const std::size_t first = random() % (source.Count() + 2), count = random() % 30;
+            shown.ShowItemsOf(source, first, count);
+            copied.DeleteAllItems();
+            copied.AppendItems(source, first, count);
+            break;
+        }
+        case 2: {
+            const std::string t = text();
+            shown.SetItemText(row, cell, t);
+            copied.SetItemText(row, cell, t);
+            break;
+        }
+        case 3: {
+            const std::string t = text();
+            shown.InsertItem(row, t);
+            copied.InsertItem(row, t);
+            break;
+        }
+        case 4:
+            shown.DeleteItem(row);
+            copied.DeleteItem(row);
+            break;
+        case 5: // the source changes: its owner detaches the list first
+            shown.DetachItems();
+            if (random() % 2 == 0 && source.Count() > 1)
+                source.Erase(random() % source.Count());
+            else
+                source.Insert(random() % (source.Count() + 1), {text(), text(), text(), text()});
+            source.SetText(random() % source.Count(), cell, text());
+            break;
+        case 6:
+            shown.DeleteAllItems();
+            copied.DeleteAllItems();
+            break;
+        }
+        if (const QString diff = difference(); !diff.isEmpty())
+            QFAIL(qPrintable(QStringLiteral("step %1: %2").arg(step).arg(diff)));
+    }
+    // With an insert handler every row is listed and notified one by one, as AppendItems does.
+    QStringList seen;
+    shown.SetInsertItemNotify([&](int nItem) { seen << QString::fromStdString(shown.GetItemText(nItem, 0)); });
+    shown.ShowItemsOf(source, 1, 3);
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(seen.last(), QString::fromStdString(std::string(source.Text(3, 0))));
+    shown.SetInsertItemNotify(nullptr);
 }
 
 void FrameworkTest::templateBuilder() {
