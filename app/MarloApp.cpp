@@ -11,6 +11,8 @@
 #include "res/Version.h"
 #include "view/MarloView.h"
 
+#include <QApplication>
+
 CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE)) {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
@@ -20,6 +22,8 @@ bool CMarloApp::InitInstance() {
     // and the icon of the About box.
     Enable3dControls();
     SetIconResourceLoader(&LoadResIcon);
+    // Boxes shown before the main window, which have no parent, carry the program's icon too.
+    QApplication::setWindowIcon(AppIcon());
 
     SetRegistryKey(QStringLiteral("Local AppWizard-Generated Applications"));
     LoadStdProfileSettings(4);
