@@ -1,6 +1,7 @@
 // Speed of the search window, offscreen: show-all, typing in the search box,
-// and start-up with a large default phone book. Each figure includes the
-// list's relayout and one repaint, as the user would wait for them.
+// the full-text search (beside grep on the same phone book as text), entry
+// actions, and start-up with a large default phone book. Each figure includes
+// the list's relayout and one repaint, as the user would wait for them.
 // The BM_Window cases type real key events into the whole main window and wait
 // for the display server to draw it: bench/xcb-typing.sh runs them on X.
 //
@@ -10,6 +11,7 @@
 
 #include "app/MarloApp.h"
 #include "data/MarloDoc.h"
+#include "data/TextFormat.h"
 #include "dialogs/DataEntryDlg.h"
 #include "platform/Mbcs.h"
 #include "platform/ui/FrameWnd.h"
@@ -28,9 +30,12 @@
 #include <benchmark/benchmark.h>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
+#include <sys/wait.h>
 #include <time.h>
 
 namespace {
@@ -155,6 +160,55 @@ void BM_BusiestKeys(benchmark::State& state) {
     state.counters["slowest_ms"] = slowest;
 }
 BENCHMARK(BM_BusiestKeys)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// Full-text keys: a phone-number part few entries hold, a name many hold in either
+// case, and a character nearly every entry holds.
+constexpr const char* kFullTextKeys[] = {"-1234", "TANAKA", "-"};
+
+/// "全文検索" from OK to the filled list and its repaint, the dialog left out: the list
+/// emptied, every entry searched, every hit listed last first.
+void BM_FullTextSearch(benchmark::State& state) {
+    ShownView shown(static_cast<std::size_t>(state.range(0)));
+    const std::array<std::string, 3> keys = {kFullTextKeys[state.range(1)], "", ""};
+    for (auto _ : state) {
+        shown.view.m_listCtrl.DeleteAllItems();
+        shown.view.ListFullTextHits(keys);
+        shown.Repaint();
+    }
+    state.counters["rows"] = shown.view.m_listCtrl.GetItemCount();
+}
+BENCHMARK(BM_FullTextSearch)
+    ->ArgsProduct({{1000000}, {0, 1, 2}})
+    ->ArgNames({"entries", "key"})
+    ->Unit(benchmark::kMillisecond);
+
+/// The peer: LC_ALL=C grep -i -F with the same key over the same phone book saved as
+/// text, the whole process, the file in the page cache.
+void BM_FullTextGrep(benchmark::State& state) {
+    QTemporaryDir dir;
+    const std::string text = dir.filePath(QStringLiteral("book.txt")).toStdString();
+    {
+        std::ofstream out(text, std::ios::binary);
+        for (const PhoneRecord& record : Book(static_cast<std::size_t>(state.range(0))))
+            out << FormatTextLine(record) << "\r\n";
+    }
+    // Into a file, not /dev/null: grep stops at the first match when it writes there.
+    const std::string command = std::string("LC_ALL=C grep -i -F -e '") + kFullTextKeys[state.range(1)] + "' " + text +
+                                " > " + dir.filePath(QStringLiteral("out")).toStdString();
+    for (auto _ : state) {
+        // 0 found, 1 not found; anything else means grep did not scan.
+        const int status = std::system(command.c_str());
+        if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+            state.SkipWithError(("grep failed: " + command).c_str());
+            break;
+        }
+    }
+}
+BENCHMARK(BM_FullTextGrep)
+    ->ArgsProduct({{1000000}, {0, 1, 2}})
+    ->ArgNames({"entries", "key"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 /// One entry action, then one keystroke in the search box, over and over in a book of
 /// this size. action_ms: the action with its repaint; key_after_ms: the keystroke

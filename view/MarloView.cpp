@@ -1,9 +1,11 @@
 #include "MarloView.h"
 
 #include "EntryActions.h"
+#include "FullTextSearch.h"
 #include "NameSearch.h"
 
 #include "dialogs/DataEntryDlg.h"
+#include "dialogs/SearchDlg.h"
 
 #include "platform/Cp932.h"
 #include "platform/ui/DataExchange.h"
@@ -111,6 +113,7 @@ CMarloView::CMarloView(CMarloDoc& doc)
     OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
     OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
+    OnCommand(ID_FULL_TEXT_SEARCH, [this] { OnFullTextSearch(); });
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
@@ -248,6 +251,31 @@ void CMarloView::OnDblclkList() {
 void CMarloView::OnKeydownList(int nKey) {
     if (m_bModifyMode == 1 && nKey == Qt::Key_Delete)
         DeleteEntry(m_doc, m_listCtrl);
+}
+
+void CMarloView::OnFullTextSearch() {
+    // Emptied before the dialog: Cancel leaves an empty list, not the last writer's rows.
+    m_listCtrl.DeleteAllItems();
+    CSearchDlg dlg;
+    if (dlg.DoModal() != IDOK)
+        return;
+    ListFullTextHits({dlg.m_strKey1, dlg.m_strKey2, dlg.m_strKey3});
+}
+
+void CMarloView::ListFullTextHits(const std::array<std::string, 3>& keys) {
+    if (!m_doc.m_pData)
+        return;
+    const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+    const std::vector<std::size_t> hits = FullTextSearch(rows, keys);
+    if (hits.empty())
+        return;
+    // The hits come last one first; appending them in that order gives the list
+    // that putting each at the top would, without moving every row down each time.
+    m_listCtrl.SetRedraw(false);
+    m_listCtrl.SetItemCount(static_cast<int>(hits.size()));
+    for (std::size_t row : hits)
+        m_listCtrl.InsertItem(m_listCtrl.GetItemCount(), rows.Row(row));
+    m_listCtrl.SetRedraw(true);
 }
 
 void CMarloView::OnUpdateSearch() {

@@ -6,6 +6,7 @@
 #include "platform/ui/FormView.h"
 #include "platform/ui/ListCtrl.h"
 
+#include <array>
 #include <string>
 
 class QLineEdit;
@@ -46,6 +47,10 @@ public:
     /// "データ修正": modify mode on or off.
     void OnDataModify();
     void OnUpdateDataModify(CCmdUI& ui) const;
+    /// "全文検索": up to three keys, every entry that holds them all, last one first.
+    void OnFullTextSearch();
+    /// The full-text search after the keys are in: every hit of the phone book added to the list.
+    void ListFullTextHits(const std::array<std::string, 3>& keys);
     /// A double-click on the list: the row at the selection mark is shown, or changed in modify mode.
     void OnDblclkList();
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
