@@ -21,6 +21,7 @@ add_library(marlo_ui STATIC
     dialogs/DataEntryDlg.cpp
     dialogs/DataModifyDlg.cpp
     dialogs/DataViewDlg.cpp
+    dialogs/OptionDlg.cpp
     dialogs/SearchDlg.cpp
     dialogs/RomajiWarnDlg.cpp
     app/AboutDlg.cpp

@@ -6,6 +6,7 @@ add_executable(ui_tests
     ui/MarloAppTest.cpp
     ui/EntryDialogsTest.cpp
     ui/SearchDialogTest.cpp
+    ui/OptionDialogTest.cpp
 )
 set_target_properties(ui_tests PROPERTIES AUTOMOC ON)
 target_link_libraries(ui_tests PRIVATE marlo_ui Qt6::Test)

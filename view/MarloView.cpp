@@ -5,16 +5,21 @@
 #include "NameSearch.h"
 
 #include "dialogs/DataEntryDlg.h"
+#include "dialogs/OptionDlg.h"
 #include "dialogs/SearchDlg.h"
 
+#include "data/Settings.h"
 #include "platform/Cp932.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/FrameWnd.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/WinApp.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -113,6 +118,7 @@ CMarloView::CMarloView(CMarloDoc& doc)
     OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
     OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
+    OnCommand(ID_OPTIONS, [this] { OnOptions(); });
     OnCommand(ID_FULL_TEXT_SEARCH, [this] { OnFullTextSearch(); });
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
@@ -251,6 +257,23 @@ void CMarloView::OnDblclkList() {
 void CMarloView::OnKeydownList(int nKey) {
     if (m_bModifyMode == 1 && nKey == Qt::Key_Delete)
         DeleteEntry(m_doc, m_listCtrl);
+}
+
+void CMarloView::OnOptions() {
+    COptionDlg dlg;
+    if (m_doc.m_nMaxHits == 0)
+        dlg.m_bShowAll = 1;
+    dlg.m_nMaxCount = m_doc.m_nMaxHits;
+    if (dlg.DoModal() != IDOK)
+        return;
+    // The next keystroke searches with the new limit; the list stays as it is.
+    m_doc.m_nMaxHits = dlg.m_bShowAll == 1 ? 0 : dlg.m_nMaxCount;
+    const QString path = QDir::current().absoluteFilePath(QString::fromUtf8(CMarloDoc::kSettingsName));
+    const SettingsWriteResult written = WriteMaxHits(QFile::encodeName(path).toStdString(), m_doc.m_nMaxHits);
+    if (!written.ok())
+        AfxMessageBox(this, QStringLiteral("設定ファイル「%1」に書き込めません: %2\n"
+                                           "新しい設定はプログラムを終了するまで有効です。")
+                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(written.Reason())));
 }
 
 void CMarloView::OnFullTextSearch() {

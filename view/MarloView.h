@@ -51,6 +51,8 @@ public:
     void OnFullTextSearch();
     /// The full-text search after the keys are in: every hit of the phone book added to the list.
     void ListFullTextHits(const std::array<std::string, 3>& keys);
+    /// "オプション": the hit limit, kept in the document and written to the settings file.
+    void OnOptions();
     /// A double-click on the list: the row at the selection mark is shown, or changed in modify mode.
     void OnDblclkList();
     /// A key in the list: Delete removes the row at the selection mark in modify mode.

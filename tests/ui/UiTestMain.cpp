@@ -10,6 +10,7 @@ std::unique_ptr<QObject> MakeFrameworkTest();
 std::unique_ptr<QObject> MakeMarloAppTest();
 std::unique_ptr<QObject> MakeEntryDialogsTest();
 std::unique_ptr<QObject> MakeSearchDialogTest();
+std::unique_ptr<QObject> MakeOptionDialogTest();
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
         if (argv[i][0] != '-')
             functions << QString::fromLocal8Bit(argv[i]).section(QLatin1Char(':'), 0, 0);
     int failures = 0;
-    for (auto make : {&MakeFrameworkTest, &MakeMarloAppTest, &MakeEntryDialogsTest, &MakeSearchDialogTest}) {
+    for (auto make : {&MakeFrameworkTest, &MakeMarloAppTest, &MakeEntryDialogsTest, &MakeSearchDialogTest,
+                      &MakeOptionDialogTest}) {
         std::unique_ptr<QObject> test = make();
         const QMetaObject* meta = test->metaObject();
         const bool bWanted =
