@@ -8,8 +8,8 @@
 #
 # BUILD_DIR holds bench/uibench (default: build next to this script's folder);
 # RUNS processes per case (default 3). PERF=FILE records the first run of each
-# case with perf (Debian linux-perf) into FILE.CASE; Qt has no frame pointers,
-# so the call graphs come from DWARF.
+# case with perf (Debian linux-perf) into FILE.CASE-COUNT-MAXIMIZED; Qt has no
+# frame pointers, so the call graphs come from DWARF.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -40,11 +40,13 @@ sleep 1 # the window manager takes over the screen before the first window maps
 
 export QT_QPA_PLATFORM=xcb
 echo "X display $DISPLAY, openbox; $runs processes per case"
-for case in BM_WindowTyping BM_WindowBusiestKeys; do
+# The window at its own size and maximized (the list grows with it).
+for case in BM_WindowTyping/1000000/0 BM_WindowTyping/1000000/1 BM_WindowBusiestKeys/1000000/0 \
+    BM_WindowBusiestKeys/1000000/1; do
     for ((i = 0; i < runs; i++)); do
         cmd=("$uibench" "--benchmark_filter=^$case/")
         if [[ -n ${PERF:-} && $i -eq 0 ]]; then
-            cmd=(perf record --call-graph dwarf,32768 -F 2000 -o "$PERF.$case" -- "${cmd[@]}")
+            cmd=(perf record --call-graph dwarf,32768 -F 2000 -o "$PERF.${case//\//-}" -- "${cmd[@]}")
         fi
         "${cmd[@]}" 2>/dev/null | grep "^$case" || { echo "xcb-typing: $case failed" >&2; exit 1; }
     done

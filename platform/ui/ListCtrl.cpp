@@ -370,6 +370,10 @@ void CListCtrl::SetItemCount(int nItems) {
 
 void CListCtrl::SetRedraw(bool bRedraw) {
     m_pModel->SetBatch(!bRedraw);
+    // After a reset the view lays its rows out on a zero timer, once the rows have been
+    // painted: the scroll bar's new range then paints them all a second time.
+    if (bRedraw)
+        executeDelayedItemsLayout();
 }
 
 void CListCtrl::mousePressEvent(QMouseEvent* event) {

@@ -186,6 +186,7 @@ private slots:
     void multipleSelection();
     void cellsLookAsTheStandardDelegateDrawsThem();
     void shownRowsBehaveAsCopies();
+    void rebuiltListPaintsItsRowsOnce();
     void templateBuilder();
     void dialogExchangesBytes();
     void untouchedFieldsKeepTheirBytes();
@@ -453,6 +454,31 @@ void FrameworkTest::shownRowsBehaveAsCopies() {
     QCOMPARE(seen.size(), 3);
     QCOMPARE(seen.last(), QString::fromStdString(std::string(source.Text(3, 0))));
     shown.SetInsertItemNotify(nullptr);
+}
+
+void FrameworkTest::rebuiltListPaintsItsRowsOnce() {
+    ShownList shown;
+    CListCtrl& list = shown.list;
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    list.viewport()->installEventFilter(&counter);
+    // Few rows, then enough for a scroll bar, which narrows the rows' area, then few again.
+    for (int rows : {3, 500, 20}) {
+        counter.paints = 0;
+        list.SetRedraw(false);
+        list.DeleteAllItems();
+        Fill(list, rows);
+        list.SetRedraw(true);
+        QTRY_VERIFY(counter.paints > 0);
+        QTest::qWait(50);
+        QCOMPARE(counter.paints, 1);
+    }
 }
 
 void FrameworkTest::templateBuilder() {
