@@ -138,10 +138,11 @@ void CMarloView::OnInitialUpdate() {
     CFrameWnd* frame = GetParentFrame();
     if (frame)
         frame->RecalcLayout();
-    // The window starts as large as the form; from then on its size is the user's, and
-    // the result list takes whatever room there is beyond the form.
+    // Every new or opened phone book fits the window to the form, shrinking only; the
+    // result list takes whatever room the user gives the window beyond that. A
+    // maximised window stays as the user made it.
     SetGrowingControl(IDC_LIST);
-    if (!window()->isVisible())
+    if (!(window()->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         ResizeParentToFit(true);
     // The columns are made once; later phone books keep them and the rows.
     if (m_listCtrl.GetColumnHeading(1).isEmpty()) {

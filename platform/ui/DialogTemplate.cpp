@@ -100,7 +100,8 @@ private:
 };
 
 // The box a label names: the nearest one to its right on the same line, else the
-// nearest one below it. Templates list labels and boxes in any order.
+// nearest one below it, else the nearest one to its left on the same line (a label
+// that follows its box). Templates list labels and boxes in any order.
 QWidget* BoxOfLabel(const QRect& label, const std::vector<QWidget*>& boxes) {
     QWidget* best = nullptr;
     int bestDistance = 0;
@@ -121,6 +122,13 @@ QWidget* BoxOfLabel(const QRect& label, const std::vector<QWidget*>& boxes) {
         const QRect r = box->geometry();
         if (r.left() <= label.right() && r.right() >= label.left())
             consider(box, r.top() - label.top());
+    }
+    if (best)
+        return best;
+    for (QWidget* box : boxes) {
+        const QRect r = box->geometry();
+        if (r.top() <= label.bottom() && r.bottom() >= label.top())
+            consider(box, label.left() - r.right());
     }
     return best;
 }
