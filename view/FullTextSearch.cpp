@@ -112,7 +112,7 @@ private:
         const std::size_t last = size - m;
         std::size_t field = 0;
         std::size_t boundary = 0; // a character start at or before the next candidate
-        auto isHit = [&](std::size_t p) {
+        auto isHit = [&](std::size_t p) __attribute__((always_inline)) {
             if (!MatchesAt(s + p))
                 return false;
             if (p >= bounds[field + 1]) {
@@ -133,10 +133,10 @@ private:
         // the key (a letter in either case), then the whole key there. Two bytes pass
         // far fewer places than one: a key like "-1234" would stop at every hyphen.
         if (size > 16) {
-            const __m128i or0 = _mm_set1_epi8(static_cast<char>(m_nOr0));
-            const __m128i val0 = _mm_set1_epi8(static_cast<char>(m_nVal0));
-            const __m128i or1 = _mm_set1_epi8(static_cast<char>(m_nOr1));
-            const __m128i val1 = _mm_set1_epi8(static_cast<char>(m_nVal1));
+            const __m128i or0 = _mm_set1_epi64x(static_cast<long long>(m_nOr0));
+            const __m128i val0 = _mm_set1_epi64x(static_cast<long long>(m_nVal0));
+            const __m128i or1 = _mm_set1_epi64x(static_cast<long long>(m_nOr1));
+            const __m128i val1 = _mm_set1_epi64x(static_cast<long long>(m_nVal1));
             // Blocks of 17 bytes for 16 positions; the last block overlaps the one before.
             for (std::size_t next = 0; next + 1 < size;) {
                 const std::size_t at = std::min(next, size - 17);
@@ -271,17 +271,26 @@ std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std
     return hits;
 }
 
-std::vector<std::size_t> FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys) {
+std::size_t FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys,
+                           const std::function<void(std::size_t row)>& onHit) {
     const FullTextFilter filter(keys);
-    std::vector<std::size_t> hits;
     if (filter.IsEmpty())
-        return hits;
+        return 0;
+    std::size_t hits = 0;
     // Backwards, so that the hits come out in the list's order with no reversal.
     for (std::size_t i = rows.Count(); i-- > 0;) {
         if (i >= 8)
             rows.Prefetch(i - 8);
-        if (filter.Matches(rows.Row(i)))
-            hits.push_back(i);
+        if (filter.Matches(rows.Row(i))) {
+            ++hits;
+            onHit(i);
+        }
     }
+    return hits;
+}
+
+std::vector<std::size_t> FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys) {
+    std::vector<std::size_t> hits;
+    FullTextSearch(rows, keys, [&hits](std::size_t row) { hits.push_back(row); });
     return hits;
 }

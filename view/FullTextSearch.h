@@ -5,6 +5,7 @@
 #include "platform/PackedRows.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ private:
 /// in the order the result list shows them: the last matching record of the phone book first.
 std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);
 
-/// The same search over the phone book packed as list rows: the indexes of the
-/// rows that hit, the last one first.
+/// The same search over the phone book packed as list rows: calls `onHit` with the
+/// index of each row that hits, the last one first, while that row is still in the
+/// cache; returns the number of hits.
+std::size_t FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys,
+                           const std::function<void(std::size_t row)>& onHit);
+/// The indexes of the rows that hit, the last one first.
 std::vector<std::size_t> FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys);

@@ -28,6 +28,8 @@
 #include <QScreen>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 struct ColumnLayout {
@@ -287,18 +289,17 @@ void CMarloView::OnFullTextSearch() {
 }
 
 void CMarloView::ListFullTextHits(const std::array<std::string, 3>& keys) {
-    if (!m_doc.m_pData)
+    const bool bNoKey = std::all_of(keys.begin(), keys.end(), [](const std::string& key) { return key.empty(); });
+    if (bNoKey || !m_doc.m_pData)
         return;
     const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
-    const std::vector<std::size_t> hits = FullTextSearch(rows, keys);
-    if (hits.empty())
-        return;
     // The hits come last one first; appending them in that order gives the list
     // that putting each at the top would, without moving every row down each time.
+    // Each row is copied as the packed block it is, right after the search read it.
+    // Room for every row is only address space until rows are written into it.
     m_listCtrl.SetRedraw(false);
-    m_listCtrl.SetItemCount(static_cast<int>(hits.size()));
-    for (std::size_t row : hits)
-        m_listCtrl.InsertItem(m_listCtrl.GetItemCount(), rows.Row(row));
+    m_listCtrl.SetItemCount(static_cast<int>(rows.Count()));
+    FullTextSearch(rows, keys, [this, &rows](std::size_t row) { m_listCtrl.AppendItems(rows, row, 1); });
     m_listCtrl.SetRedraw(true);
 }
 
