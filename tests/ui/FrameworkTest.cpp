@@ -459,7 +459,9 @@ void FrameworkTest::shownRowsBehaveAsCopies() {
 void FrameworkTest::rebuiltListPaintsItsRowsOnce() {
     ShownList shown;
     CListCtrl& list = shown.list;
-    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    // The window's own first paints (exposure, activation) come before the counting.
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    QTest::qWait(20);
     struct PaintCounter : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* event) override {
