@@ -142,6 +142,36 @@ std::size_t FindStartSorted(const Names& names, std::string_view key) {
     return ChooseBetween(names, first, first - 1, key);
 }
 
+// Whether the key is whole characters without a NUL byte: then a name matches its
+// whole length exactly when it begins with its bytes.
+bool IsWholeCharacters(std::string_view key) {
+    for (std::size_t pos = 0; pos < key.size(); pos += MbcLen(key, pos)) {
+        const auto b = static_cast<unsigned char>(key[pos]);
+        if (b == 0 || (IsLeadByte(b) && (pos + 1 == key.size() || key[pos + 1] == '\0')))
+            return false;
+    }
+    return true;
+}
+
+// The first row in (start, stop) whose name does not begin with the key, or stop;
+// the rows that do begin with it lie together from start on. Galloping keeps the
+// probes near the start, where short runs end.
+template <class Names>
+std::size_t EndOfKeyRun(const Names& names, std::size_t start, std::size_t stop, std::string_view key) {
+    std::size_t in = start; // begins with the key
+    std::size_t step = 1;
+    while (step < stop - in && names.Name(in + step).starts_with(key)) {
+        in += step;
+        step *= 2;
+    }
+    std::size_t out = std::min(stop, in + step); // does not, or is the stop
+    while (out - in > 1) {
+        const std::size_t mid = in + (out - in) / 2;
+        (names.Name(mid).starts_with(key) ? in : out) = mid;
+    }
+    return out;
+}
+
 // The rows the search lists: consecutive records from the start record on, while
 // the match length does not drop.
 template <class Names>
@@ -149,11 +179,19 @@ RowRange Search(const Names& names, std::string_view key, int maxHits) {
     key = key.substr(0, std::min(key.size(), kSearchKeyMax));
     if (key.empty())
         return {};
-    const std::size_t start = names.IsSorted() ? FindStartSorted(names, key) : FindStartByWalk(names, key);
+    const bool sorted = names.IsSorted();
+    const std::size_t start = sorted ? FindStartSorted(names, key) : FindStartByWalk(names, key);
     if (start == kNone)
         return {};
     const std::size_t count = names.Count();
     const std::size_t limit = maxHits > 0 ? static_cast<std::size_t>(maxHits) : count;
+    // The key typed is most often the beginning of the start record's name. On a sorted
+    // list every name that begins with the same whole characters lies next to it, and
+    // the walk below goes exactly to the end of them (their match length is the whole
+    // key, which no name exceeds): a keystroke that lists 190,000 rows finds their end
+    // by halving instead of reading every name.
+    if (sorted && names.Name(start).starts_with(key) && IsWholeCharacters(key))
+        return {start, EndOfKeyRun(names, start, start + std::min(limit, count - start), key) - start};
     std::size_t prevMatch = 0;
     std::size_t end = start;
     for (; end < count && end - start < limit; ++end) {
