@@ -103,34 +103,27 @@ private:
 // nearest one below it, else the nearest one to its left on the same line (a label
 // that follows its box). Templates list labels and boxes in any order.
 QWidget* BoxOfLabel(const QRect& label, const std::vector<QWidget*>& boxes) {
-    QWidget* best = nullptr;
-    int bestDistance = 0;
-    auto consider = [&](QWidget* box, int distance) {
-        if (distance >= 0 && (!best || distance < bestDistance)) {
-            best = box;
-            bestDistance = distance;
+    // The box with the smallest distance that is not negative; a negative one rules a box out.
+    auto nearest = [&boxes](auto distance) {
+        QWidget* best = nullptr;
+        int bestDistance = 0;
+        for (QWidget* box : boxes) {
+            const int d = distance(box->geometry());
+            if (d >= 0 && (!best || d < bestDistance)) {
+                best = box;
+                bestDistance = d;
+            }
         }
+        return best;
     };
-    for (QWidget* box : boxes) {
-        const QRect r = box->geometry();
-        if (r.top() <= label.bottom() && r.bottom() >= label.top())
-            consider(box, r.left() - label.left());
-    }
-    if (best)
-        return best;
-    for (QWidget* box : boxes) {
-        const QRect r = box->geometry();
-        if (r.left() <= label.right() && r.right() >= label.left())
-            consider(box, r.top() - label.top());
-    }
-    if (best)
-        return best;
-    for (QWidget* box : boxes) {
-        const QRect r = box->geometry();
-        if (r.top() <= label.bottom() && r.bottom() >= label.top())
-            consider(box, label.left() - r.right());
-    }
-    return best;
+    auto sameLine = [&label](const QRect& r) { return r.top() <= label.bottom() && r.bottom() >= label.top(); };
+    if (QWidget* right = nearest([&](const QRect& r) { return sameLine(r) ? r.left() - label.left() : -1; }))
+        return right;
+    if (QWidget* below = nearest([&](const QRect& r) {
+            return r.left() <= label.right() && r.right() >= label.left() ? r.top() - label.top() : -1;
+        }))
+        return below;
+    return nearest([&](const QRect& r) { return sameLine(r) ? label.left() - r.right() : -1; });
 }
 
 } // namespace
