@@ -41,6 +41,7 @@ public:
     void ReportError(const std::string& message) override { std::fprintf(stderr, "corebench: %s\n", message.c_str()); }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    bool ConfirmLoss(const std::string&) override { return true; } // generated books lose nothing
 };
 
 StderrReporter g_reporter;

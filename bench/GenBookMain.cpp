@@ -22,6 +22,7 @@ public:
     }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    bool ConfirmLoss(const std::string&) override { return true; } // generated books lose nothing
 };
 
 template <typename T> bool ParseNumber(std::string_view text, T& value) {

@@ -151,6 +151,11 @@ public:
     // The command line never changes a phone book, so nothing is ever left unsaved.
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::Cancel; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    // Nobody to ask: the warning is printed and the command goes on, as the user asked.
+    bool ConfirmLoss(const std::string& message) override {
+        std::fprintf(m_pErr, "marlo-cli: 注意: %s\n", message.c_str());
+        return true;
+    }
 
 private:
     std::FILE* m_pErr;

@@ -116,6 +116,7 @@ public:
     void ReportError(const std::string& message) override { lastError = message; }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    bool ConfirmLoss(const std::string&) override { return false; }
     std::string lastError;
 };
 

@@ -23,6 +23,9 @@ public:
     virtual SaveAnswer AskSaveChanges(const std::string& title) = 0;
     /// The Save As dialog, proposing `proposedPath`; nullopt when the user cancels.
     virtual std::optional<std::string> AskSavePath(const std::string& proposedPath) = 0;
+    /// A save that would lose something: `message` says what and asks whether to go on.
+    /// True to go on; the safe answer, and the default of a question box, is no.
+    virtual bool ConfirmLoss(const std::string& message) = 0;
     /// A file was opened, created or saved under this absolute path.
     virtual void AddToRecentFileList(const std::string& absolutePath) { (void)absolutePath; }
     /// The title or the modified flag changed (the window updates its caption).

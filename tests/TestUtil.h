@@ -36,6 +36,8 @@ public:
     std::vector<std::string> prompts;
     SaveAnswer answer = SaveAnswer::No;
     std::optional<std::string> savePath;
+    std::vector<std::string> warnings; // the questions of ConfirmLoss
+    bool confirmLoss = false;
 
     void ReportError(const std::string& message) override { errors.push_back(message); }
     SaveAnswer AskSaveChanges(const std::string& title) override {
@@ -45,6 +47,10 @@ public:
     std::optional<std::string> AskSavePath(const std::string& proposed) override {
         prompts.push_back("save as " + proposed);
         return savePath;
+    }
+    bool ConfirmLoss(const std::string& message) override {
+        warnings.push_back(message);
+        return confirmLoss;
     }
     void AddToRecentFileList(const std::string& path) override { recent.push_back(path); }
 };

@@ -28,6 +28,15 @@ void AfxMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon)
     box.exec();
 }
 
+bool AfxYesNoWarning(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, g_strAppTitle, text, QMessageBox::Yes | QMessageBox::No, Owner(parent));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, g_strAppTitle, text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Owner(parent));

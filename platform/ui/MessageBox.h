@@ -13,6 +13,10 @@ void AfxMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon 
 /// (QMessageBox::Yes, No or Cancel; closing the box counts as Cancel).
 QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text);
 
+/// A warning that asks whether to go on, with Yes and No; No is the default and
+/// the answer of closing the box. True for Yes.
+bool AfxYesNoWarning(QWidget* parent, const QString& text);
+
 /// The caption of every message box: the application's title.
 QString AfxGetAppTitle();
 void AfxSetAppTitle(const QString& title);

@@ -75,6 +75,10 @@ public:
         return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
     }
 
+    bool ConfirmLoss(const std::string& message) override {
+        return AfxYesNoWarning(m_app.GetMainWnd(), QString::fromUtf8(message));
+    }
+
     void AddToRecentFileList(const std::string& absolutePath) override {
         m_app.AddToRecentFileList(QFile::decodeName(absolutePath.c_str()));
     }
