@@ -154,7 +154,7 @@ void CArchive::ReadString(std::string& out) {
                                               (static_cast<unsigned char>(raw[2 * i + 1]) << 8)));
     Cp932Encoded encoded = UnicodeToCp932(text);
     if (!encoded.ok())
-        ThrowFormat("Shift_JIS で表せない文字を含んでいます: " + encoded.unconvertible.toStdString());
+        ThrowFormat("Shift_JIS で表せない文字を含んでいます: " + NameUnconvertible(encoded.unconvertible).toStdString());
     out = std::move(encoded.bytes);
 }
 

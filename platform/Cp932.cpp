@@ -127,3 +127,19 @@ Cp932Encoded UnicodeToCp932(const QString& text) {
     }
     return result;
 }
+
+QString NameUnconvertible(const QString& unconvertible) {
+    // A message names a handful: a text pasted from elsewhere can hold tens of thousands.
+    constexpr qsizetype kNamed = 5;
+    QString out;
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < unconvertible.size(); ++count) {
+        const qsizetype len = (unconvertible[i].isHighSurrogate() && i + 1 < unconvertible.size()) ? 2 : 1;
+        if (count < kNamed)
+            out += QStringLiteral("「") + unconvertible.mid(i, len) + QStringLiteral("」");
+        i += len;
+    }
+    if (count > kNamed)
+        out += QStringLiteral("など %1 文字").arg(count);
+    return out;
+}

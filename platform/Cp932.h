@@ -23,5 +23,10 @@ struct Cp932Encoded {
 /// characters that cannot be converted are listed in `unconvertible`.
 Cp932Encoded UnicodeToCp932(const QString& text);
 
+/// The characters of `unconvertible` (as Cp932Encoded lists them) for a message: each
+/// between corner quotes, the first few only, with the count of all when there are
+/// more ("「😀」「𠀋」" or "「一」「二」「三」「四」「五」など 54080 文字").
+QString NameUnconvertible(const QString& unconvertible);
+
 /// True when `bytes` are valid code page 932 throughout.
 bool IsValidCp932(std::string_view bytes);

@@ -84,7 +84,7 @@ void DDX_Text(CDataExchange& dx, int nIDC, std::string& value) {
         text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     Cp932Encoded encoded = UnicodeToCp932(text);
     if (!encoded.ok())
-        dx.Fail(QStringLiteral("次の文字は使えません: %1").arg(encoded.unconvertible));
+        dx.Fail(QStringLiteral("次の文字は使えません: %1").arg(NameUnconvertible(encoded.unconvertible)));
     dx.Store(value, std::move(encoded.bytes));
 }
 

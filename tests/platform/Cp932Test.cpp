@@ -1,4 +1,8 @@
 #include "platform/Cp932.h"
+#include "../TestUtil.h"
+#include "platform/Archive.h"
+
+#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -56,4 +60,40 @@ TEST(Cp932, CommonLookalikesMapAsWindowsDoes) {
     // The wave dash and the minus sign typed on other systems land on the characters Japanese Windows uses.
     EXPECT_EQ(UnicodeToCp932(QString::fromUtf8("〜−")).bytes, "\x81\x60\x81\x7C");
     EXPECT_TRUE(UnicodeToCp932(QString::fromUtf8("¢£¬")).ok());
+}
+
+TEST(Cp932, MessagesNameAFewUnconvertibleCharacters) {
+    EXPECT_EQ(NameUnconvertible(QString::fromUtf8("😀𠀋")), QString::fromUtf8("「😀」「𠀋」"));
+    // A text of tens of thousands of such characters, as a wide string of an archive
+    // can be, is named by its first five and counted, not copied into the message.
+    QString text;
+    for (char16_t c = 0xAC00; c <= 0xD7A3; ++c) // Hangul syllables
+        text += QChar(c);
+    for (char16_t c = 0x3400; c <= 0x4DB5; ++c) // CJK extension A
+        text += QChar(c);
+    const Cp932Encoded encoded = UnicodeToCp932(text);
+    ASSERT_EQ(encoded.unconvertible, text);
+    EXPECT_EQ(NameUnconvertible(encoded.unconvertible),
+              QString::fromUtf8("「가」「각」「갂」「갃」「간」など %1 文字").arg(text.size()));
+
+    // The wide form: FF FE FF, the length in UTF-16 units (FF then two bytes), UTF-16LE.
+    std::string wide = Hex("FF FE FF FF");
+    wide.push_back(static_cast<char>(text.size() & 0xFF));
+    wide.push_back(static_cast<char>(text.size() >> 8));
+    for (const QChar c : text) {
+        wide.push_back(static_cast<char>(c.unicode() & 0xFF));
+        wide.push_back(static_cast<char>(c.unicode() >> 8));
+    }
+    QByteArray data = QByteArray::fromStdString(wide);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    CArchive ar(buffer, CArchive::load);
+    try {
+        ar.ReadString();
+        ADD_FAILURE() << "the wide string was read";
+    } catch (const ArchiveError& e) {
+        const std::string message = e.what();
+        EXPECT_LT(message.size(), 300u) << message.substr(0, 300);
+        EXPECT_NE(message.find("「가」「각」「갂」「갃」「간」など"), std::string::npos) << message.substr(0, 300);
+    }
 }
