@@ -1,15 +1,68 @@
 #include "Settings.h"
 
-#include "platform/Archive.h"
 #include "platform/Mbcs.h"
-#include "platform/StdioFile.h"
 #include "platform/SystemError.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The first `max` bytes of the regular file at `path` (fewer when it is shorter); nullopt
+// when it cannot be opened or read, or is a pipe, a device or anything but a regular file.
+std::optional<std::string> ReadStartOfRegularFile(const std::string& path, std::size_t max) {
+    // Non-blocking, so that a pipe nobody writes to does not hold the open; only a
+    // regular file is read, and only so far: a link to an endless device ends nothing.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::string> result;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        std::string bytes(max, '\0');
+        std::size_t got = 0;
+        bool failed = false;
+        while (got < max) {
+            const ssize_t n = ::read(fd, bytes.data() + got, max - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                failed = true;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        if (!failed) {
+            bytes.resize(got);
+            result = std::move(bytes);
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+// The first line of `text` as a text-mode read gives it: a Ctrl-Z ends the text, the
+// line ends at its line feed, and a CR directly before that line feed is not part of it.
+std::string_view FirstTextLine(std::string_view text) {
+    text = text.substr(0, text.find('\x1A'));
+    const std::size_t lf = text.find('\n');
+    if (lf == std::string_view::npos)
+        return text;
+    std::string_view line = text.substr(0, lf);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
+SettingsWriteResult NotRegular() {
+    SettingsWriteResult result;
+    result.bNotRegular = true;
+    return result;
+}
+
+} // namespace
 
 int ParseMaxHitsLine(std::string_view firstLine) {
     const std::size_t nul = firstLine.find('\0');
@@ -17,31 +70,45 @@ int ParseMaxHitsLine(std::string_view firstLine) {
 }
 
 std::optional<int> ReadMaxHits(const std::string& path) {
-    QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<std::string> start = ReadStartOfRegularFile(path, kSettingsReadMax);
+    if (!start)
         return std::nullopt;
-    try {
-        CStdioFile text(file);
-        std::string line;
-        text.ReadString(line); // an empty file gives an empty line, which reads as 0
-        return ParseMaxHitsLine(line);
-    } catch (const ArchiveError&) {
-        return std::nullopt;
-    }
+    return ParseMaxHitsLine(FirstTextLine(*start)); // an empty file gives an empty line, which reads as 0
 }
 
 std::string SettingsWriteResult::Reason() const {
+    if (bNotRegular)
+        return "通常のファイルではありません";
     return ok() ? std::string() : SystemErrorText(nError);
 }
 
 SettingsWriteResult WriteMaxHits(const std::string& path, int value) {
     // Write access without creating or truncating first: a file edited by hand keeps
     // everything after the number. The reason reported is the one of the last open.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // The opens do not block, so that a pipe without a reader cannot hold the program;
+    // what they open is looked at before a byte is written. (For a regular file,
+    // O_NONBLOCK changes nothing.)
+    constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags);
+    if (fd < 0) {
+        // A pipe without a reader refuses the open with a reason that would only puzzle.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return NotRegular();
+        fd = ::open(path.c_str(), kFlags | O_CREAT | O_TRUNC, 0666);
+    }
     if (fd < 0)
         return {errno};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int nError = errno;
+        ::close(fd);
+        return {nError};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return NotRegular();
+    }
     // The NUL ends the number for the reader, whatever digits of a longer one follow.
     const std::string bytes = std::to_string(value) + '\0';
     int nError = 0;

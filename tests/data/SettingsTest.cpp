@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -95,6 +97,7 @@ TEST(SettingsFile, FirstLineValue) {
          0},                // Ctrl-Z ends the text before the digits
         {"12\r34\r\n", 12}, // a lone CR does not end the line, but ends the number
         {"99999999999\r\n", 2147483647},
+        {std::string(4000, ' ') + "42\r\n", 42}, // blanks before the number, within the bytes read
     };
     for (const auto& c : cases) {
         WriteAll(dir.Path("profile"), c.bytes);
@@ -146,11 +149,50 @@ TEST(SettingsFile, WriteThatFailsSaysWhy) {
     result = WriteMaxHits(dir.Path("file") + "/profile", 5);
     EXPECT_EQ(result.nError, ENOTDIR);
     EXPECT_EQ(ReadAll(dir.Path("file")), "x");
-    // The open succeeds, the write does not.
-    if (::access("/dev/full", W_OK) == 0) {
-        result = WriteMaxHits("/dev/full", 5);
-        EXPECT_EQ(result.Reason(), SystemErrorText(ENOSPC));
+    // The open succeeds, the write does not: the file system refuses bytes past the second.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    result = WriteMaxHits(dir.Path("small"), 12345);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result.Reason(), SystemErrorText(EFBIG));
+}
+
+TEST(SettingsFile, OnlyARegularFileIsReadOrWritten) {
+    TempWorkDir dir;
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    {
+        // Someone holds both ends: the pipe holds a number, and it still is no settings file.
+        const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "5\r\n", 3), 3);
+        EXPECT_FALSE(ReadMaxHits(fifo).has_value());
+        const SettingsWriteResult result = WriteMaxHits(fifo, 7);
+        EXPECT_TRUE(result.bNotRegular);
+        EXPECT_EQ(result.Reason(), "通常のファイルではありません");
+        char buffer[16];
+        EXPECT_EQ(::read(fd, buffer, sizeof buffer), 3) << "nothing was written into the pipe";
+        ::close(fd);
     }
+    // Nobody at the other end: neither the start-up nor the search waits for a writer,
+    // and the write is refused at once instead of waiting for a reader.
+    EXPECT_FALSE(ReadMaxHits(fifo).has_value());
+    EXPECT_TRUE(WriteMaxHits(fifo, 5).bNotRegular);
+    // A link to an endless device is neither read to the end nor written.
+    ASSERT_EQ(::symlink("/dev/zero", dir.Path("profile").c_str()), 0);
+    EXPECT_FALSE(ReadMaxHits(dir.Path("profile")).has_value());
+    EXPECT_TRUE(WriteMaxHits(dir.Path("profile"), 5).bNotRegular);
+    // A link to a regular file is followed both ways.
+    WriteAll(dir.Path("real"), "30\r\n");
+    ASSERT_EQ(::symlink("real", dir.Path("link").c_str()), 0);
+    EXPECT_EQ(ReadMaxHits(dir.Path("link")), 30);
+    EXPECT_TRUE(WriteMaxHits(dir.Path("link"), 8).ok());
+    EXPECT_EQ(ToHex(ReadAll(dir.Path("real"))), "38 00 0D 0A");
 }
 
 TEST(SettingsFile, UnwritableFileIsLeftAsItWas) {
