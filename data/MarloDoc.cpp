@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "TextFormat.h"
 #include "platform/Archive.h"
+#include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 #include "platform/StdioFile.h"
 
@@ -13,8 +14,9 @@
 
 namespace {
 
+// On the working directory's bytes: a folder whose name is not UTF-8 still holds its own phone book.
 std::string InWorkingDirectory(const char* name) {
-    return QFile::encodeName(QDir::current().absoluteFilePath(QString::fromUtf8(name))).toStdString();
+    return AbsolutePath(name);
 }
 
 } // namespace
@@ -86,8 +88,7 @@ bool CMarloDoc::OnNewDocument() {
 
     // A missing default phone book is a normal start; one that cannot be read is
     // reported, and the empty phone book takes its place.
-    QFile book(QFile::decodeName(QByteArray::fromStdString(bookPath)));
-    if (book.exists()) {
+    if (PathExists(bookPath)) {
         ReadFile(bookPath, [this](QIODevice& file) {
             if (file.size() == 0)
                 return;

@@ -1,32 +1,88 @@
 #include "Document.h"
 
 #include "Archive.h"
+#include "FileSystem.h"
 #include "SystemError.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QIODevice>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-QString ToQPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-std::string FromQPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : m_fd(fd) {}
+    ~FdCloser() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    /// close(2)'s own result, for a descriptor whose last writes it may report.
+    int Close() {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+// Writes all of `bytes` to `fd`; false with errno set when the system refuses.
+bool WriteAllTo(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
-// Why a file could not be opened: the system's reason (errno `err`) when a system
-// call failed, else the file's own words.
-std::string Reason(int err, const QFileDevice& file) {
-    if (err != 0)
-        return SystemErrorText(err);
-    const QString reason = file.errorString();
-    return reason.isEmpty() ? std::string("原因不明のエラー") : reason.toStdString();
+// Copies the file open as `from` into `to` from their starts; false with errno set.
+bool CopyContents(int from, int to) {
+    if (::lseek(from, 0, SEEK_SET) != 0)
+        return false;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        if (!WriteAllTo(to, buffer.data(), static_cast<std::size_t>(got)))
+            return false;
+    }
+}
+
+// The old file's owner and mode on the new one. The owner goes first: a change of
+// owner clears the set-user-ID and set-group-ID bits. A user who may not give the
+// file its owner (EPERM) keeps at least the group when that is allowed, and the file
+// becomes that user's own as any editor's save would make it.
+int KeepOwnerAndMode(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        if (errno != EPERM)
+            return errno;
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    if (::fchmod(fd, old.st_mode & 07777) == 0)
+        return 0;
+    // A file system that sets modes itself (FAT) may refuse any change: the new file
+    // then has the mode the old one got from it, and that is all there is to keep.
+    const int err = errno;
+    struct stat now {};
+    return ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == (old.st_mode & 07777) ? 0 : err;
 }
 
 } // namespace
@@ -36,9 +92,8 @@ std::string QuotePath(const std::string& path) {
 }
 
 void CDocument::SetPathName(const std::string& path, bool addToMRU) {
-    const QString absolute = QDir::current().absoluteFilePath(ToQPath(path));
-    m_strPathName = FromQPath(QDir::cleanPath(absolute));
-    SetTitle(FromQPath(QFileInfo(absolute).fileName()));
+    m_strPathName = AbsolutePath(path);
+    SetTitle(FileNameOf(m_strPathName));
     if (addToMRU && m_pReporter)
         m_pReporter->AddToRecentFileList(m_strPathName);
 }
@@ -70,23 +125,14 @@ bool CDocument::OnNewDocument() {
 }
 
 bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read) {
-    QFile file(ToQPath(path));
-    int err = 0;
-    bool opened = false;
-    if (QFileInfo(file.fileName()).isDir()) {
-        err = EISDIR; // QFile refuses a folder by itself, with no system error to say why
-    } else {
-        // The readers buffer for themselves; a second buffer in QFile would only copy.
-        errno = 0;
-        opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        err = errno; // that of the open(2) that failed
-    }
-    if (!opened) {
-        ReportError(QuotePath(path) + " を開けません: " + Reason(err, file) + "。");
-        return false;
-    }
     try {
-        read(file);
+        std::string reason;
+        const std::unique_ptr<QIODevice> file = OpenForReading(path, reason);
+        if (!file) {
+            ReportError(QuotePath(path) + " を開けません: " + reason + "。");
+            return false;
+        }
+        read(*file);
     } catch (const ArchiveError& e) {
         ReportError(QuotePath(path) + " を読み込めません。" + e.what());
         return false;
@@ -98,43 +144,104 @@ bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODe
 }
 
 bool CDocument::WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write) {
-    QSaveFile file(ToQPath(path));
-    if (const QFileInfo info(file.fileName()); info.isSymLink()) {
-        const QString target = info.canonicalFilePath(); // empty for a dangling link
-        file.setFileName(target.isEmpty() ? info.symLinkTarget() : target);
-    }
-    // QSaveFile refuses a folder and a file it may not write by itself, with no system
-    // error to say why: ask the system first. Otherwise errno is that of the temporary file's open.
-    const QFileInfo target(file.fileName());
-    int err = 0;
-    bool opened = false;
-    if (target.isDir()) {
-        err = EISDIR;
-    } else if (target.exists() && ::access(QFile::encodeName(target.filePath()).constData(), W_OK) != 0) {
-        err = errno;
-    } else {
-        // The writers buffer for themselves, and unbuffered every failing write is the system's own.
-        errno = 0;
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        err = errno;
-    }
-    if (!opened) {
-        ReportError(QuotePath(path) + " に保存できません: " + Reason(err, file) + "。");
+    const auto fail = [this, &path](const std::string& reason) {
+        ReportError(QuotePath(path) + " に保存できません: " + reason + "。");
         return false;
+    };
+    SaveTarget target;
+    if (const int err = ResolveSaveTarget(path, target))
+        return fail(SystemErrorText(err));
+    if (target.exists) {
+        // Only a regular file is replaced: a device, a pipe or a folder under this name stays as it is.
+        if (!S_ISREG(target.st.st_mode))
+            return fail(NotRegularFileText(target.st.st_mode));
+        // Replacing goes through the folder, which would get round a file the user may not write.
+        if (::access(target.path.c_str(), W_OK) != 0)
+            return fail(SystemErrorText(errno));
     }
+
+    std::string tempPath;
+    const int tempFd = CreateTempBeside(target.path, tempPath);
+    if (tempFd < 0)
+        return fail(SystemErrorText(errno));
+    FdCloser temp(tempFd);
+    // Until the end, a failure takes the unfinished file away and leaves the old one as it was.
+    const auto failTemp = [&](const std::string& reason) {
+        ::unlink(tempPath.c_str());
+        return fail(reason);
+    };
     try {
-        write(file);
+        const std::unique_ptr<QIODevice> device = WriterOn(tempFd);
+        write(*device);
     } catch (const ArchiveError& e) {
-        file.cancelWriting();
+        ::unlink(tempPath.c_str());
         ReportError(QuotePath(path) + " に保存できません。" + e.what() + " ファイルは元のままです。");
         return false;
     }
-    // Everything is written by now: what is left is putting the new file in the old one's place.
-    if (!file.commit()) {
-        ReportError(QuotePath(path) + " に保存できません。書き終えたファイルを元のファイルと置き換えられませんでした。"
-                                      "ファイルは元のままです。");
-        return false;
+    // A linked file is written in place and keeps its own owner and mode; its temporary
+    // file stays private to the user, who may need it should the copy fail.
+    const bool linked = target.exists && target.st.st_nlink > 1;
+    if (target.exists && !linked) {
+        if (const int err = KeepOwnerAndMode(tempFd, target.st))
+            return failTemp(SystemErrorText(err));
+    } else if (!target.exists) {
+        // Where the file system sets modes itself (FAT), the mode it gives a new file is the one to have.
+        (void)::fchmod(tempFd, NewFileMode());
     }
+    if (::fsync(tempFd) != 0)
+        return failTemp(SystemErrorText(errno));
+    if (linked)
+        return CopyIntoLinkedFile(path, target, tempPath, tempFd);
+    if (temp.Close() != 0)
+        return failTemp(SystemErrorText(errno));
+
+    if (::rename(tempPath.c_str(), target.path.c_str()) != 0)
+        return failTemp(SystemErrorText(errno));
+    // The new name is only safe on disk once the folder is: a failure here leaves the
+    // saved file in place, and there is nothing the user could do about it.
+    const std::string folder = target.path.substr(0, target.path.rfind('/') + 1);
+    if (const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool CDocument::CopyIntoLinkedFile(const std::string& path, const SaveTarget& target, const std::string& tempPath,
+                                   int from) {
+    // A file known under other names too stays that one file: renaming the new one over
+    // it would leave the other names with the old book. The new content is complete
+    // beside it already, and stays there until it has been copied in whole.
+    const auto fail = [this, &path](const std::string& reason) {
+        ReportError(QuotePath(path) + " に保存できません: " + reason + "。");
+        return false;
+    };
+    // Not truncated on opening: first make sure that this is still the same file.
+    const int to = ::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (to < 0 || ::fstat(to, &st) != 0 || st.st_dev != target.st.st_dev || st.st_ino != target.st.st_ino) {
+        const int err = to < 0 ? errno : EBUSY; // replaced by another file meanwhile
+        if (to >= 0)
+            ::close(to);
+        ::unlink(tempPath.c_str());
+        return fail(SystemErrorText(err) + "。ファイルは元のままです");
+    }
+    FdCloser toCloser(to);
+    if (::ftruncate(to, 0) != 0) {
+        const int err = errno;
+        ::unlink(tempPath.c_str());
+        return fail(SystemErrorText(err) + "。ファイルは元のままです");
+    }
+    if (!CopyContents(from, to) || ::fsync(to) != 0) {
+        const int err = errno;
+        return fail(SystemErrorText(err) + "。元のファイルは書きかけです。新しい内容は" +
+                    QuotePath(AbsolutePath(tempPath)) + "に残っています");
+    }
+    // A write by someone other than the owner clears the set-ID bits: put them back where allowed.
+    if (::fstat(to, &st) == 0 && (st.st_mode & 07777) != (target.st.st_mode & 07777))
+        (void)::fchmod(to, target.st.st_mode & 07777);
+    ::unlink(tempPath.c_str());
     return true;
 }
 
@@ -203,8 +310,9 @@ CDocument::OpenResult CDocument::OpenDocumentFile(const std::string& path, bool 
 }
 
 bool CDocument::DoFileSave() {
-    const bool exists = !m_strPathName.empty() && QFileInfo::exists(ToQPath(m_strPathName));
-    const bool writable = exists && QFileInfo(ToQPath(m_strPathName)).isWritable();
+    // A file that is gone, or that the user may not write, is saved under a name the user chooses.
+    const bool exists = !m_strPathName.empty() && PathExists(m_strPathName);
+    const bool writable = exists && ::access(m_strPathName.c_str(), W_OK) == 0;
     if (!exists || !writable)
         return DoSave(std::string(), true);
     return DoSave(m_strPathName, true);

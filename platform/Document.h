@@ -10,6 +10,7 @@
 
 class CArchive;
 class QIODevice;
+struct SaveTarget;
 
 /// How a document talks to the user. Texts are UTF-8; paths are file-system paths.
 class DocReporter {
@@ -42,8 +43,9 @@ public:
     void SetReporter(DocReporter* reporter) noexcept { m_pReporter = reporter; }
 
     const std::string& GetPathName() const noexcept { return m_strPathName; }
-    /// Stores `path` made absolute against the current directory, takes the
-    /// title from its file name and, when asked, enters it in the recent-file list.
+    /// Stores `path` made absolute against the current directory and cleaned, all on
+    /// its bytes, takes the title from its file name and, when asked, enters it in the
+    /// recent-file list.
     void SetPathName(const std::string& path, bool addToMRU = true);
     const std::string& GetTitle() const noexcept { return m_strTitle; }
     void SetTitle(const std::string& title);
@@ -81,16 +83,26 @@ public:
 protected:
     void ReportError(const std::string& message) const;
     /// Opens `path` for reading and runs `read` on it; an ArchiveError or exhausted
-    /// memory is reported under the file's name. False on any failure.
+    /// memory is reported under the file's name. False on any failure. The device's
+    /// size is the number of bytes there, also for a pipe or a /proc file (see
+    /// OpenForReading); folders and devices are refused.
     bool ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read);
-    /// Writes `path` atomically: `write` fills a temporary file that replaces the old
-    /// one only when complete, keeping its permissions; through a symbolic link the
-    /// link's target is replaced. Failures are reported and leave the old file as it was.
+    /// Writes `path` safely: `write` fills a temporary file beside it that takes the old
+    /// one's place only when complete and on disk, with the old one's mode, owner and
+    /// group (a new file gets 0666 less the umask); through a symbolic link the file it
+    /// names is written. A file with other hard links stays that file: the new content is
+    /// copied into it. Anything but a regular file is refused. Failures are reported and
+    /// leave the old file as it was; should a copy into a linked file fail midway, the
+    /// message names the file that holds the new content.
     /// The device is unbuffered: `write` buffers for itself.
     bool WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write);
     DocReporter* Reporter() const noexcept { return m_pReporter; }
 
 private:
+    /// Copies the complete new content, in the temporary file `tempPath` open as `tempFd`,
+    /// into the file `target`, which has other hard links; reports failures.
+    bool CopyIntoLinkedFile(const std::string& path, const SaveTarget& target, const std::string& tempPath, int tempFd);
+
     std::string m_strPathName;
     std::string m_strTitle;
     bool m_bModified = false;

@@ -38,6 +38,25 @@ std::string SystemErrorText(int err) {
         return "入出力エラーが起きました";
     case ENOMEM:
         return "メモリが足りません";
+    case EFBIG:
+        return "ファイルが大きすぎます";
+    case EOVERFLOW:
+        return "ファイルが大きすぎて扱えません";
+    case ENXIO:
+    case ENODEV:
+        return "デバイスがありません";
+    case EXDEV:
+        return "別のファイルシステムへは移せません";
+    case EMLINK:
+        return "リンクが多すぎます";
+    case EAGAIN:
+        return "一時的に使えません。しばらくしてからやり直してください";
+    case EINVAL:
+        return "このファイルシステムでは使えない名前か操作です";
+    case EOPNOTSUPP:
+        return "対応していない操作です";
+    case ESTALE:
+        return "ネットワーク上のファイルが見つからなくなりました";
     default:
         return std::string(std::strerror(err)) + " (" + std::to_string(err) + ")";
     }

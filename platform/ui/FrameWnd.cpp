@@ -193,7 +193,8 @@ void CFrameWnd::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CFrameWnd::dropEvent(QDropEvent* event) {
-    // The first local file of the drop opens as by File Open.
+    // The first local file of the drop opens as by File Open. Its name arrives as text:
+    // the application's one way from text to the file system's bytes takes it from here.
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             if (!AcceptAsCopy(event))

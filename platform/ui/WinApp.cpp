@@ -6,6 +6,8 @@
 #include "FrameWnd.h"
 #include "MessageBox.h"
 
+#include "platform/FileSystem.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,6 +24,19 @@ constexpr const char* kRecentGroup = "Recent File List";
 
 QString AllFilesFilter() {
     return QStringLiteral("すべてのﾌｧｲﾙ (*)");
+}
+
+// The one way from a path the toolkit hands over as text to the bytes the file system
+// takes. A name whose bytes were not UTF-8 has U+FFFD in their place by now, and any
+// bytes made from it would name another file: the user is told (`action` says what
+// cannot be done) and gets nullopt.
+std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
+                                           const std::function<void(const std::string&)>& report) {
+    if (std::optional<std::string> bytes = PathBytesOf(path))
+        return bytes;
+    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
+           "。");
+    return std::nullopt;
 }
 
 /// The toolkit's style, with plain push buttons in message boxes and file dialogs as
@@ -72,7 +87,8 @@ public:
         }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+        return PathFromToolkit(dialog.selectedFiles().constFirst(), "保存できません",
+                               [this](const std::string& message) { ReportError(message); });
     }
 
     bool ConfirmLoss(const std::string& message) override {
@@ -80,7 +96,9 @@ public:
     }
 
     void AddToRecentFileList(const std::string& absolutePath) override {
-        m_app.AddToRecentFileList(QFile::decodeName(absolutePath.c_str()));
+        // The list keeps text: a path whose bytes are not UTF-8 could not come back from it as the same bytes.
+        if (IsUtf8Path(absolutePath))
+            m_app.AddToRecentFileList(QString::fromStdString(absolutePath));
     }
 
     void DocumentChanged() override { m_app.OnDocumentChanged(); }
@@ -192,23 +210,36 @@ void CWinApp::SetDocReporter(DocReporter* pReporter) {
         m_pDocument->SetReporter(m_pReporter);
 }
 
+void CWinApp::SetArguments(const QStringList& args) {
+    std::vector<std::string> bytes;
+    for (const QString& arg : args)
+        bytes.push_back(QFile::encodeName(arg).toStdString());
+    m_arguments = std::move(bytes);
+}
+
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
-    const QStringList args = m_arguments ? *m_arguments : QCoreApplication::arguments().mid(1);
+    std::vector<std::string> args;
+    if (m_arguments) {
+        args = *m_arguments;
+    } else {
+        for (const QString& arg : QCoreApplication::arguments().mid(1))
+            args.push_back(QFile::encodeName(arg).toStdString());
+    }
     bool bOptionsEnded = false;
-    for (const QString& arg : args) {
-        if (!bOptionsEnded && arg == QLatin1String("--")) {
+    for (const std::string& arg : args) {
+        if (!bOptionsEnded && arg == "--") {
             bOptionsEnded = true;
-        } else if (!bOptionsEnded && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+        } else if (!bOptionsEnded && (arg == "--help" || arg == "-h")) {
             info.m_nShellCommand = CCommandLineInfo::Help;
             return;
-        } else if (!bOptionsEnded && arg == QLatin1String("--version")) {
+        } else if (!bOptionsEnded && arg == "--version") {
             info.m_nShellCommand = CCommandLineInfo::Version;
             return;
-        } else if (!bOptionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+        } else if (!bOptionsEnded && arg.starts_with('-') && arg.size() > 1) {
             info.m_nShellCommand = CCommandLineInfo::Invalid;
-            info.m_strError = QStringLiteral("不明なオプションです: %1").arg(arg);
+            info.m_strError = QStringLiteral("不明なオプションです: %1").arg(QFile::decodeName(arg.c_str()));
             return;
-        } else if (!info.m_strFileName.isEmpty()) {
+        } else if (info.m_nShellCommand == CCommandLineInfo::FileOpen) {
             info.m_nShellCommand = CCommandLineInfo::Invalid;
             info.m_strError = QStringLiteral("開けるファイルは一つだけです。");
             return;
@@ -245,7 +276,7 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
         return false;
     case CCommandLineInfo::FileOpen:
         m_nExitCode = 1;
-        return OpenDocumentFile(info.m_strFileName) == CDocument::OpenResult::Opened;
+        return OpenDocumentPath(info.m_strFileName) == CDocument::OpenResult::Opened;
     case CCommandLineInfo::FileNew:
         break;
     }
@@ -311,10 +342,22 @@ void CWinApp::OnDocumentChanged() {
 }
 
 CDocument::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
+    const std::optional<std::string> bytes = PathFromToolkit(path, "開けません", [this](const std::string& message) {
+        if (m_pReporter)
+            m_pReporter->ReportError(message);
+        else
+            AfxMessageBox(m_pMainWnd.get(), QString::fromStdString(message));
+    });
+    if (!bytes)
+        return CDocument::OpenResult::Failed;
+    return OpenDocumentPath(*bytes);
+}
+
+CDocument::OpenResult CWinApp::OpenDocumentPath(const std::string& path) {
     const bool bFirst = !m_pDocument;
     if (bFirst && !CreateWindows())
         return CDocument::OpenResult::Failed;
-    const CDocument::OpenResult result = m_pDocument->OpenDocumentFile(QFile::encodeName(path).toStdString(), bFirst);
+    const CDocument::OpenResult result = m_pDocument->OpenDocumentFile(path, bFirst);
     if (bFirst && result != CDocument::OpenResult::Opened) {
         // Windows made for this file go with it; the default phone book never takes its
         // place, nor its place in the recent-file list.

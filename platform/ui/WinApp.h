@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class CFormView;
 class CFrameWnd;
@@ -38,8 +40,8 @@ public:
 struct CCommandLineInfo {
     enum ShellCommand { FileNew, FileOpen, Help, Version, Invalid };
     ShellCommand m_nShellCommand = FileNew;
-    QString m_strFileName;
-    QString m_strError; // what was wrong with an invalid command line
+    std::string m_strFileName; // the file's path, its bytes as given
+    QString m_strError;        // what was wrong with an invalid command line
 };
 
 class CWinApp : public CCmdTarget {
@@ -65,15 +67,23 @@ public:
     void WriteProfileInt(const QString& section, const QString& entry, int nValue);
 
     /// Opens `path` as File Open does, creating the windows when there are none yet.
+    /// `path` comes from the toolkit (file dialog, drop, recent-file list): a name whose
+    /// bytes were not UTF-8 reaches it with U+FFFD in their place, and is refused with a
+    /// message rather than taken for the name of another file.
     CDocument::OpenResult OpenDocumentFile(const QString& path);
+    /// The same for a path given as the file system's bytes (the command line).
+    CDocument::OpenResult OpenDocumentPath(const std::string& path);
     /// Asks the document to save its changes; false when the user cancels.
     bool SaveAllModified();
     void AddToRecentFileList(const QString& path);
     /// Puts the document's title in the caption when it was set (not for a change of the modified flag).
     void OnDocumentChanged();
 
-    /// The command line after the program's name; by default the process's own.
-    void SetArguments(const QStringList& args) { m_arguments = args; }
+    /// The command line after the program's name; by default the process's own as the
+    /// toolkit decoded it. main() hands the bytes of argv instead, so that a file name
+    /// that is not UTF-8 stays the name of its file.
+    void SetArguments(const QStringList& args);
+    void SetArgumentBytes(std::vector<std::string> args) { m_arguments = std::move(args); }
 
     /// Replaces the window reporter, e.g. by a recorder in tests (null restores it).
     void SetDocReporter(DocReporter* pReporter);
@@ -110,7 +120,7 @@ private:
     void SaveRecentFiles() const;
 
     QString m_strAppName;
-    std::optional<QStringList> m_arguments;
+    std::optional<std::vector<std::string>> m_arguments;
     QString m_strRegistryKey;
     int m_nMaxMRU = 0;
     QStringList m_recentFiles;

@@ -312,3 +312,136 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "marlo-cli 1.0.0.1\n");
 }
+
+// Files at the edges of the file system: what is not a regular file, pipes, names
+// that are not UTF-8, a file-size limit. Some need the program started by hand.
+
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string ReadDescriptor(int fd) {
+    std::string bytes;
+    ::lseek(fd, 0, SEEK_SET);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return bytes;
+}
+
+// Runs marlo-cli in `folder` with arguments as bytes: QProcess takes text, and a name
+// that is not UTF-8 would not reach the program as it is. `inChild` runs in the new
+// process just before the program starts; standard input is empty unless it changes it.
+Result RunBytes(const std::string& folder, const std::vector<std::string>& args,
+                const std::function<void()>& inChild = {}) {
+    char outName[] = "/tmp/marlo-cli-out.XXXXXX", errName[] = "/tmp/marlo-cli-err.XXXXXX";
+    const int out = ::mkstemp(outName), err = ::mkstemp(errName);
+    ::unlink(outName);
+    ::unlink(errName);
+    std::vector<std::string> argv{MARLO_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    Result result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int none = ::open("/dev/null", O_RDONLY);
+        if (::chdir(folder.c_str()) != 0 || ::dup2(none, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+            ::_exit(126);
+        if (inChild)
+            inChild();
+        ::execv(pointers[0], pointers.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+        result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadDescriptor(out);
+    result.err = ReadDescriptor(err);
+    return result;
+}
+
+} // namespace
+
+TEST_F(CliTest, ConvertReplacesNothingButARegularFile) {
+    WriteDefaultBook();
+    std::vector<std::pair<std::string, std::string>> cases = {{"fifo", "名前付きパイプ"}};
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0644), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod(Path("devnode").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        cases.push_back({"devnode", "文字デバイス"});
+    }
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const auto& [name, kind] : cases) {
+        struct stat st {};
+        const Result r = Run({"convert", "電話帳", name});
+        EXPECT_EQ(r.code, 1) << name;
+        EXPECT_NE(r.err.find("通常のファイルではありません (" + kind + ")"), std::string::npos) << r.err;
+        ASSERT_EQ(::lstat(Path(name.c_str()).c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode)) << name;
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+}
+
+TEST_F(CliTest, ReadsABookThroughAPipe) {
+    WriteDefaultBook();
+    const std::string book = Read("電話帳");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], book.data(), book.size()), static_cast<ssize_t>(book.size()));
+    ::close(fds[1]);
+    const Result r =
+        RunBytes(m_dir.path().toStdString(), {"convert", "/dev/stdin", "copy"}, [&fds] { ::dup2(fds[0], 0); });
+    ::close(fds[0]);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("copy"), book);
+
+    // A /proc file has bytes, though its size says 0: these are no phone book.
+    const Result proc = Run({"-f", "/proc/self/status", "list"});
+    EXPECT_EQ(proc.code, 1);
+    EXPECT_NE(proc.err.find("電話帳のファイルではありません"), std::string::npos) << proc.err;
+}
+
+TEST_F(CliTest, FileNamesThatAreNotUtf8AreTheirOwnFiles) {
+    // 電話帳 and 電話番 in Shift_JIS: as text, both would be the same U+FFFD marks.
+    const std::string first = "\x93\x64\x98\x62\x92\xA0", second = "\x93\x64\x98\x62\x94\xD4";
+    WriteDefaultBook();
+    Write("one.txt", "abe,,1\r\n");
+    const std::string folder = m_dir.path().toStdString();
+    EXPECT_EQ(RunBytes(folder, {"convert", "電話帳", first}).code, 0);
+    EXPECT_EQ(RunBytes(folder, {"convert", "one.txt", second}).code, 0);
+    EXPECT_EQ(RunBytes(folder, {"-f", first, "list"}).out.substr(0, 4), "tao,");
+    EXPECT_EQ(RunBytes(folder, {"-f", second, "list"}).out, "abe,,1\n");
+    for (const std::string& name : {first, second})
+        EXPECT_EQ(::access((folder + "/" + name).c_str(), F_OK), 0) << "made under the name it was given";
+}
+
+TEST_F(CliTest, AFileSizeLimitIsNamedAndTheOldFileStays) {
+    std::vector<Fields> records;
+    for (int i = 0; i < 200; ++i)
+        records.push_back({"name" + std::to_string(i), std::string(100, 'k'), "03", ""});
+    Write("big", Archive(records));
+    Write("out", "old");
+    const Result r = RunBytes(m_dir.path().toStdString(), {"convert", "big", "out"}, [] {
+        // The program itself must keep the signal from ending it.
+        std::signal(SIGXFSZ, SIG_DFL);
+        const struct rlimit limit = {4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("「out」 に保存できません。ファイルに書き込めません: ファイルが大きすぎます。"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Read("out"), "old");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file is left";
+}

@@ -1,0 +1,265 @@
+#include "FileSystem.h"
+
+#include "Archive.h"
+#include "SystemError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QString>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <limits.h>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxLinks = 40; // as the kernel's own limit for one path
+
+std::string CleanPath(const std::string& path) {
+    if (path.empty())
+        return path;
+    const bool absolute = path.front() == '/';
+    std::vector<std::string_view> parts;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty() && parts.back() != "..") {
+                parts.pop_back();
+                continue;
+            }
+            if (absolute)
+                continue; // there is nothing above the root
+        }
+        parts.push_back(part);
+    }
+    std::string clean;
+    for (const std::string_view part : parts) {
+        if (absolute || !clean.empty())
+            clean += '/';
+        clean += part;
+    }
+    if (clean.empty())
+        return absolute ? "/" : ".";
+    return clean;
+}
+
+// The folder part of `path` with its '/', or nothing for a name alone.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool ReadableType(mode_t mode) {
+    return S_ISREG(mode) || S_ISFIFO(mode);
+}
+
+// The bytes a descriptor gives until its end.
+QByteArray ReadToEnd(int fd) {
+    QByteArray bytes;
+    constexpr qsizetype kChunk = 64 * 1024;
+    for (;;) {
+        const qsizetype used = bytes.size();
+        bytes.resize(used + kChunk);
+        const ssize_t got = ::read(fd, bytes.data() + used, static_cast<std::size_t>(kChunk));
+        if (got < 0 && errno == EINTR) {
+            bytes.resize(used);
+            continue;
+        }
+        if (got < 0) {
+            const int err = errno;
+            throw ArchiveError(ArchiveError::Kind::Io, "ファイルを読み込めません: " + SystemErrorText(err) + "。");
+        }
+        bytes.resize(used + got);
+        if (got == 0)
+            return bytes;
+    }
+}
+
+class FdWriter : public QIODevice {
+public:
+    explicit FdWriter(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        qint64 done = 0;
+        while (done < len) {
+            const ssize_t n = ::write(m_fd, data + done, static_cast<std::size_t>(len - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                const int err = errno;
+                setErrorString(QString::fromStdString(SystemErrorText(err)));
+                errno = err; // the writers take the reason from errno
+                return -1;
+            }
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.starts_with('/'))
+        return CleanPath(path);
+    // getcwd gives the folder's bytes; without one (it was removed) the path stays relative.
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd)
+        return CleanPath(path);
+    return CleanPath(std::string(cwd.get()) + "/" + path);
+}
+
+std::string FileNameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1); // npos + 1 is 0
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string NotRegularFileText(mode_t mode) {
+    if (S_ISDIR(mode))
+        return SystemErrorText(EISDIR);
+    const char* kind = S_ISCHR(mode)    ? "文字デバイス"
+                       : S_ISBLK(mode)  ? "ブロックデバイス"
+                       : S_ISFIFO(mode) ? "名前付きパイプ"
+                       : S_ISSOCK(mode) ? "ソケット"
+                       : S_ISLNK(mode)  ? "シンボリックリンク"
+                                        : "特殊なファイル";
+    return std::string("通常のファイルではありません (") + kind + ")";
+}
+
+std::optional<std::string> PathBytesOf(const QString& path) {
+    if (path.contains(QChar(QChar::ReplacementCharacter)))
+        return std::nullopt;
+    return QFile::encodeName(path).toStdString();
+}
+
+bool IsUtf8Path(const std::string& path) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(path.data(), static_cast<qsizetype>(path.size())));
+    return !decoder.hasError() && QFile::encodeName(text).toStdString() == path;
+}
+
+std::unique_ptr<QIODevice> OpenForReading(const std::string& path, std::string& reason) {
+    // Look before opening: opening a device may wait (a terminal) or do something (a tape).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        reason = SystemErrorText(errno);
+        return nullptr;
+    }
+    if (!ReadableType(st.st_mode)) {
+        reason = NotRegularFileText(st.st_mode);
+        return nullptr;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        reason = SystemErrorText(errno);
+        return nullptr;
+    }
+    // The name may have been given to another file in between: what counts is what was opened.
+    if (::fstat(fd, &st) != 0) {
+        reason = SystemErrorText(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    if (!ReadableType(st.st_mode)) {
+        reason = NotRegularFileText(st.st_mode);
+        ::close(fd);
+        return nullptr;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        // The readers buffer for themselves; a second buffer in QFile would only copy.
+        auto file = std::make_unique<QFile>();
+        if (!file->open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            reason = file->errorString().toStdString();
+            ::close(fd);
+            return nullptr;
+        }
+        return file;
+    }
+    // A size of 0 says nothing about the bytes of a pipe or a /proc file: read them all.
+    QByteArray bytes;
+    try {
+        bytes = ReadToEnd(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+int ResolveSaveTarget(const std::string& path, SaveTarget& target) {
+    std::string current = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            target = SaveTarget{current, false, {}}; // a new file, or the missing file of a dangling link
+            return 0;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target = SaveTarget{current, true, st};
+            return 0;
+        }
+        if (hops == kMaxLinks)
+            return ELOOP;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+        for (;;) {
+            const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+            if (n < 0)
+                return errno;
+            if (static_cast<std::size_t>(n) < link.size()) {
+                link.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            link.resize(link.size() * 2); // the link grew since lstat
+        }
+        current = link.starts_with('/') ? link : FolderOf(current) + link;
+    }
+}
+
+int CreateTempBeside(const std::string& target, std::string& tempPath) {
+    std::string name = FileNameOf(target);
+    constexpr std::size_t kAdded = 8; // the dot before and ".XXXXXX" after
+    if (name.size() + kAdded > NAME_MAX)
+        name.resize(NAME_MAX - kAdded);
+    std::string pattern = FolderOf(target) + "." + name + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0)
+        tempPath = pattern;
+    return fd;
+}
+
+std::unique_ptr<QIODevice> WriterOn(int fd) {
+    return std::make_unique<FdWriter>(fd);
+}
+
+mode_t NewFileMode() {
+    // The umask can only be read by setting it: set it straight back.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}

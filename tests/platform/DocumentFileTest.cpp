@@ -1,0 +1,277 @@
+// The document's reads and saves at the edges of the file system: what is not a
+// regular file, pipes and /proc files, names that are not UTF-8, and a file's mode,
+// owner and hard links.
+
+#include "../TestUtil.h"
+#include "data/MarloDoc.h"
+#include "platform/FileSystem.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// The archive of a phone book whose records have only a romaji name.
+std::string Book(const Names& names) {
+    std::string bytes = Hex("FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61");
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>((names.size() >> (8 * i)) & 0xFF));
+    for (const std::string& name : names)
+        bytes += std::string(1, static_cast<char>(name.size())) + name + Hex("00 00 00");
+    return bytes;
+}
+
+// Reads by the path's bytes: the helpers of TestUtil go through QString.
+std::string Contents(const std::string& path) {
+    std::string bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return "<missing>";
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return bytes;
+}
+
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+// Every name in `folder`, hidden ones too, sorted.
+Names Entries(const std::string& folder = ".") {
+    Names names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string WorkingDirectory() {
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+struct DocumentFile : ::testing::Test {
+    TempWorkDir dir;
+    RecordingReporter reporter;
+    CMarloDoc doc;
+    DocumentFile() {
+        doc.SetReporter(&reporter);
+        Load({"new"});
+    }
+    // The document's book becomes these records, as an open of a plain file makes it.
+    void Load(const Names& names) {
+        WriteAll(dir.Path(".load"), Book(names));
+        EXPECT_TRUE(doc.OnOpenDocument(".load"));
+        ::unlink(".load");
+    }
+    // The document's book as a save writes it.
+    std::string Saved() {
+        EXPECT_TRUE(doc.OnSaveDocument(".saved"));
+        const std::string bytes = Contents(".saved");
+        ::unlink(".saved");
+        return bytes;
+    }
+    std::string OnlyError() const {
+        EXPECT_EQ(reporter.errors.size(), 1u);
+        return reporter.errors.empty() ? std::string() : reporter.errors.back();
+    }
+};
+
+} // namespace
+
+TEST_F(DocumentFile, SaveReplacesNothingButARegularFile) {
+    ASSERT_EQ(::mkfifo("fifo", 0644), 0);
+    ASSERT_EQ(::symlink("loop", "loop"), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "sock");
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"fifo", "通常のファイルではありません (名前付きパイプ)"},
+        {"sock", "通常のファイルではありません (ソケット)"},
+        {"loop", "シンボリックリンクが循環しています"},
+    };
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod("chr", S_IFCHR | 0666, makedev(1, 3)), 0);
+        ASSERT_EQ(::mknod("blk", S_IFBLK | 0600, makedev(7, 0)), 0);
+        cases.push_back({"chr", "通常のファイルではありません (文字デバイス)"});
+        cases.push_back({"blk", "通常のファイルではありません (ブロックデバイス)"});
+    }
+    const Names before = Entries();
+    for (const auto& [name, reason] : cases) {
+        const mode_t type = StatOf(name).st_mode & S_IFMT;
+        reporter.errors.clear();
+        EXPECT_FALSE(doc.OnSaveDocument(name)) << name;
+        const std::string error = OnlyError();
+        EXPECT_NE(error.find("「" + name + "」 に保存できません: " + reason + "。"), std::string::npos) << error;
+        EXPECT_EQ(StatOf(name).st_mode & S_IFMT, type) << name;
+    }
+    EXPECT_EQ(Entries(), before) << "nothing made, nothing left behind";
+    ::close(sock);
+
+    // A dangling link still saves to the file it names.
+    ASSERT_EQ(::symlink("made", "dangling"), 0);
+    EXPECT_TRUE(doc.OnSaveDocument("dangling"));
+    EXPECT_TRUE(S_ISLNK(StatOf("dangling").st_mode));
+    EXPECT_EQ(Contents("made"), Book({"new"}));
+}
+
+TEST_F(DocumentFile, ReadsWhatAPipeOrAProcFileGives) {
+    // A pipe's size says 0 whatever it carries: through /dev/fd, the way a shell's <(...) hands one over.
+    const auto pipeOf = [](const std::string& bytes) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(fds[1]);
+        return fds[0];
+    };
+    int fd = pipeOf(Book({"tani", "abe"}));
+    EXPECT_TRUE(doc.OnOpenDocument("/dev/fd/" + std::to_string(fd)));
+    ::close(fd);
+    EXPECT_EQ(Saved(), Book({"tani", "abe"}));
+
+    fd = pipeOf(Book({"ito"}));
+    Names scanned;
+    EXPECT_TRUE(doc.ScanArchiveFile("/dev/fd/" + std::to_string(fd),
+                                    [&scanned](const auto& r) { scanned.emplace_back(r.m_strRomaji); }));
+    ::close(fd);
+    EXPECT_EQ(scanned, (Names{"ito"}));
+
+    // The default phone book, a link to a pipe.
+    fd = pipeOf(Book({"ueda"}));
+    ASSERT_EQ(::symlink(("/dev/fd/" + std::to_string(fd)).c_str(), CMarloDoc::kDefaultBookName), 0);
+    EXPECT_TRUE(doc.OnNewDocument());
+    ::close(fd);
+    EXPECT_EQ(Saved(), Book({"ueda"}));
+    EXPECT_TRUE(reporter.errors.empty()) << reporter.errors[0];
+
+    // A /proc file has bytes too: these are no phone book.
+    EXPECT_FALSE(doc.OnOpenDocument("/proc/self/status"));
+    EXPECT_NE(OnlyError().find("電話帳のファイルではありません"), std::string::npos) << OnlyError();
+
+    // A device is refused without a read: /dev/zero would never end.
+    reporter.errors.clear();
+    EXPECT_FALSE(doc.OnOpenDocument("/dev/zero"));
+    EXPECT_NE(OnlyError().find("「/dev/zero」 を開けません: 通常のファイルではありません (文字デバイス)。"),
+              std::string::npos)
+        << OnlyError();
+}
+
+TEST_F(DocumentFile, AFileNameIsItsBytes) {
+    // 電話帳 and 電話番 in Shift_JIS: neither is UTF-8, and as text both become the same U+FFFD marks.
+    const std::string first = "\x93\x64\x98\x62\x92\xA0", second = "\x93\x64\x98\x62\x94\xD4";
+    ASSERT_EQ(QFile::decodeName(first.c_str()), QFile::decodeName(second.c_str()));
+    // Made absolute and cleaned as text would be, on the bytes.
+    doc.SetPathName("./sub//x/../" + first, false);
+    EXPECT_EQ(doc.GetPathName(), WorkingDirectory() + "/sub/" + first);
+    EXPECT_EQ(doc.GetTitle(), first);
+
+    ASSERT_EQ(::mkdir("sub", 0777), 0);
+    ASSERT_TRUE(doc.DoSave("sub/" + first));
+    Load({"second"});
+    ASSERT_TRUE(doc.DoSave("sub/" + second));
+    EXPECT_EQ(Entries("sub"), (Names{first, second}));
+    ASSERT_TRUE(doc.OnOpenDocument("sub/" + first));
+    EXPECT_EQ(Saved(), Book({"new"}));
+    EXPECT_EQ(reporter.recent.back(), WorkingDirectory() + "/sub/" + second);
+
+    // From the toolkit's text: such a name is refused; a UTF-8 name passes as its bytes.
+    EXPECT_FALSE(PathBytesOf(QFile::decodeName(first.c_str())));
+    EXPECT_EQ(PathBytesOf(QString::fromUtf8("/tmp/電話帳")), "/tmp/電話帳");
+    EXPECT_FALSE(IsUtf8Path("/tmp/" + first));
+    EXPECT_TRUE(IsUtf8Path("/tmp/電話帳"));
+}
+
+TEST_F(DocumentFile, SaveKeepsModeAndHardLinks) {
+    WriteAll(dir.Path("mode"), "old");
+    ASSERT_EQ(::chmod("mode", 06750), 0);
+    ASSERT_TRUE(doc.OnSaveDocument("mode"));
+    EXPECT_EQ(StatOf("mode").st_mode & 07777, 06750u);
+    EXPECT_EQ(Contents("mode"), Book({"new"}));
+
+    // Another name of the file sees the new book: the file stays one file.
+    WriteAll(dir.Path("one"), "old");
+    ASSERT_EQ(::link("one", "two"), 0);
+    const ino_t inode = StatOf("one").st_ino;
+    ASSERT_TRUE(doc.OnSaveDocument("one"));
+    EXPECT_EQ(Contents("two"), Book({"new"}));
+    EXPECT_EQ(StatOf("one").st_ino, inode);
+    EXPECT_EQ(StatOf("one").st_nlink, 2u);
+
+    // A new file is made as any program makes one.
+    const mode_t mask = ::umask(027);
+    const bool saved = doc.OnSaveDocument("fresh");
+    ::umask(mask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(StatOf("fresh").st_mode & 07777, 0640u);
+    EXPECT_EQ(Entries(), (Names{"fresh", "mode", "one", "two"}));
+}
+
+TEST_F(DocumentFile, SaveKeepsOwnerAndGroup) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    WriteAll(dir.Path("theirs"), "old");
+    ASSERT_EQ(::chown("theirs", 65534, 65534), 0);
+    ASSERT_EQ(::chmod("theirs", 02444), 0);
+    ASSERT_TRUE(doc.OnSaveDocument("theirs"));
+    const struct stat st = StatOf("theirs");
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 02444u); // after the change of owner, which clears set-ID bits
+    EXPECT_EQ(Contents("theirs"), Book({"new"}));
+}
+
+TEST_F(DocumentFile, LinkedFileThatCannotTakeTheNewBookLeavesItBeside) {
+    // A small file system with room for the new book once, not for it and its copy.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    ASSERT_EQ(::mkdir("small", 0777), 0);
+    if (::mount("tmpfs", "small", "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        ~Unmount() { ::umount2("small", MNT_DETACH); }
+    } unmount;
+    Names names;
+    for (int i = 0; i < 400; ++i)
+        names.push_back(std::string(80, static_cast<char>('a' + i % 26)));
+    Load(names);
+    const std::string newBook = Book(names);
+    ASSERT_GT(newBook.size(), 32u * 1024);
+    WriteAll(dir.Path("small/book"), "old");
+    ASSERT_EQ(::link("small/book", "small/other"), 0);
+
+    EXPECT_FALSE(doc.OnSaveDocument("small/book"));
+    const std::string error = OnlyError();
+    EXPECT_NE(error.find("ディスクの空き領域が足りません"), std::string::npos) << error;
+    Names left = Entries("small");
+    std::erase(left, "book");
+    std::erase(left, "other");
+    ASSERT_EQ(left.size(), 1u);
+    const std::string kept = WorkingDirectory() + "/small/" + left[0];
+    EXPECT_NE(error.find("新しい内容は「" + kept + "」に残っています。"), std::string::npos) << error;
+    EXPECT_EQ(Contents(kept), newBook);
+}
