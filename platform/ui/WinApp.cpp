@@ -91,8 +91,10 @@ public:
                                [this](const std::string& message) { ReportError(message); });
     }
 
+    // The message says what would be lost; the box asks, and its answers are Yes and No.
     bool ConfirmLoss(const std::string& message) override {
-        return AfxYesNoWarning(m_app.GetMainWnd(), QString::fromUtf8(message));
+        return AfxYesNoWarning(m_app.GetMainWnd(),
+                               QString::fromUtf8(message) + QStringLiteral("\n\nこのまま保存しますか?"));
     }
 
     void AddToRecentFileList(const std::string& absolutePath) override {
