@@ -299,32 +299,32 @@ std::string Memo(Rng& rng, const Tables& t, const std::string& romaji) {
 
 } // namespace
 
-std::vector<RecordList::Ptr> GenerateRecords(std::size_t count, std::uint64_t seed) {
+std::vector<PhoneRecord> GenerateRecords(std::size_t count, std::uint64_t seed) {
     const Tables& t = GetTables();
     Rng rng(seed);
-    std::vector<RecordList::Ptr> records;
+    std::vector<PhoneRecord> records;
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        auto rec = std::make_unique<PhoneRecord>();
+        PhoneRecord rec;
         if (!records.empty() && rng.Chance(20)) {
             // The same person again, e.g. a second number.
-            const PhoneRecord& earlier = *records[rng.Below(static_cast<std::uint32_t>(records.size()))];
-            rec->m_strRomaji = earlier.m_strRomaji;
-            rec->m_strKanji = earlier.m_strKanji;
+            const PhoneRecord& earlier = records[rng.Below(static_cast<std::uint32_t>(records.size()))];
+            rec.m_strRomaji = earlier.m_strRomaji;
+            rec.m_strKanji = earlier.m_strKanji;
         } else {
             const Entry family = FamilyName(rng, t);
             const std::uint32_t form = rng.Below(100);
             if (form < 1) { // a family or a shop: the family name alone
-                rec->m_strRomaji = family.romaji;
-                rec->m_strKanji = family.text;
+                rec.m_strRomaji = family.romaji;
+                rec.m_strKanji = family.text;
             } else {
                 const Entry given = GivenName(rng, t);
-                rec->m_strRomaji = family.romaji + (form < 88 ? " " : "") + given.romaji;
-                rec->m_strKanji = family.text + (rng.Chance(500) ? t.wideSpace : std::string()) + given.text;
+                rec.m_strRomaji = family.romaji + (form < 88 ? " " : "") + given.romaji;
+                rec.m_strKanji = family.text + (rng.Chance(500) ? t.wideSpace : std::string()) + given.text;
             }
         }
-        rec->m_strPhone = PhoneNumber(rng);
-        rec->m_strMemo = Memo(rng, t, rec->m_strRomaji);
+        rec.m_strPhone = PhoneNumber(rng);
+        rec.m_strMemo = Memo(rng, t, rec.m_strRomaji);
         records.push_back(std::move(rec));
     }
     return records;

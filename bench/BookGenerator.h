@@ -3,11 +3,11 @@
 // romaji names built from syllables, kanji names, phone numbers, some
 // multi-line memos and some duplicate names. Deterministic by seed.
 
-#include "data/RecordList.h"
+#include "data/PhoneRecord.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 /// `count` records in generation order (not sorted).
-std::vector<RecordList::Ptr> GenerateRecords(std::size_t count, std::uint64_t seed);
+std::vector<PhoneRecord> GenerateRecords(std::size_t count, std::uint64_t seed);

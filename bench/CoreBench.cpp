@@ -5,7 +5,7 @@
 // with the packed copy for searches following it in place.
 //
 //   corebench [benchmark flags]     the benchmarks
-//   corebench --peak-rss FILE       opens FILE once and reports peak RSS against its size
+//   corebench --peak-rss FILE       opens FILE once and reports the time and peak RSS against its size
 //
 // The files live in a temporary directory under TMPDIR; TMPDIR=/dev/shm keeps a
 // busy disk out of the figures.
@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -65,28 +66,27 @@ bool ByRomaji(const PhoneRecord* a, const PhoneRecord* b) {
 
 // One generated phone book and its files, made once per size.
 struct Book {
-    std::vector<RecordList::Ptr> generated; // generation order, as an unsorted file holds them
-    std::string archivePath;                // phone-book order
-    std::string textPath;                   // generation order
-    std::string sortedTextPath;             // phone-book order
+    std::vector<PhoneRecord> generated; // generation order, as an unsorted file holds them
+    std::string archivePath;            // phone-book order
+    std::string textPath;               // generation order
+    std::string sortedTextPath;         // phone-book order
     std::int64_t archiveBytes = 0;
     std::int64_t textBytes = 0;
 };
 
-std::vector<RecordList::Ptr> CopyRecords(const std::vector<RecordList::Ptr>& records) {
-    std::vector<RecordList::Ptr> copy;
-    copy.reserve(records.size());
-    for (const auto& r : records)
-        copy.push_back(std::make_unique<PhoneRecord>(*r));
-    return copy;
-}
-
-bool SaveAs(const std::string& path, std::vector<RecordList::Ptr> records) {
+bool SaveAs(const std::string& path, const std::vector<PhoneRecord>& records) {
     CMarloDoc doc;
     doc.SetReporter(&g_reporter);
     doc.m_pData = std::make_unique<CMrlData>();
-    doc.m_pData->m_list.Assign(std::move(records));
+    doc.m_pData->m_list.Assign(records);
     return doc.OnSaveDocument(path);
+}
+
+// The generated records in phone-book order, equal names as generated.
+std::vector<PhoneRecord> Sorted(std::vector<PhoneRecord> records) {
+    std::stable_sort(records.begin(), records.end(),
+                     [](const PhoneRecord& a, const PhoneRecord& b) { return ByRomaji(&a, &b); });
+    return records;
 }
 
 const Book* GetBook(std::size_t count) {
@@ -102,11 +102,9 @@ const Book* GetBook(std::size_t count) {
     book->textPath = TempPath(base + ".txt");
     book->sortedTextPath = TempPath(base + "-sorted.txt");
 
-    std::vector<RecordList::Ptr> sorted = CopyRecords(book->generated);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const RecordList::Ptr& a, const RecordList::Ptr& b) { return ByRomaji(a.get(), b.get()); });
-    if (!SaveAs(book->textPath, CopyRecords(book->generated)) || !SaveAs(book->archivePath, CopyRecords(sorted)) ||
-        !SaveAs(book->sortedTextPath, std::move(sorted)))
+    const std::vector<PhoneRecord> sorted = Sorted(book->generated);
+    if (!SaveAs(book->textPath, book->generated) || !SaveAs(book->archivePath, sorted) ||
+        !SaveAs(book->sortedTextPath, sorted))
         return nullptr;
     book->archiveBytes = QFileInfo(QFile::decodeName(book->archivePath.c_str())).size();
     book->textBytes = QFileInfo(QFile::decodeName(book->textPath.c_str())).size();
@@ -161,8 +159,8 @@ void StableSort(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         order.clear();
-        for (const auto& r : book->generated)
-            order.push_back(r.get());
+        for (const PhoneRecord& r : book->generated)
+            order.push_back(&r);
         state.ResumeTiming();
         std::stable_sort(order.begin(), order.end(), ByRomaji);
         benchmark::DoNotOptimize(order.data());
@@ -178,11 +176,10 @@ void FileOneByOne(benchmark::State& state) {
         return;
     for (auto _ : state) {
         state.PauseTiming();
-        std::vector<RecordList::Ptr> copy = CopyRecords(book->generated);
         CMrlData data;
         state.ResumeTiming();
-        for (auto& r : copy)
-            data.AddSorted(std::move(r));
+        for (const PhoneRecord& r : book->generated)
+            data.AddSorted(r);
         benchmark::DoNotOptimize(data.m_list.GetCount());
         state.PauseTiming();
         data.m_list.RemoveAll();
@@ -290,7 +287,7 @@ void QSaveFileWrite(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * book->archiveBytes);
 }
 
-// A document holding the generated book in phone-book order (allocated in that
+// A document holding the generated book in phone-book order (laid out in that
 // order, as after opening its file), optionally with packed rows following it.
 struct EditedBook {
     CMarloDoc doc;
@@ -298,20 +295,12 @@ struct EditedBook {
     std::vector<PhoneRecord> probes; // copies of records spread over the book
 
     EditedBook(const Book& book, bool follow) {
-        std::vector<const PhoneRecord*> order;
-        for (const auto& r : book.generated)
-            order.push_back(r.get());
-        std::stable_sort(order.begin(), order.end(), ByRomaji);
-        std::vector<RecordList::Ptr> records;
-        records.reserve(order.size());
-        for (const PhoneRecord* r : order)
-            records.push_back(std::make_unique<PhoneRecord>(*r));
         doc.m_pData = std::make_unique<CMrlData>();
-        doc.m_pData->m_list.Assign(std::move(records), true);
+        doc.m_pData->m_list.Assign(Sorted(book.generated), true);
         // Every so many in the generator's order: spread over the book in either order.
         const std::size_t step = std::max<std::size_t>(1, book.generated.size() / 4096);
         for (std::size_t i = 0; i < book.generated.size(); i += step)
-            probes.push_back(*book.generated[i]);
+            probes.push_back(book.generated[i]);
         if (follow) {
             rows.Of(doc.m_pData->m_list);
             doc.SetBookObserver(&rows);
@@ -332,7 +321,7 @@ void AddEntry(benchmark::State& state) {
     EditedBook edited(*book, follow);
     std::size_t n = 0;
     for (auto _ : state)
-        edited.doc.AddEntry(std::make_unique<PhoneRecord>(edited.probes[n++ % edited.probes.size()]));
+        edited.doc.AddEntry(edited.probes[n++ % edited.probes.size()]);
     if (!edited.Followed(follow) || !edited.List().IsSorted())
         state.SkipWithError("the rows did not follow, or the book lost its order");
 }
@@ -344,9 +333,9 @@ void ReplaceEntry(benchmark::State& state) {
         return;
     const bool follow = state.range(1) != 0;
     EditedBook edited(*book, follow);
-    const PhoneRecord last = edited.List()[edited.List().GetCount() - 1];
+    const PhoneRecord last = edited.List()[edited.List().GetCount() - 1].ToRecord();
     for (auto _ : state) {
-        if (edited.doc.ReplaceEntry(0, std::make_unique<PhoneRecord>(last)) + 1 != edited.List().GetCount()) {
+        if (edited.doc.ReplaceEntry(0, last) + 1 != edited.List().GetCount()) {
             state.SkipWithError("not filed at the end");
             break;
         }
@@ -377,7 +366,7 @@ void FindEntry(benchmark::State& state) {
         return;
     EditedBook edited(*book, false);
     if (state.range(1) == 0)
-        edited.doc.m_pData->m_list.Assign(CopyRecords(book->generated));
+        edited.doc.m_pData->m_list.Assign(book->generated);
     if (edited.List().IsSorted() != (state.range(1) != 0)) {
         state.SkipWithError("the book is not in the order asked for");
         return;
@@ -435,13 +424,18 @@ int PeakRss(const char* path) {
     const long before = MaxRssKiB();
     CMarloDoc doc;
     doc.SetReporter(&g_reporter);
+    const auto start = std::chrono::steady_clock::now();
     if (!doc.OnOpenDocument(path))
         return 1;
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     const long after = MaxRssKiB();
     const double mib = 1024.0 * 1024.0;
     const double grown = static_cast<double>(after - before) * 1024.0;
     std::printf("file          %s\n", path);
     std::printf("records       %zu\n", doc.m_pData->m_list.GetCount());
+    // One open into memory the process has never used, as at start-up; the benchmarks'
+    // repeated opens may reuse memory that the previous open's book left behind.
+    std::printf("open time     %.1f ms\n", took.count());
     std::printf("file size     %.1f MiB\n", static_cast<double>(size) / mib);
     std::printf("peak RSS      %.1f MiB before the open, %.1f MiB after\n", before / 1024.0, after / 1024.0);
     if (size > 0) {

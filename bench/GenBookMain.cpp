@@ -1,6 +1,7 @@
-// marlo-genbook COUNT SEED OUTPATH: writes a generated phone book of COUNT
-// entries, in phone-book order, as text when OUTPATH ends in ".txt" and as a
-// phone-book file otherwise.
+// marlo-genbook [--unsorted | --empty] COUNT SEED OUTPATH: writes a generated
+// phone book of COUNT entries, in phone-book order (--unsorted: in the order
+// generated; --empty: entries whose four fields are empty), as text when OUTPATH
+// ends in ".txt" and as a phone-book file otherwise.
 
 #include "BookGenerator.h"
 
@@ -32,8 +33,9 @@ template <typename T> bool ParseNumber(std::string_view text, T& value) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: marlo-genbook COUNT SEED OUTPATH\n"
-                         "  writes COUNT generated entries (seed SEED) to OUTPATH;\n"
+    std::fprintf(stderr, "usage: marlo-genbook [--unsorted | --empty] COUNT SEED OUTPATH\n"
+                         "  writes COUNT generated entries (seed SEED) to OUTPATH, in phone-book order\n"
+                         "  (--unsorted: as generated; --empty: entries with four empty fields);\n"
                          "  a path ending in .txt is written as text, any other as a phone-book file\n");
     return 2;
 }
@@ -41,27 +43,38 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string_view option = argc > 1 ? argv[1] : "";
+    const bool unsorted = option == "--unsorted", empty = option == "--empty";
+    if (unsorted || empty) {
+        --argc;
+        ++argv;
+    }
     std::size_t count = 0;
     std::uint64_t seed = 0;
     if (argc != 4 || !ParseNumber(argv[1], count) || !ParseNumber(argv[2], seed) || argv[3][0] == '\0')
         return Usage();
 
-    std::vector<RecordList::Ptr> records;
-    try {
-        records = GenerateRecords(count, seed);
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "marlo-genbook: not enough memory for %zu entries\n", count);
-        return 1;
-    }
-    // Equal names keep their generation order, as filing them one by one would.
-    std::stable_sort(records.begin(), records.end(), [](const RecordList::Ptr& a, const RecordList::Ptr& b) {
-        return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0;
-    });
-
     StderrReporter reporter;
     CMarloDoc doc;
     doc.SetReporter(&reporter);
     doc.m_pData = std::make_unique<CMrlData>();
-    doc.m_pData->m_list.Assign(std::move(records));
+    try {
+        if (empty) {
+            doc.m_pData->m_list.Reserve(count, 0);
+            for (std::size_t i = 0; i < count; ++i)
+                doc.m_pData->m_list.AddTail(PhoneRecordView());
+        } else {
+            std::vector<PhoneRecord> records = GenerateRecords(count, seed);
+            // Equal names keep their generation order, as filing them one by one would.
+            if (!unsorted)
+                std::stable_sort(records.begin(), records.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+                    return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
+                });
+            doc.m_pData->m_list.Assign(records);
+        }
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "marlo-genbook: not enough memory for %zu entries\n", count);
+        return 1;
+    }
     return doc.OnSaveDocument(argv[3]) ? 0 : 1;
 }

@@ -47,8 +47,7 @@ const std::vector<PhoneRecord>& Book(std::size_t count) {
     static std::map<std::size_t, std::vector<PhoneRecord>> books;
     auto& book = books[count];
     if (book.empty()) {
-        for (RecordList::Ptr& record : GenerateRecords(count, kSeed))
-            book.push_back(std::move(*record));
+        book = GenerateRecords(count, kSeed);
         std::stable_sort(book.begin(), book.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
             return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
         });
@@ -59,12 +58,7 @@ const std::vector<PhoneRecord>& Book(std::size_t count) {
 std::unique_ptr<CMarloDoc> MakeDoc(std::size_t count) {
     auto doc = std::make_unique<CMarloDoc>();
     doc->m_pData = std::make_unique<CMrlData>();
-    std::vector<RecordList::Ptr> records;
-    records.reserve(count);
-    for (const PhoneRecord& record : Book(count))
-        records.push_back(std::make_unique<PhoneRecord>(record));
-    doc->m_pData->m_list.Assign(std::move(records));
-    doc->m_pData->m_list.IsSorted(); // learnt while loading, as opening a file does
+    doc->m_pData->m_list.Assign(Book(count), true); // sorted, as opening a file learns
     return doc;
 }
 

@@ -234,14 +234,6 @@ int Usage(std::FILE* err, const std::string& message) {
     return kCliUsage;
 }
 
-// Freeing a million records one by one takes longer than searching them, and
-// the process ends right after: the system takes the memory back at once.
-void KeepUntilExit(std::unique_ptr<CMarloDoc> doc) {
-    doc->SetReporter(nullptr); // the reporter ends with the command
-    static auto* kept = new std::vector<std::unique_ptr<CMarloDoc>>();
-    kept->push_back(std::move(doc));
-}
-
 std::unique_ptr<CMarloDoc> OpenBook(const std::string& path, CliReporter& reporter) {
     auto doc = std::make_unique<CMarloDoc>();
     doc->SetReporter(&reporter);
@@ -268,12 +260,12 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
         return kCliFailed;
     if (CMarloDoc::IsTextPath(out)) {
         std::size_t changed = 0;
-        const PhoneRecord* first = nullptr;
-        for (const auto& record : doc->m_pData->m_list) {
-            if (!SurvivesTextFormat(*record)) {
+        std::optional<PhoneRecord> first;
+        for (const PhoneRecordView record : doc->m_pData->m_list) {
+            if (!SurvivesTextFormat(record.ToRecord())) {
                 ++changed;
                 if (!first)
-                    first = record.get();
+                    first = record.ToRecord();
             }
         }
         if (first)
@@ -282,9 +274,7 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
                          "テキスト形式から読み込むと元どおりにはなりません。\n",
                          changed, Cp932ToUnicode(first->m_strRomaji).toStdString().c_str());
     }
-    const bool saved = doc->OnSaveDocument(out);
-    KeepUntilExit(std::move(doc));
-    return saved ? kCliOk : kCliFailed;
+    return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
 }
 
 int Run(const Options& options, std::FILE* out, std::FILE* err) {
@@ -361,16 +351,15 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     if (!doc)
         return kCliFailed;
     const RecordList& list = doc->m_pData->m_list;
-    if (isList) {
-        for (const auto& record : list)
-            writer.Write(*record);
-    } else {
-        const auto rows = isSearch ? NameSearch(list, keys[0], limit) : FullTextSearch(list, keys);
-        for (const PhoneRecord* record : rows)
-            writer.Write(*record);
-    }
+    PhoneRecord line; // keeps its storage from one record to the next
+    const auto write = [&](std::size_t i) {
+        list[i].CopyTo(line);
+        writer.Write(line);
+    };
+    const RowRange rows = isSearch ? NameSearch(list, keys[0], limit) : RowRange{0, list.GetCount()};
+    for (std::size_t i = rows.first; i < rows.first + rows.count; ++i)
+        write(i);
     writer.Finish();
-    KeepUntilExit(std::move(doc));
     return FlushOutput(out, err);
 }
 

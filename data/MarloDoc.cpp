@@ -50,18 +50,18 @@ void CMarloDoc::Serialize(CArchive& ar) {
     m_pData = std::move(data);
 }
 
-std::size_t CMarloDoc::AddEntry(RecordList::Ptr record) {
+std::size_t CMarloDoc::AddEntry(const PhoneRecord& record) {
     const std::uint64_t versionBefore = m_pData->m_list.GetVersion();
-    const std::size_t index = m_pData->AddSorted(std::move(record));
+    const std::size_t index = m_pData->AddSorted(record);
     if (m_pBookObserver)
         m_pBookObserver->EntryInserted(m_pData->m_list, index, versionBefore);
     SetModifiedFlag(true);
     return index;
 }
 
-std::size_t CMarloDoc::ReplaceEntry(std::size_t index, RecordList::Ptr record) {
+std::size_t CMarloDoc::ReplaceEntry(std::size_t index, const PhoneRecord& record) {
     RemoveEntry(index);
-    return AddEntry(std::move(record));
+    return AddEntry(record);
 }
 
 void CMarloDoc::RemoveEntry(std::size_t index) {
@@ -118,19 +118,20 @@ bool CMarloDoc::OnOpenDocument(const std::string& path) {
 }
 
 bool CMarloDoc::OpenTextFile(const std::string& path) {
-    std::vector<RecordList::Ptr> records;
-    const bool ok = ScanTextFile(
-        path, [&records](const PhoneRecord& record) { records.push_back(std::make_unique<PhoneRecord>(record)); });
-    m_pData = std::make_unique<CMrlData>();
-    if (!ok)
-        return false;
-    // Filing the lines one by one puts each after every equal name: a stable sort
-    // gives the same order without the quadratic cost.
-    std::stable_sort(records.begin(), records.end(), [](const RecordList::Ptr& a, const RecordList::Ptr& b) {
-        return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0;
+    auto data = std::make_unique<CMrlData>();
+    RecordList& list = data->m_list;
+    const bool ok = ReadFile(path, [&list](QIODevice& file) {
+        // No room is set aside ahead: a line's record may take more than the line (a
+        // memo line break is one comma in the file), or far less. The list's growth is
+        // held against the memory left instead, and so is the sort's.
+        RecordList::Loading loading(list);
+        ReadTextRecords(file, [&list](const PhoneRecord& record) { list.AddTail(record); });
+        // Filing the lines one by one puts each after every equal name: a stable sort
+        // gives the same order without the quadratic cost.
+        list.SortByName();
     });
-    m_pData->m_list.Assign(std::move(records), true);
-    return true;
+    m_pData = ok ? std::move(data) : std::make_unique<CMrlData>();
+    return ok;
 }
 
 bool CMarloDoc::ScanArchiveFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
@@ -147,19 +148,25 @@ bool CMarloDoc::ScanArchiveFile(const std::string& path, const std::function<voi
 }
 
 bool CMarloDoc::ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
-    return ReadFile(path, [&visit](QIODevice& file) {
-        CStdioFile text(file);
-        std::string line;
-        PhoneRecord record;
-        while (text.ReadString(line)) {
-            // Each line starts from an empty record; clearing keeps the strings' storage.
-            record.m_strRomaji.clear();
-            record.m_strKanji.clear();
-            record.m_strPhone.clear();
-            ParseTextLine(record, line);
-            visit(record);
-        }
-    });
+    return ReadFile(path, [&visit](QIODevice& file) { ReadTextRecords(file, visit); });
+}
+
+void CMarloDoc::ReadTextRecords(QIODevice& file, const std::function<void(const PhoneRecord&)>& visit) {
+    CStdioFile text(file);
+    std::string line;
+    PhoneRecord record;
+    while (text.ReadString(line)) {
+        // Each line starts from an empty record; clearing keeps the strings' storage.
+        record.m_strRomaji.clear();
+        record.m_strKanji.clear();
+        record.m_strPhone.clear();
+        ParseTextLine(record, line);
+        for (const std::string* field :
+             {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo})
+            if (field->size() > PackedRows::kMaxText)
+                throw ArchiveError(ArchiveError::Kind::BadFormat, "4 GB を超える項目は読み込めません。");
+        visit(record);
+    }
 }
 
 bool CMarloDoc::OnSaveDocument(const std::string& path) {
@@ -173,8 +180,11 @@ bool CMarloDoc::SaveTextFile(const std::string& path) {
     return WriteFileAtomically(path, [this](QIODevice& file) {
         CStdioFile text(file);
         if (m_pData) {
-            for (const auto& record : m_pData->m_list)
-                WriteTextLine(text, *record);
+            PhoneRecord line; // keeps its storage from one record to the next
+            for (const PhoneRecordView record : m_pData->m_list) {
+                record.CopyTo(line);
+                WriteTextLine(text, line);
+            }
         }
         text.Flush();
     });

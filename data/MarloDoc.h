@@ -50,13 +50,13 @@ public:
     // The changes of the phone book that the window's actions and imports make; each
     // marks the document modified and tells the book observer. They need m_pData.
 
-    /// Files `record` at its sorted place (after every record with an equal romaji
-    /// name) and marks the document modified. Returns its index.
-    std::size_t AddEntry(RecordList::Ptr record);
-    /// Takes the record at `index` out and destroys it, files `record` at its sorted
-    /// place, marks modified. Returns the new record's index.
-    std::size_t ReplaceEntry(std::size_t index, RecordList::Ptr record);
-    /// Removes and destroys the record at `index`; marks modified.
+    /// Files a copy of `record` at its sorted place (after every record with an equal
+    /// romaji name) and marks the document modified. Returns its index.
+    std::size_t AddEntry(const PhoneRecord& record);
+    /// Takes the record at `index` out, files a copy of `record` at its sorted place,
+    /// marks modified. Returns the new record's index.
+    std::size_t ReplaceEntry(std::size_t index, const PhoneRecord& record);
+    /// Removes the record at `index`; marks modified.
     void RemoveEntry(std::size_t index);
     /// Index of the first record in phone-book order whose four fields equal those of
     /// `texts` byte for byte; nullopt when none (or there is no phone book).
@@ -73,6 +73,8 @@ public:
     bool ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
 
 private:
+    /// Parses each line of the text file `file` and shows `visit` its record.
+    static void ReadTextRecords(QIODevice& file, const std::function<void(const PhoneRecord&)>& visit);
     bool OpenTextFile(const std::string& path);
     bool SaveTextFile(const std::string& path);
 

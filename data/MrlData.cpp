@@ -16,13 +16,13 @@ constexpr std::uint64_t kMinRecordBytes = 4;
 std::size_t FirstGreater(const RecordList& list, std::string_view key, std::size_t from, bool sorted) {
     std::size_t lo = from, hi = list.GetCount();
     if (!sorted) {
-        while (lo < hi && MbsCmp(key, list[lo].m_strRomaji) >= 0)
+        while (lo < hi && MbsCmp(key, list.Name(lo)) >= 0)
             ++lo;
         return lo;
     }
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (MbsCmp(key, list[mid].m_strRomaji) >= 0)
+        if (MbsCmp(key, list.Name(mid)) >= 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -35,18 +35,18 @@ std::size_t FirstGreater(const RecordList& list, std::string_view key, std::size
 void CMrlData::InsertSorted() {
     if (m_list.GetCount() < 2)
         return;
-    m_list.MoveHeadBefore(FirstGreater(m_list, m_list[0].m_strRomaji, 1, m_list.IsSortedAfterHead()));
+    m_list.MoveHeadBefore(FirstGreater(m_list, m_list.Name(0), 1, m_list.IsSortedAfterHead()));
 }
 
-std::size_t CMrlData::AddSorted(RecordList::Ptr record) {
+std::size_t CMrlData::AddSorted(const PhoneRecordView& record) {
     // Added at the head, the record would be walked past the records now in the list:
     // its place among them is its index.
-    const std::size_t at = FirstGreater(m_list, record->m_strRomaji, 0, m_list.IsSorted());
-    m_list.InsertBefore(at, std::move(record));
+    const std::size_t at = FirstGreater(m_list, record.m_strRomaji, 0, m_list.IsSorted());
+    m_list.InsertBefore(at, record);
     return at;
 }
 
-std::optional<std::size_t> CMrlData::Find(const PhoneRecord& texts) const {
+std::optional<std::size_t> CMrlData::Find(const PhoneRecordView& texts) const {
     // Byte equality, not MbsCmp: names that differ after a NUL byte compare equal
     // there, and a record read from a file may hold one.
     std::size_t i = 0;
@@ -58,17 +58,19 @@ std::optional<std::size_t> CMrlData::Find(const PhoneRecord& texts) const {
         std::size_t hi = count;
         while (i < hi) {
             const std::size_t mid = i + (hi - i) / 2;
-            if (MbsCmp(m_list[mid].m_strRomaji, texts.m_strRomaji) < 0)
+            if (MbsCmp(m_list.Name(mid), texts.m_strRomaji) < 0)
                 i = mid + 1;
             else
                 hi = mid;
         }
     }
+    const std::string_view key = texts.m_strRomaji;
     for (; i < count; ++i) {
-        const PhoneRecord& record = m_list[i];
-        if (record == texts)
+        const std::string_view name = m_list.Name(i);
+        // Most names differ in length or in the first byte: no call to compare them.
+        if (name.size() == key.size() && (key.empty() || name[0] == key[0]) && name == key && m_list[i] == texts)
             return i;
-        if (sorted && MbsCmp(record.m_strRomaji, texts.m_strRomaji) != 0)
+        if (sorted && MbsCmp(name, texts.m_strRomaji) != 0)
             break;
     }
     return std::nullopt;
@@ -79,35 +81,25 @@ void CMrlData::Serialize(CArchive& ar) {
         if (m_list.GetCount() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
             throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
         ar.WriteInt(static_cast<std::int32_t>(m_list.GetCount()));
-        for (const auto& record : m_list) {
-            ar.WriteString(record->m_strRomaji);
-            ar.WriteString(record->m_strKanji);
-            ar.WriteString(record->m_strPhone);
-            ar.WriteString(record->m_strMemo);
+        for (const PhoneRecordView record : m_list) {
+            ar.WriteString(record.m_strRomaji);
+            ar.WriteString(record.m_strKanji);
+            ar.WriteString(record.m_strPhone);
+            ar.WriteString(record.m_strMemo);
         }
         return;
     }
     StoredRecordReader reader(ar);
-    std::vector<RecordList::Ptr> records;
-    records.reserve(reader.GetCount());
-    // Whether the file is in order is learnt while each name is at hand, so that the
-    // first keystroke of a search does not have to walk the whole book to find out.
-    bool sorted = true;
-    for (std::size_t n = 0; n < reader.GetCount(); ++n) {
-        auto record = std::make_unique<PhoneRecord>();
-        reader.Next(*record);
-        if (sorted && !records.empty() && MbsCmp(records.back()->m_strRomaji, record->m_strRomaji) > 0)
-            sorted = false;
-        records.push_back(std::move(record));
-    }
-    // Loading appends; on the fresh container it always runs on, the records read are the list.
-    if (m_list.IsEmpty()) {
-        m_list.Assign(std::move(records), sorted);
-        m_list.IsSorted(); // an unsorted book's disorder is counted now, not at the first keystroke
-    } else {
-        for (auto& record : records)
-            m_list.AddTail(std::move(record));
-    }
+    // Room for the records at once (growing holds no second copy, but a file too
+    // big for the memory left fails here, before anything is read), given back
+    // past the last record once they are in. Whether the file is in order is
+    // learnt while each name is at hand, so that the first keystroke of a search
+    // does not have to walk the whole book to find out.
+    RecordList::Loading loading(m_list);
+    m_list.Reserve(reader.GetCount(), reader.FieldBytesAtMost());
+    PhoneRecord record;
+    while (reader.Next(record))
+        m_list.AddTail(record);
 }
 
 StoredRecordReader::StoredRecordReader(CArchive& ar) : m_ar(ar) {
@@ -117,6 +109,10 @@ StoredRecordReader::StoredRecordReader(CArchive& ar) : m_ar(ar) {
     // A count the file cannot hold fails before anything is allocated for it.
     ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
     m_nCount = static_cast<std::size_t>(count);
+}
+
+std::uint64_t StoredRecordReader::FieldBytesAtMost() const noexcept {
+    return m_ar.Remaining() - (m_nCount - m_nRead) * kMinRecordBytes;
 }
 
 bool StoredRecordReader::Next(PhoneRecord& record) {

@@ -3,6 +3,7 @@
 #include "RecordList.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -24,13 +25,16 @@ public:
 
     /// Files `record` where adding it at the head and InsertSorted would put it,
     /// in one move. Returns its index.
-    std::size_t AddSorted(RecordList::Ptr record);
+    std::size_t AddSorted(const PhoneRecordView& record);
 
     /// Index of the first record whose four fields are byte for byte those of
     /// `texts`; nullopt when none is.
-    std::optional<std::size_t> Find(const PhoneRecord& texts) const;
+    std::optional<std::size_t> Find(const PhoneRecordView& texts) const;
 
-    /// Stores the count and the records, or loads them (appending at the tail).
+    /// Stores the count and the records, or loads them (appending at the tail). A load
+    /// sets aside room for the records at once, from the count and the bytes left,
+    /// after holding it against the memory the system can still give: a file too big
+    /// for it fails with std::bad_alloc before its records are read.
     void Serialize(CArchive& ar);
 };
 
@@ -40,6 +44,10 @@ class StoredRecordReader {
 public:
     /// Reads the count; a count the rest of the file cannot hold fails here.
     explicit StoredRecordReader(CArchive& ar);
+    /// Most bytes the fields of the records not yet read can hold in all, from the bytes
+    /// left in the file: each record's four length bytes at least are not field bytes,
+    /// and a wide string gives no more bytes of code page 932 than it takes in the file.
+    std::uint64_t FieldBytesAtMost() const noexcept;
     /// Number of records stored (0 for a zero or negative count).
     std::size_t GetCount() const noexcept { return m_nCount; }
     /// Reads the next record into `record`, reusing its strings; false after the last one.

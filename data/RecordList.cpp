@@ -4,7 +4,59 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+#include <numeric>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
 #include <utility>
+
+namespace {
+
+PackedRows::Texts TextsOf(const PhoneRecordView& record) {
+    if (std::max({record.m_strRomaji.size(), record.m_strKanji.size(), record.m_strPhone.size(),
+                  record.m_strMemo.size()}) > PackedRows::kMaxText)
+        throw std::length_error("a field longer than 4 GB");
+    return {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo};
+}
+
+// The value of a "Name:   1234 kB" line of /proc/meminfo, in bytes.
+std::optional<std::uint64_t> MemInfoValue(std::string_view text, std::string_view name) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.starts_with(name) || line.size() == name.size() || line[name.size()] != ':')
+            continue;
+        line.remove_prefix(name.size() + 1);
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        std::uint64_t kib = 0;
+        const auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), kib);
+        if (ec != std::errc() || kib > std::numeric_limits<std::uint64_t>::max() / 1024)
+            return std::nullopt;
+        return kib * 1024;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::uint64_t AvailableMemory() {
+    // Read through the C library rather than QFile: the file's size shows as 0.
+    std::FILE* file = std::fopen("/proc/meminfo", "re");
+    if (!file)
+        return std::numeric_limits<std::uint64_t>::max();
+    char buffer[8192];
+    const std::size_t got = std::fread(buffer, 1, sizeof(buffer), file);
+    std::fclose(file);
+    const std::string_view text(buffer, got);
+    const std::optional<std::uint64_t> available = MemInfoValue(text, "MemAvailable");
+    if (!available)
+        return std::numeric_limits<std::uint64_t>::max();
+    return *available + MemInfoValue(text, "SwapFree").value_or(0);
+}
 
 std::uint64_t RecordList::NextVersion() noexcept {
     static std::atomic<std::uint64_t> s_nLast{0};
@@ -12,22 +64,24 @@ std::uint64_t RecordList::NextVersion() noexcept {
 }
 
 RecordList::RecordList(RecordList&& other) noexcept
-    : m_items(std::move(other.m_items)), m_nInversions(other.m_nInversions), m_nVersion(other.m_nVersion) {
+    : m_rows(std::move(other.m_rows)), m_nInversions(other.m_nInversions), m_nVersion(other.m_nVersion),
+      m_bLoading(other.m_bLoading) {
     other.RemoveAll();
 }
 
 RecordList& RecordList::operator=(RecordList&& other) noexcept {
     if (this != &other) {
-        m_items = std::move(other.m_items);
+        m_rows = std::move(other.m_rows);
         m_nInversions = other.m_nInversions;
         m_nVersion = other.m_nVersion;
+        m_bLoading = other.m_bLoading;
         other.RemoveAll();
     }
     return *this;
 }
 
 bool RecordList::InvertedAt(std::size_t i) const noexcept {
-    return MbsCmp(m_items[i]->m_strRomaji, m_items[i + 1]->m_strRomaji) > 0;
+    return MbsCmp(Name(i), Name(i + 1)) > 0;
 }
 
 // Adds (sign +1) or removes (sign -1) the inversions of the neighbouring pairs
@@ -35,14 +89,14 @@ bool RecordList::InvertedAt(std::size_t i) const noexcept {
 void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) const noexcept {
     if (m_nInversions == kUnknown)
         return; // counted in full when first asked
-    for (std::size_t i = from; i < to && i + 1 < m_items.size(); ++i)
+    for (std::size_t i = from; i < to && i + 1 < GetCount(); ++i)
         if (InvertedAt(i))
             m_nInversions = sign > 0 ? m_nInversions + 1 : m_nInversions - 1;
 }
 
 void RecordList::Recount() const noexcept {
     m_nInversions = 0;
-    CountPairs(0, m_items.size(), +1);
+    CountPairs(0, GetCount(), +1);
 }
 
 bool RecordList::IsSorted() const noexcept {
@@ -57,28 +111,30 @@ bool RecordList::IsSortedAfterHead() const noexcept {
     return m_nInversions == 1 && InvertedAt(0);
 }
 
-void RecordList::InsertBefore(std::size_t i, Ptr record) {
-    m_nVersion = NextVersion();
-    // The pair that the new record splits stops being neighbours.
-    if (i > 0)
-        CountPairs(i - 1, i, -1);
-    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(i), std::move(record));
+void RecordList::InsertBefore(std::size_t i, const PhoneRecordView& record) {
+    const PackedRows::Texts texts = TextsOf(record);
+    // The pair that the new record splits stops being neighbours; counted out only
+    // once the record is in, so that a failed insert leaves the count right.
+    const bool splitInverted = i > 0 && i < GetCount() && m_nInversions != kUnknown && InvertedAt(i - 1);
+    m_rows.Insert(i, texts);
+    if (!m_bLoading) // a load takes one new version at its end, not one per record
+        m_nVersion = NextVersion();
+    if (splitInverted)
+        --m_nInversions;
     CountPairs(i > 0 ? i - 1 : 0, i + 1, +1);
 }
 
-RecordList::Ptr RecordList::RemoveAt(std::size_t i) {
+void RecordList::RemoveAt(std::size_t i) {
     m_nVersion = NextVersion();
     CountPairs(i > 0 ? i - 1 : 0, i + 1, -1);
-    Ptr record = std::move(m_items[i]);
-    m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
+    m_rows.Erase(i);
     if (i > 0)
         CountPairs(i - 1, i, +1);
-    return record;
 }
 
 void RecordList::RemoveAll() noexcept {
     m_nVersion = NextVersion();
-    m_items.clear();
+    m_rows.Clear();
     m_nInversions = 0;
 }
 
@@ -88,13 +144,63 @@ void RecordList::MoveHeadBefore(std::size_t i) {
     m_nVersion = NextVersion();
     CountPairs(0, 1, -1);
     CountPairs(i - 1, i, -1);
-    std::rotate(m_items.begin(), m_items.begin() + 1, m_items.begin() + static_cast<std::ptrdiff_t>(i));
+    m_rows.MoveHeadBefore(i);
     // The old head now stands at i - 1, between the records at i - 2 and i.
     CountPairs(i - 2, i, +1);
 }
 
-void RecordList::Assign(std::vector<Ptr> records, bool sorted) {
+void RecordList::Assign(std::span<const PhoneRecord> records, bool sorted) {
+    PackedRows rows;
+    std::uint64_t bytes = 0;
+    for (const PhoneRecord& record : records)
+        bytes +=
+            record.m_strRomaji.size() + record.m_strKanji.size() + record.m_strPhone.size() + record.m_strMemo.size();
+    rows.Reserve(records.size(), PackedRows::BlockBytesAtMost(records.size(), bytes));
+    for (const PhoneRecord& record : records)
+        rows.Append(TextsOf(record));
+    m_rows = std::move(rows);
     m_nVersion = NextVersion();
-    m_items = std::move(records);
     m_nInversions = sorted ? 0 : kUnknown;
+}
+
+void RecordList::Reserve(std::size_t records, std::uint64_t fieldBytes) {
+    const std::uint64_t bytes = PackedRows::BlockBytesAtMost(records, fieldBytes);
+    if (bytes > std::numeric_limits<std::size_t>::max())
+        throw std::bad_alloc();
+    m_rows.Reserve(records, static_cast<std::size_t>(bytes));
+}
+
+void RecordList::SortByName() {
+    if (IsSorted())
+        return;
+    const std::size_t count = GetCount();
+    if (m_bLoading) {
+        m_rows.ShrinkToFit(); // what the load left unused is not counted as held
+        // The order and the sort's own buffer, or the records laid out anew beside the old
+        // ones, whichever is more.
+        const std::uint64_t needed =
+            std::max<std::uint64_t>(std::uint64_t{count} * 2 * sizeof(std::size_t), m_rows.MemoryBytes());
+        if (needed > AvailableMemory())
+            throw std::bad_alloc();
+    }
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::size_t a, std::size_t b) { return MbsCmp(Name(a), Name(b)) < 0; });
+    m_rows.Reorder(order);
+    m_nVersion = NextVersion();
+    m_nInversions = 0;
+}
+
+RecordList::Loading::Loading(RecordList& list) noexcept : m_list(list) {
+    m_list.m_nVersion = NextVersion();
+    m_list.m_bLoading = true;
+    m_list.m_rows.SetGrowthCheck(&AvailableMemory);
+}
+
+RecordList::Loading::~Loading() {
+    m_list.m_bLoading = false;
+    m_list.m_nVersion = NextVersion();
+    m_list.m_rows.SetGrowthCheck(nullptr);
+    m_list.m_rows.ShrinkToFit();
 }

@@ -23,10 +23,10 @@ void CDataEntryDlg::DoDataExchange(CDataExchange& dx) {
     DDX_Text(dx, IDC_ENTRY_ROMAJI, m_strRomaji);
 }
 
-RecordList::Ptr CDataEntryDlg::TakeNewestEntry() {
+std::optional<PhoneRecord> CDataEntryDlg::TakeNewestEntry() {
     if (m_listAdded.empty())
-        return nullptr;
-    RecordList::Ptr newest = std::move(m_listAdded.front());
+        return std::nullopt;
+    PhoneRecord newest = std::move(m_listAdded.front());
     m_listAdded.pop_front();
     return newest;
 }
@@ -39,9 +39,10 @@ void CDataEntryDlg::OnAddData() {
     // with a message that names it, and nothing is added.
     if (!UpdateData(true))
         return;
-    auto record = std::make_unique<PhoneRecord>(PhoneRecord{m_strRomaji, m_strKanji, m_strPhone, m_strMemo});
-    const PhoneRecord& texts = *record; // stays alive in the phone book once filed
-    m_listAdded.push_front(std::move(record));
+    // The row is written from a copy of its own: the view takes the queued entry away
+    // while the row is being inserted.
+    const PhoneRecord texts{m_strRomaji, m_strKanji, m_strPhone, m_strMemo};
+    m_listAdded.push_front(texts);
     m_pView->AddEntryRow(texts);
 }
 

@@ -16,7 +16,7 @@ public:
     /// Empties the view's result list: while the dialog is open it shows the new entries.
     explicit CDataEntryDlg(CMarloView* pView);
 
-    RecordList::Ptr TakeNewestEntry() override;
+    std::optional<PhoneRecord> TakeNewestEntry() override;
 
     /// "データ追加": checks the romaji name and adds the entry in the boxes.
     void OnAddData();
@@ -36,7 +36,7 @@ private:
 
     // The entries added here that the view has not filed yet, newest first: the view
     // takes each while the dialog inserts its row.
-    std::deque<RecordList::Ptr> m_listAdded;
+    std::deque<PhoneRecord> m_listAdded;
     std::string m_strKanji;
     std::string m_strMemo;
     std::string m_strPhone;

@@ -69,15 +69,16 @@ void CheckSortedFlag(const RecordList& list) {
 // each must land before the first record whose name is strictly greater.
 void Refile(CMrlData& book, const std::uint8_t* data, std::size_t size) {
     for (std::size_t n = 0; n < 3 && n < size && !book.m_list.IsEmpty(); ++n) {
-        RecordList::Ptr record = book.m_list.RemoveAt(data[size - 1 - n] % book.m_list.GetCount());
+        const std::size_t at = data[size - 1 - n] % book.m_list.GetCount();
+        const PhoneRecord record = book.m_list[at].ToRecord();
+        book.m_list.RemoveAt(at);
         CheckSortedFlag(book.m_list);
         std::size_t expected = 0;
         while (expected < book.m_list.GetCount() &&
-               ModelMbsCmp(record->m_strRomaji, book.m_list[expected].m_strRomaji) >= 0)
+               ModelMbsCmp(record.m_strRomaji, book.m_list[expected].m_strRomaji) >= 0)
             ++expected;
-        const PhoneRecord* filed = record.get();
-        book.AddSorted(std::move(record));
-        Check(&book.m_list[expected] == filed, "a filed record lands before the first greater name");
+        Check(book.AddSorted(record) == expected, "a filed record lands before the first greater name");
+        Check(book.m_list[expected] == record, "the filed record reads back equal");
         CheckSortedFlag(book.m_list);
     }
 }

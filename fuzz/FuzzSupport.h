@@ -116,8 +116,9 @@ public:
     void ReportError(const std::string& message) override { lastError = message; }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
-    bool ConfirmLoss(const std::string&) override { return false; }
+    bool ConfirmLoss(const std::string&) override { return confirmLoss; }
     std::string lastError;
+    bool confirmLoss = false; ///< the answer to a save that would lose something
 };
 
 /// The whole content of the file at the local path `path`.

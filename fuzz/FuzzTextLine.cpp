@@ -78,9 +78,10 @@ void CheckRoundTrip(const PhoneRecord& record) {
 void CheckOpenOrder(std::string_view bytes, const std::vector<PhoneRecord>& parsed) {
     CMrlData filed;
     for (const PhoneRecord& r : parsed)
-        filed.AddSorted(std::make_unique<PhoneRecord>(r));
+        filed.AddSorted(r);
 
     SilentReporter reporter;
+    reporter.confirmLoss = true; // the lines read may not read back the same: saved all the same
     CMarloDoc doc;
     doc.SetReporter(&reporter);
     if (!doc.OnOpenDocument(WriteTempFile("book.txt", bytes))) {
@@ -95,8 +96,8 @@ void CheckOpenOrder(std::string_view bytes, const std::vector<PhoneRecord>& pars
     Check(list.IsSorted(), "an opened text file is sorted");
 
     std::string expected;
-    for (const auto& record : list)
-        expected += FormatTextLine(*record) + "\r\n";
+    for (const PhoneRecordView record : list)
+        expected += FormatTextLine(record.ToRecord()) + "\r\n";
     const std::string saved = WriteTempFile("saved.txt", {});
     Check(doc.OnSaveDocument(saved), "a text file saves");
     Check(ReadWholeFile(saved).toStdString() == expected, "a text save writes one line per record");

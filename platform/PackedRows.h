@@ -1,50 +1,104 @@
 #pragma once
-// Rows of four byte strings packed back to back in one buffer: the storage of
-// the result list, and the copy of a phone book that searches fill it from.
+// Rows of four byte strings packed back to back in one buffer: the phone book's
+// records, the copy of them that searches read, and the result list's rows.
+
+#include "ReallocArray.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <string_view>
 #include <vector>
 
 /// Each row is one block: its four texts' lengths, then the texts themselves;
-/// the rows' index says where each block starts. A row written at the end, as
-/// a list filled from the top down is, costs one copy into the buffer, not four
-/// allocations. A row whose text is replaced out of order is written anew at
-/// the end; the space it leaves is taken back once it makes up half the buffer.
+/// the rows' index says where each block starts. The lengths take a byte each
+/// while every text of the row is shorter than 255 bytes (a row of short texts
+/// costs 12 bytes besides them, 8 of them in the index), else a marker byte and
+/// four bytes each. A row written at the end, as a list filled from the top down
+/// is, costs one copy into the buffer, not four allocations. A row whose text is
+/// replaced out of order is written anew at the end; the space it leaves is taken
+/// back once it makes up half the buffer. Both arrays grow with realloc, so a
+/// large one moves without being copied.
 class PackedRows {
 public:
+    /// Tells how many more bytes the system can give.
+    using MemoryLeftFn = std::uint64_t (*)();
+
     static constexpr int kCells = 4;
     using Texts = std::array<std::string_view, kCells>;
     /// A cell holds at most this many bytes; longer texts are cut.
     static constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
 
-    std::size_t Count() const noexcept { return m_rows.size(); }
+    PackedRows() = default;
+    PackedRows(PackedRows&& other) noexcept;
+    PackedRows& operator=(PackedRows&& other) noexcept;
+    PackedRows(const PackedRows&) = delete;
+    PackedRows& operator=(const PackedRows&) = delete;
+    ~PackedRows() = default;
+
+    std::size_t Count() const noexcept { return m_rows.Size(); }
 
     std::string_view Text(std::size_t row, int cell) const noexcept {
-        const char* block = m_pBytes.get() + Offset(row);
-        const Lengths lengths = ReadLengths(block);
-        std::size_t start = kHeader;
+        const char* block = Block(row);
+        const auto* lengths = reinterpret_cast<const unsigned char*>(block);
+        if (lengths[0] == kLongMark) [[unlikely]]
+            return LongText(block, cell);
+        std::size_t start = kShortHeader;
         for (int i = 0; i < cell; ++i)
-            start += lengths[static_cast<std::size_t>(i)];
-        return {block + start, lengths[static_cast<std::size_t>(cell)]};
+            start += lengths[i];
+        return {block + start, lengths[cell]};
     }
 
     /// The four texts of row `row`.
-    Texts Row(std::size_t row) const noexcept { return {Text(row, 0), Text(row, 1), Text(row, 2), Text(row, 3)}; }
+    Texts Row(std::size_t row) const noexcept {
+        const char* block = Block(row);
+        const Lengths lengths = ReadLengths(block);
+        const char* text = block + HeaderSize(block);
+        Texts texts;
+        for (std::size_t i = 0; i < kCells; ++i) {
+            texts[i] = {text, lengths[i]};
+            text += lengths[i];
+        }
+        return texts;
+    }
 
-    /// Adds a row at `row` (Count() appends) with these texts.
+    /// Adds a row at `row` (Count() appends) with these texts, which may be texts of these rows.
     void Insert(std::size_t row, const Texts& texts);
     void Append(const Texts& texts) { Insert(Count(), texts); }
     void SetText(std::size_t row, int cell, std::string_view text);
     void Erase(std::size_t row);
+    /// Moves the first row so that it stands before row `i` as it is now (1 <= i <= Count()).
+    void MoveHeadBefore(std::size_t i);
+    /// Puts the rows in the order `order` gives (the new row k is the row that stood at
+    /// order[k]; `order` is a permutation of 0..Count()-1, used up and freed), then
+    /// writes their blocks anew in that order.
+    void Reorder(std::vector<std::size_t>& order);
     /// Empties the rows; the memory stays for the next ones.
     void Clear() noexcept;
+    /// Room for about `rows` more rows of typical entries.
     void ReserveRows(std::size_t rows);
+    /// Room for `rows` more rows whose blocks take `bytes` in all, exactly.
+    void Reserve(std::size_t rows, std::size_t bytes);
+    /// Gives back the room reserved past the rows in use.
+    void ShrinkToFit() noexcept;
+    /// The memory the rows hold, room reserved included.
+    std::size_t MemoryBytes() const noexcept { return m_rows.Capacity() * sizeof(std::size_t) + m_bytes.Capacity(); }
+    /// When set, every growth (and Reserve) first asks how much the system can still
+    /// give, less the room already set aside, grows no further than that and throws
+    /// std::bad_alloc when it needs more.
+    void SetGrowthCheck(MemoryLeftFn memoryLeft) noexcept { m_pfnMemoryLeft = memoryLeft; }
+
+    /// Most bytes that `rows` rows holding `textBytes` bytes of text in all take in the
+    /// buffer (the index not counted).
+    static std::uint64_t BlockBytesAtMost(std::uint64_t rows, std::uint64_t textBytes) noexcept {
+        // Only a row with a text of 255 bytes or more takes the long lengths.
+        return rows * kShortHeader + textBytes + textBytes / 255 * (kLongHeader - kShortHeader);
+    }
+    /// Bytes that the index takes for each row.
+    static constexpr std::size_t kIndexBytes = sizeof(std::size_t);
 
     /// Appends copies of rows [first, first + count) of `from`, calling `onRow`
     /// with each new row's index as soon as that row is in place (it may change
@@ -55,18 +109,32 @@ public:
                     const std::function<void(std::size_t row)>& onRow);
 
     /// Asks the memory of row `row` into the cache ahead of a walk.
-    void Prefetch(std::size_t row) const noexcept { __builtin_prefetch(m_pBytes.get() + Offset(row)); }
+    void Prefetch(std::size_t row) const noexcept { __builtin_prefetch(Block(row)); }
 
 private:
-    static constexpr std::size_t kHeader = kCells * sizeof(std::uint32_t);
+    static constexpr unsigned char kLongMark = 0xFF;
+    static constexpr std::size_t kShortHeader = kCells;
+    static constexpr std::size_t kLongHeader = 1 + kCells * sizeof(std::uint32_t);
     using Lengths = std::array<std::uint32_t, kCells>;
 
-    static Lengths ReadLengths(const char* block) noexcept;
-    static void WriteLengths(char* block, const Lengths& lengths) noexcept;
-    static std::size_t BlockSize(const Lengths& lengths) noexcept;
-    std::size_t BlockSize(std::size_t row) const noexcept {
-        return BlockSize(ReadLengths(m_pBytes.get() + Offset(row)));
+    static Lengths ReadLengths(const char* block) noexcept {
+        const auto* b = reinterpret_cast<const unsigned char*>(block);
+        if (b[0] != kLongMark)
+            return {b[0], b[1], b[2], b[3]};
+        Lengths lengths;
+        std::memcpy(lengths.data(), block + 1, sizeof(lengths));
+        return lengths;
     }
+    static std::size_t HeaderSize(const char* block) noexcept {
+        return static_cast<unsigned char>(block[0]) == kLongMark ? kLongHeader : kShortHeader;
+    }
+    static std::size_t HeaderSize(const Lengths& lengths) noexcept;
+    /// Writes the lengths at `block`; returns their size.
+    static std::size_t WriteHeader(char* block, const Lengths& lengths) noexcept;
+    static std::size_t BlockSize(const Lengths& lengths) noexcept;
+    static std::string_view LongText(const char* block, int cell) noexcept;
+    const char* Block(std::size_t row) const noexcept { return m_bytes.Data() + Offset(row); }
+    std::size_t BlockSize(std::size_t row) const noexcept { return BlockSize(ReadLengths(Block(row))); }
 
     // The top bit of a row's entry marks a block that starts where the previous
     // row's ends, so that runs of such rows are found without reading the blocks.
@@ -78,21 +146,28 @@ private:
     void MarkFollows(std::size_t row) noexcept;
     /// Whether a block written at the end now would follow row `row`'s.
     bool EndsBytes(std::size_t row) const noexcept { return Offset(row) == m_nLastBlock; }
+    /// Whether `text` lies in the buffer, where growing it may move it.
+    bool Inside(std::string_view text) const noexcept;
 
     /// Room for `bytes` more at the end; returns where they go.
     std::size_t Reserve(std::size_t bytes);
-    void Grow(std::size_t capacity);
+    /// Room for `more` values in `array`, within what the growth check allows.
+    template <class T> void ReserveMore(ReallocArray<T>& array, std::size_t more) {
+        if (more > array.Capacity() - array.Size())
+            array.ReserveMore(more, MemoryLeft());
+    }
+    /// What the growth check allows to take yet: unlimited when there is none.
+    std::uint64_t MemoryLeft() const;
     void AppendBytes(std::string_view bytes) noexcept;
     void Rewrite(std::size_t row, std::size_t cell, std::string_view text);
     void Compact();
 
-    std::vector<std::size_t> m_rows; // where each row's block starts, with the kFollows mark
-    std::unique_ptr<char[]> m_pBytes;
-    std::size_t m_nSize = 0;
-    std::size_t m_nCapacity = 0;
+    ReallocArray<std::size_t> m_rows; // where each row's block starts, with the kFollows mark
+    ReallocArray<char> m_bytes;
     std::size_t m_nGarbage = 0; // bytes of blocks no row uses any more
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t m_nLastBlock = kNone; // start of the block that ends the bytes in use, if a block does
     bool m_bAllFollow = true;         // every row after the first carries the kFollows mark
     std::uint64_t m_nEdits = 0;       // changes so far, to notice changes made while rows are appended
+    MemoryLeftFn m_pfnMemoryLeft = nullptr;
 };

@@ -1,13 +1,5 @@
 #include "BookRows.h"
 
-namespace {
-
-PackedRows::Texts TextsOf(const PhoneRecord& record) {
-    return {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo};
-}
-
-} // namespace
-
 BookRows::~BookRows() {
     BeforeChange();
 }
@@ -16,10 +8,10 @@ const PackedRows& BookRows::Of(const RecordList& list) {
     if (Matches(list))
         return m_rows;
     BeforeChange();
+    // The list's records are packed rows already: copied in runs, one run for a
+    // book as it was loaded.
     m_rows.Clear();
-    m_rows.ReserveRows(list.GetCount());
-    for (const RecordList::Ptr& record : list)
-        m_rows.Append(TextsOf(*record));
+    m_rows.AppendRows(list.Rows(), 0, list.GetCount(), {});
     Follow(list);
     return m_rows;
 }
@@ -30,7 +22,7 @@ void BookRows::EntryInserted(const RecordList& list, std::size_t index, std::uin
     if (versionBefore != m_nVersion)
         return;
     BeforeChange();
-    m_rows.Insert(index, TextsOf(list[index]));
+    m_rows.Insert(index, list.Rows().Row(index));
     Follow(list);
 }
 

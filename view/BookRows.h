@@ -1,7 +1,7 @@
 #pragma once
-// The phone book's entries packed as result-list rows, in list order: the name
-// search walks their names and the list copies its rows from them in one go,
-// instead of visiting 200,000 records scattered over the heap at a keystroke.
+// A copy of the phone book's packed records, in list order, for the searches and
+// the result list: the list shows rows from it without a copy of its own, and is
+// told before they change, which the book's own records are not.
 
 #include "data/MarloDoc.h"
 #include "data/RecordList.h"

@@ -53,18 +53,16 @@ void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
     }
 }
 
-bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, PhoneRecord texts) {
+bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, const PhoneRecord& texts) {
     const std::optional<std::size_t> found = doc.FindEntry(key);
     if (!found)
         return false;
-    auto record = std::make_unique<PhoneRecord>(std::move(texts));
-    const PhoneRecord& filed = *record;
-    doc.ReplaceEntry(*found, std::move(record));
+    doc.ReplaceEntry(*found, texts);
     // The row keeps its place, whatever the new name's place in the phone book.
-    list.SetItemText(nItem, 0, filed.m_strRomaji);
-    list.SetItemText(nItem, 1, filed.m_strKanji);
-    list.SetItemText(nItem, 2, filed.m_strPhone);
-    list.SetItemText(nItem, 3, filed.m_strMemo);
+    list.SetItemText(nItem, 0, texts.m_strRomaji);
+    list.SetItemText(nItem, 1, texts.m_strKanji);
+    list.SetItemText(nItem, 2, texts.m_strPhone);
+    list.SetItemText(nItem, 3, texts.m_strMemo);
     return true;
 }
 

@@ -22,7 +22,7 @@ void ModifyEntry(CMarloDoc& doc, CListCtrl& list);
 /// What ModifyEntry does after OK: the record whose texts are `key` is replaced by
 /// `texts`, filed at its sorted place, and row `nItem` shows `texts`. False, with
 /// nothing changed, when the phone book holds no such record.
-bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, PhoneRecord texts);
+bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, const PhoneRecord& texts);
 
 /// Deletes the row's record from the phone book and the row from the list.
 void DeleteEntry(CMarloDoc& doc, CListCtrl& list);

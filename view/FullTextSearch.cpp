@@ -232,7 +232,7 @@ FullTextFilter::FullTextFilter(const std::array<std::string, 3>& keys) {
 
 FullTextFilter::~FullTextFilter() = default;
 
-bool FullTextFilter::Matches(const PhoneRecord& record) const {
+bool FullTextFilter::Matches(const PhoneRecordView& record) const {
     return Matches(PackedRows::Texts{record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo});
 }
 
@@ -246,29 +246,8 @@ bool FullTextFilter::Matches(const PackedRows::Texts& texts) const {
     return true;
 }
 
-std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
-    const FullTextFilter filter(keys);
-    std::vector<const PhoneRecord*> hits;
-    if (filter.IsEmpty())
-        return hits;
-
-    const std::size_t count = list.GetCount();
-    for (std::size_t i = 0; i < count; ++i) {
-        // The records and their texts are scattered over the heap: ask for them ahead.
-        if (i + 16 < count)
-            __builtin_prefetch(&list[i + 16]);
-        if (i + 8 < count) {
-            const PhoneRecord& ahead = list[i + 8];
-            __builtin_prefetch(ahead.m_strKanji.data());
-            __builtin_prefetch(ahead.m_strMemo.data());
-        }
-        if (filter.Matches(list[i]))
-            hits.push_back(&list[i]);
-    }
-    // The result list shows the last hit of the phone book first. (The walk itself
-    // goes forwards, the order in which the records lie in memory.)
-    std::reverse(hits.begin(), hits.end());
-    return hits;
+std::vector<std::size_t> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
+    return FullTextSearch(list.Rows(), keys);
 }
 
 std::size_t FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys,

@@ -27,7 +27,7 @@ public:
 
     /// All three keys empty: no record is a hit.
     bool IsEmpty() const noexcept { return m_matchers.empty(); }
-    bool Matches(const PhoneRecord& record) const;
+    bool Matches(const PhoneRecordView& record) const;
     /// The same test on a list row's four texts.
     bool Matches(const PackedRows::Texts& texts) const;
 
@@ -35,9 +35,10 @@ private:
     std::vector<KeyMatcher> m_matchers;
 };
 
-/// The hits for up to three keys (empty keys count as found; all empty gives none),
-/// in the order the result list shows them: the last matching record of the phone book first.
-std::vector<const PhoneRecord*> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);
+/// The indexes of the hits for up to three keys (empty keys count as found; all empty
+/// gives none), in the order the result list shows them: the last matching record of
+/// the phone book first.
+std::vector<std::size_t> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);
 
 /// The same search over the phone book packed as list rows: calls `onHit` with the
 /// index of each row that hits, the last one first, while that row is still in the

@@ -190,8 +190,8 @@ void CMarloView::OnInsertItem(int) {
     // records the phone book already holds.
     if (m_bAdding != 1 || !m_pEntryDlg || !m_doc.m_pData)
         return;
-    if (RecordList::Ptr record = m_pEntryDlg->TakeNewestEntry())
-        m_doc.AddEntry(std::move(record));
+    if (const std::optional<PhoneRecord> record = m_pEntryDlg->TakeNewestEntry())
+        m_doc.AddEntry(*record);
 }
 
 void CMarloView::AddEntryRow(const PhoneRecord& texts) {

@@ -7,16 +7,18 @@
 #include "platform/ui/ListCtrl.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 class QLineEdit;
 
 /// What the view needs of the open data-entry dialog: the entries it added,
 /// newest first. While the dialog inserts a new entry's row, the view takes the
-/// newest entry and files it into the phone book, which owns it from then on.
+/// newest entry and files it into the phone book.
 class EntrySource {
 public:
-    virtual RecordList::Ptr TakeNewestEntry() = 0;
+    /// The newest entry not filed yet, taken out; nullopt when there is none.
+    virtual std::optional<PhoneRecord> TakeNewestEntry() = 0;
 
 protected:
     ~EntrySource() = default;

@@ -9,37 +9,8 @@ namespace {
 
 constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
-// How many records ahead of the one at hand a walk asks for: first the record
-// itself, a few steps later the texts it keeps outside itself.
+// How many rows ahead of the one at hand a walk asks for.
 constexpr std::size_t kAhead = 8;
-constexpr std::size_t kTextsAhead = 4;
-
-// The names of a record list, for the search below.
-class RecordNames {
-public:
-    explicit RecordNames(const RecordList& list) : m_list(list) {}
-    std::size_t Count() const { return m_list.GetCount(); }
-    std::string_view Name(std::size_t i) const { return m_list[i].m_strRomaji; }
-    bool IsSorted() const { return m_list.IsSorted(); }
-    // A walk waits on memory, not on work: records and their longer texts lie
-    // scattered over the heap, so they are asked for ahead.
-    void Prefetch(std::size_t i) const {
-        if (i + kAhead < Count()) {
-            const char* bytes = reinterpret_cast<const char*>(&m_list[i + kAhead]);
-            for (std::size_t line = 0; line < sizeof(PhoneRecord); line += 64)
-                __builtin_prefetch(bytes + line);
-            __builtin_prefetch(bytes + sizeof(PhoneRecord) - 1);
-        }
-        if (i + kTextsAhead < Count()) {
-            const PhoneRecord& record = m_list[i + kTextsAhead];
-            for (const std::string* text : {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo})
-                __builtin_prefetch(text->data());
-        }
-    }
-
-private:
-    const RecordList& m_list;
-};
 
 // The names in the first cells of packed rows.
 class PackedNames {
@@ -219,13 +190,8 @@ std::size_t MatchLength(std::string_view name, std::string_view key) {
     return j;
 }
 
-std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits) {
-    const RowRange range = Search(RecordNames(list), key, maxHits);
-    std::vector<const PhoneRecord*> rows;
-    rows.reserve(range.count);
-    for (std::size_t i = range.first; i < range.first + range.count; ++i)
-        rows.push_back(&list[i]);
-    return rows;
+RowRange NameSearch(const RecordList& list, std::string_view key, int maxHits) {
+    return NameSearch(list.Rows(), list.IsSorted(), key, maxHits);
 }
 
 RowRange NameSearch(const PackedRows& rows, bool sorted, std::string_view key, int maxHits) {

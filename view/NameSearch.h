@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
 /// Most bytes of the search box's text that make the key.
 inline constexpr std::size_t kSearchKeyMax = 100;
@@ -16,18 +15,18 @@ inline constexpr std::size_t kSearchKeyMax = 100;
 /// prefixes of growing length (0 when they differ at the first byte).
 std::size_t MatchLength(std::string_view name, std::string_view key);
 
-/// The records the name search lists for `key`, in row order: from the start
-/// record forwards while the match length does not drop. Only the first
-/// kSearchKeyMax bytes of `key` count; an empty key lists nothing. `maxHits`
-/// above 0 limits the number of rows. Works on the list as it is, sorted or not.
-std::vector<const PhoneRecord*> NameSearch(const RecordList& list, std::string_view key, int maxHits);
-
 /// Consecutive rows of a list: the name search's hits always are.
 struct RowRange {
     std::size_t first = 0;
     std::size_t count = 0;
     friend bool operator==(const RowRange&, const RowRange&) = default;
 };
+
+/// The records the name search lists for `key`, in row order: from the start
+/// record forwards while the match length does not drop. Only the first
+/// kSearchKeyMax bytes of `key` count; an empty key lists nothing. `maxHits`
+/// above 0 limits the number of rows. Works on the list as it is, sorted or not.
+RowRange NameSearch(const RecordList& list, std::string_view key, int maxHits);
 
 /// The same search over rows whose first cells hold the names, in list order;
 /// `sorted` tells whether those names are in ascending order.

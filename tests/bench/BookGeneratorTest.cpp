@@ -33,11 +33,11 @@ TEST(BookGenerator, SeedDecidesTheBook) {
     ASSERT_EQ(shorter.size(), 500u);
     std::size_t differ = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        ASSERT_EQ(*a[i], *b[i]) << "record " << i;
+        ASSERT_EQ(a[i], b[i]) << "record " << i;
         if (i < shorter.size()) {
-            ASSERT_EQ(*a[i], *shorter[i]) << "a smaller book is the start of a larger one, record " << i;
+            ASSERT_EQ(a[i], shorter[i]) << "a smaller book is the start of a larger one, record " << i;
         }
-        differ += !(*a[i] == *other[i]);
+        differ += !(a[i] == other[i]);
     }
     EXPECT_GT(differ, 2900u);
     EXPECT_TRUE(GenerateRecords(0, 1).empty());
@@ -49,16 +49,15 @@ TEST(BookGenerator, KnownEntries) {
     auto cp932 = [](const char* utf8) { return UnicodeToCp932(QString::fromUtf8(utf8)).bytes; };
     const auto book = GenerateRecords(3, 20261207);
     ASSERT_EQ(book.size(), 3u);
-    EXPECT_EQ(*book[0], (PhoneRecord{"suzuki sota", cp932("鈴木蒼太"), "090-4299-6110", ""}));
-    EXPECT_EQ(*book[1], (PhoneRecord{"kubo wakekuro", cp932("久保　わけくろう"), "090-1577-5557",
+    EXPECT_EQ(book[0], (PhoneRecord{"suzuki sota", cp932("鈴木蒼太"), "090-4299-6110", ""}));
+    EXPECT_EQ(book[1], (PhoneRecord{"kubo wakekuro", cp932("久保　わけくろう"), "090-1577-5557",
                                      cp932("内線 4275\r\n携帯\r\n土日のみ連絡可")}));
-    EXPECT_EQ(*book[2], (PhoneRecord{"ikeda wachita", cp932("池田　わちた"), "080-6373-3019", ""}));
+    EXPECT_EQ(book[2], (PhoneRecord{"ikeda wachita", cp932("池田　わちた"), "080-6373-3019", ""}));
 }
 
 TEST(BookGenerator, EntriesAreWhatTheProgramStores) {
     const std::regex phone("(0[0-9]{1,3}-[0-9]{2,4}-[0-9]{3,4})?");
-    for (const auto& rec : GenerateRecords(20000, 7)) {
-        const PhoneRecord& r = *rec;
+    for (const PhoneRecord& r : GenerateRecords(20000, 7)) {
         SCOPED_TRACE(r.m_strRomaji);
         // The data-entry dialog accepts space, a-z and 0-9; the generator uses letters and single inner spaces.
         ASSERT_FALSE(r.m_strRomaji.empty());
@@ -89,8 +88,7 @@ TEST(BookGenerator, RealisticMix) {
     std::map<std::string, int> names;
     std::map<std::string, int> families;
     std::size_t withMemo = 0, multiLine = 0, withSpace = 0, trail5C = 0, halfWidthKana = 0;
-    for (const auto& rec : book) {
-        const PhoneRecord& r = *rec;
+    for (const PhoneRecord& r : book) {
         ++names[r.m_strRomaji];
         ++families[r.m_strRomaji.substr(0, r.m_strRomaji.find(' '))];
         withMemo += !r.m_strMemo.empty();

@@ -33,8 +33,8 @@ std::string Item(const std::string& romaji) {
 
 std::vector<std::string> Names(const CMarloDoc& doc) {
     std::vector<std::string> names;
-    for (const auto& r : doc.m_pData->m_list)
-        names.push_back(r->m_strRomaji);
+    for (const PhoneRecordView r : doc.m_pData->m_list)
+        names.emplace_back(r.m_strRomaji);
     return names;
 }
 
@@ -44,7 +44,7 @@ struct DocFixture : ::testing::Test {
     CMarloDoc doc;
     DocFixture() { doc.SetReporter(&reporter); }
     void AddRecord(const std::string& romaji) {
-        doc.AddEntry(std::make_unique<PhoneRecord>(PhoneRecord{romaji, "", "", ""}));
+        doc.AddEntry(PhoneRecord{romaji, "", "", ""});
     }
 };
 
@@ -152,9 +152,9 @@ TEST_F(DocFixture, TextLoadMatchesFilingLineByLine) {
                 line += pieces[rnd() % 10];
             line += "," + std::to_string(l) + ",p";
             text += line + "\r\n";
-            auto r = std::make_unique<PhoneRecord>();
-            ParseTextLine(*r, line);
-            expected.AddSorted(std::move(r));
+            PhoneRecord r;
+            ParseTextLine(r, line);
+            expected.AddSorted(r);
         }
         WriteAll(dir.Path("r.txt"), text);
         ASSERT_TRUE(doc.OnOpenDocument(dir.Path("r.txt")));
@@ -248,8 +248,7 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     ASSERT_TRUE(doc.NewDocument());
     // Enough records that the file is much larger than the limit set below.
     for (int i = 0; i < 3000; ++i)
-        doc.m_pData->m_list.AddTail(
-            std::make_unique<PhoneRecord>(PhoneRecord{"name" + std::to_string(i), std::string(20, 'k'), "03", ""}));
+        doc.m_pData->m_list.AddTail(PhoneRecord{"name" + std::to_string(i), std::string(20, 'k'), "03", ""});
     doc.SetModifiedFlag(true);
     const std::string old = BookBytes(Item("old"), 1);
     WriteAll(dir.Path("book.mrl"), old);
@@ -329,8 +328,8 @@ std::optional<std::size_t> PlainFind(const std::vector<PhoneRecord>& book, const
 
 std::vector<PhoneRecord> Values(const RecordList& list) {
     std::vector<PhoneRecord> values;
-    for (const auto& r : list)
-        values.push_back(*r);
+    for (const PhoneRecordView r : list)
+        values.push_back(r.ToRecord());
     return values;
 }
 
@@ -361,16 +360,16 @@ TEST(BookEdits, MatchAPlainWalk) {
         CMarloDoc doc;
         doc.m_pData = std::make_unique<CMrlData>();
         for (const PhoneRecord& r : model)
-            doc.m_pData->m_list.AddTail(std::make_unique<PhoneRecord>(r));
+            doc.m_pData->m_list.AddTail(r);
 
         // Filing the head of a list sorted behind it, as InsertSorted does.
         {
             CMrlData data;
             std::vector<PhoneRecord> expected = model;
             for (const PhoneRecord& r : model)
-                data.m_list.AddTail(std::make_unique<PhoneRecord>(r));
+                data.m_list.AddTail(r);
             const PhoneRecord head = record();
-            data.m_list.AddHead(std::make_unique<PhoneRecord>(head));
+            data.m_list.AddHead(head);
             data.InsertSorted();
             PlainFile(expected, head);
             ASSERT_EQ(Values(data.m_list), expected) << "round " << round;
@@ -384,15 +383,14 @@ TEST(BookEdits, MatchAPlainWalk) {
             doc.SetModifiedFlag(false);
             const unsigned op = random() % 3;
             if (op == 0 || model.empty()) {
-                ASSERT_EQ(doc.AddEntry(std::make_unique<PhoneRecord>(texts)), PlainFile(model, texts)) << where;
+                ASSERT_EQ(doc.AddEntry(texts), PlainFile(model, texts)) << where;
             } else {
                 const std::size_t at = random() % model.size();
                 model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
                 if (op == 1) {
                     doc.RemoveEntry(at);
                 } else {
-                    ASSERT_EQ(doc.ReplaceEntry(at, std::make_unique<PhoneRecord>(texts)), PlainFile(model, texts))
-                        << where;
+                    ASSERT_EQ(doc.ReplaceEntry(at, texts), PlainFile(model, texts)) << where;
                 }
             }
             EXPECT_TRUE(doc.IsModified()) << where;

@@ -5,20 +5,21 @@
 #include "platform/Mbcs.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 namespace {
 
-RecordList::Ptr Rec(std::string romaji, std::string kanji = "", std::string phone = "", std::string memo = "") {
-    return std::make_unique<PhoneRecord>(
-        PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)});
+PhoneRecord Rec(std::string romaji, std::string kanji = "", std::string phone = "", std::string memo = "") {
+    return PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)};
 }
 
 std::vector<std::string> Names(const CMrlData& data) {
     std::vector<std::string> names;
-    for (const auto& r : data.m_list)
-        names.push_back(r->m_strRomaji + (r->m_strKanji.empty() ? "" : "/" + r->m_strKanji));
+    for (const PhoneRecordView r : data.m_list)
+        names.push_back(std::string(r.m_strRomaji) + (r.m_strKanji.empty() ? "" : "/" + std::string(r.m_strKanji)));
     return names;
 }
 
@@ -116,6 +117,54 @@ TEST(PhoneBookFile, CountsZeroOrNegativeLoadEmpty) {
 TEST(PhoneBookFile, BytesAfterTheLastRecordAreIgnored) {
     const auto data = Load(Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00 00 DE AD BE EF"));
     EXPECT_EQ(data->m_list.GetCount(), 1u);
+}
+
+// A record costs its fields and a few bytes besides, not an object of its own (four
+// strings and a pointer to them took 136 bytes): a file of empty records, four bytes
+// each, is held in a small multiple of its size.
+TEST(PhoneBookFile, EmptyRecordsTakeAFewBytesEach) {
+    constexpr std::size_t kCount = 100000;
+    std::string file = Hex(std::string(kHeader) + " A0 86 01 00"); // 100000
+    file.append(4 * kCount, '\0');
+    const auto data = Load(file);
+    ASSERT_EQ(data->m_list.GetCount(), kCount);
+    EXPECT_EQ(data->m_list[kCount - 1], PhoneRecord{});
+    EXPECT_LE(data->m_list.MemoryBytes(), 4 * file.size());
+}
+
+// A file whose records need more memory than the system has left fails before a
+// record is read, as out of memory, instead of the system stopping the program
+// half-way through: the most records a file can count, with enough zero bytes
+// after them (a sparse file, no disk taken) for their fields to need it all.
+TEST(PhoneBookFile, BookBeyondTheMemoryLeftFailsBeforeItsRecordsAreRead) {
+    const std::uint64_t available = AvailableMemory();
+    if (available == std::numeric_limits<std::uint64_t>::max())
+        GTEST_SKIP() << "the system does not tell how much memory is left";
+    TempWorkDir dir;
+    const std::string path = dir.Path("huge.mrl");
+    const std::string head = Hex(std::string(kHeader) + " FF FF FF 7F");
+    const std::uint64_t records = 4ull * std::numeric_limits<std::int32_t>::max();
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(head.data(), static_cast<qint64>(head.size())), static_cast<qint64>(head.size()));
+        if (!file.resize(static_cast<qint64>(head.size() + records + available)))
+            GTEST_SKIP() << "the file system holds no file this big: " << file.errorString().toStdString();
+    }
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    CArchive ar(file, CArchive::load);
+    ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    CMrlData data;
+    EXPECT_THROW(data.Serialize(ar), std::bad_alloc);
+    EXPECT_EQ(ar.Remaining(), records + available) << "no record was read";
+
+    RecordingReporter reporter;
+    CMarloDoc doc;
+    doc.SetReporter(&reporter);
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    ASSERT_EQ(reporter.errors.size(), 1u);
+    EXPECT_NE(reporter.errors[0].find("メモリが足りません"), std::string::npos) << reporter.errors[0];
 }
 
 TEST(PhoneBookFile, MalformedFilesAreRejected) {

@@ -88,6 +88,32 @@ TEST(PackedRows, AppendRowsSurvivesChangesMadeFromTheCall) {
     }
 }
 
+// Rows filled from a file hold each growth against the memory the system has
+// left: short of it a growth takes only what is left, and a row that no longer
+// fits fails with std::bad_alloc, leaving the rows as they were.
+TEST(PackedRows, GrowthStaysWithinTheMemoryLeft) {
+    static const PackedRows* s_pRows = nullptr;
+    static constexpr std::size_t kBudget = 100000; // what the system had before the rows took any
+    PackedRows rows;
+    s_pRows = &rows;
+    rows.SetGrowthCheck([]() -> std::uint64_t { return kBudget - s_pRows->MemoryBytes(); });
+    std::vector<Row> model;
+    try {
+        for (int i = 0;; ++i) {
+            const Row row = {std::to_string(i), std::string(static_cast<std::size_t>(i % 300), 'k'), "", "m"};
+            rows.Append({row[0], row[1], row[2], row[3]});
+            model.push_back(row);
+            ASSERT_LE(rows.MemoryBytes(), kBudget) << "row " << i;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    EXPECT_GT(rows.MemoryBytes(), kBudget * 9 / 10) << "the growth took what was left";
+    EXPECT_EQ(Read(rows), model);
+    rows.SetGrowthCheck(nullptr);
+    rows.Append({"after", "", "", ""}); // without the check, no limit
+    EXPECT_EQ(rows.Count(), model.size() + 1);
+}
+
 // Rows are rewritten when a text changes out of order and the buffer compacts
 // itself; whatever the sequence of edits, each cell must read back as written.
 // Two sets of rows are edited at random and copy ranges of each other or of a

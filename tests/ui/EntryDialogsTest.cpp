@@ -37,15 +37,15 @@ const QString kDefaultBook = QStringLiteral("電話帳");
 
 QStringList BookNames(const CMarloDoc& doc) {
     QStringList out;
-    for (const RecordList::Ptr& record : doc.m_pData->m_list)
-        out << Cp932ToUnicode(record->m_strRomaji);
+    for (const PhoneRecordView record : doc.m_pData->m_list)
+        out << Cp932ToUnicode(record.m_strRomaji);
     return out;
 }
 
 std::vector<PhoneRecord> Records(const CMarloDoc& doc) {
     std::vector<PhoneRecord> out;
-    for (const RecordList::Ptr& record : doc.m_pData->m_list)
-        out.push_back(*record);
+    for (const PhoneRecordView record : doc.m_pData->m_list)
+        out.push_back(record.ToRecord());
     return out;
 }
 

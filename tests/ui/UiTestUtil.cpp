@@ -44,7 +44,7 @@ void WriteBook(const QString& path, const std::vector<PhoneRecord>& records) {
     CMarloDoc doc;
     doc.m_pData = std::make_unique<CMrlData>();
     for (const PhoneRecord& record : records)
-        doc.m_pData->m_list.AddTail(std::make_unique<PhoneRecord>(record));
+        doc.m_pData->m_list.AddTail(record);
     if (!doc.OnSaveDocument(QFile::encodeName(path).toStdString()))
         throw std::runtime_error("cannot write the phone book");
 }

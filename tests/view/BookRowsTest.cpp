@@ -67,11 +67,11 @@ TEST(BookRows, FollowTheDocumentsEditsInPlace) {
         CMarloDoc doc;
         doc.m_pData = std::make_unique<CMrlData>();
         for (int i = 0; i < 50; ++i) {
-            auto record = Entry(names[random() % std::size(names)], "k", std::to_string(i));
+            const PhoneRecord record = Entry(names[random() % std::size(names)], "k", std::to_string(i));
             if (sorted)
-                doc.AddEntry(std::move(record));
+                doc.AddEntry(record);
             else
-                doc.m_pData->m_list.AddTail(std::move(record));
+                doc.m_pData->m_list.AddTail(record);
         }
         BookRows rows;
         doc.SetBookObserver(&rows);
@@ -80,13 +80,14 @@ TEST(BookRows, FollowTheDocumentsEditsInPlace) {
             const RecordList& list = doc.m_pData->m_list;
             const std::size_t count = list.GetCount();
             const unsigned op = random() % 3;
-            auto record = Entry(names[random() % std::size(names)], Sjis("漢字"), std::to_string(step), "m\r\n");
+            const PhoneRecord record =
+                Entry(names[random() % std::size(names)], Sjis("漢字"), std::to_string(step), "m\r\n");
             if (op == 0 || count == 0)
-                doc.AddEntry(std::move(record));
+                doc.AddEntry(record);
             else if (op == 1)
                 doc.RemoveEntry(random() % count);
             else
-                doc.ReplaceEntry(random() % count, std::move(record));
+                doc.ReplaceEntry(random() % count, record);
             ASSERT_TRUE(rows.Matches(list)) << "step " << step;
             BookRows fresh;
             ASSERT_EQ(Read(rows.Of(list)), Read(fresh.Of(list))) << "step " << step;

@@ -3,8 +3,8 @@
 
 #include "data/RecordList.h"
 #include "platform/Cp932.h"
+#include "view/NameSearch.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,10 +14,8 @@ inline std::string Sjis(const char* utf8) {
 }
 
 /// A record with the given fields.
-inline RecordList::Ptr Entry(std::string romaji, std::string kanji = {}, std::string phone = {},
-                             std::string memo = {}) {
-    return std::make_unique<PhoneRecord>(
-        PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)});
+inline PhoneRecord Entry(std::string romaji, std::string kanji = {}, std::string phone = {}, std::string memo = {}) {
+    return PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)};
 }
 
 /// A phone book of records with these romaji names, in this order (sorted or not).
@@ -28,10 +26,17 @@ inline RecordList BookOf(const std::vector<std::string>& names) {
     return list;
 }
 
-/// The romaji names of result rows, top to bottom.
-inline std::vector<std::string> Names(const std::vector<const PhoneRecord*>& rows) {
+/// The romaji names of result rows of `list`, top to bottom.
+inline std::vector<std::string> Names(const RecordList& list, const std::vector<std::size_t>& rows) {
     std::vector<std::string> names;
-    for (const PhoneRecord* row : rows)
-        names.push_back(row->m_strRomaji);
+    for (const std::size_t row : rows)
+        names.emplace_back(list.Name(row));
+    return names;
+}
+
+inline std::vector<std::string> Names(const RecordList& list, RowRange rows) {
+    std::vector<std::string> names;
+    for (std::size_t row = rows.first; row < rows.first + rows.count; ++row)
+        names.emplace_back(list.Name(row));
     return names;
 }

@@ -55,7 +55,7 @@ RecordList FieldBook() {
 }
 
 Rows Find(const RecordList& book, std::string k1, std::string k2 = {}, std::string k3 = {}) {
-    return Names(FullTextSearch(book, {std::move(k1), std::move(k2), std::move(k3)}));
+    return Names(book, FullTextSearch(book, {std::move(k1), std::move(k2), std::move(k3)}));
 }
 
 } // namespace
@@ -79,10 +79,10 @@ TEST(FullTextSearchTest, ListsEveryHitInReverseOrder) {
     RecordList book;
     for (char c = 'a'; c <= 't'; ++c)
         book.AddTail(Entry(std::string(1, c), "", "", "hit"));
-    const auto rows = FullTextSearch(book, {"HIT", "", ""});
+    const std::vector<std::size_t> rows = FullTextSearch(book, {"HIT", "", ""});
     ASSERT_EQ(rows.size(), 20u);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(rows[i], &book[19 - i]);
+        EXPECT_EQ(rows[i], 19 - i);
 }
 
 // A filter may outlive the keys it was made from (a dialog's search keeps it

@@ -6,13 +6,13 @@
 #include "TestUtil.h"
 #include "platform/Mbcs.h"
 #include "view/FullTextSearch.h"
-#include "view/BookRows.h"
 #include "view/NameSearch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -29,15 +29,16 @@ std::size_t PlainMatchLength(std::string_view name, std::string_view key) {
     return match;
 }
 
-std::vector<const PhoneRecord*> PlainNameSearch(const RecordList& list, std::string_view key, int maxHits) {
+// The rows the name search lists, by index.
+std::vector<std::size_t> PlainNameSearch(const RecordList& list, std::string_view key, int maxHits) {
     key = key.substr(0, std::min<std::size_t>(key.size(), 100));
-    std::vector<const PhoneRecord*> rows;
+    std::vector<std::size_t> rows;
     if (key.empty())
         return rows;
     const std::size_t count = list.GetCount();
     std::size_t start = kNone;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string& c = list[i].m_strRomaji;
+        const std::string_view c = list[i].m_strRomaji;
         if (i + 1 == count || (i == 0 && MbsCmp(c, key) >= 0)) {
             if (PlainMatchLength(c, key) > 0) {
                 start = i;
@@ -63,7 +64,7 @@ std::vector<const PhoneRecord*> PlainNameSearch(const RecordList& list, std::str
         if (m == 0 || (prev > 0 && m < prev))
             break;
         prev = m;
-        rows.push_back(&list[i]);
+        rows.push_back(i);
         if (maxHits > 0 && static_cast<int>(rows.size()) == maxHits)
             break;
     }
@@ -79,20 +80,22 @@ bool PlainContainsText(std::string_view text, std::string_view key) {
     return false;
 }
 
-std::vector<const PhoneRecord*> PlainFullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
-    std::vector<const PhoneRecord*> rows;
+// The indexes of the hits, the last one first.
+std::vector<std::size_t> PlainFullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
+    std::vector<std::size_t> rows;
     if (keys[0].empty() && keys[1].empty() && keys[2].empty())
         return rows;
-    for (const auto& record : list) {
+    for (std::size_t i = 0; i < list.GetCount(); ++i) {
+        const PhoneRecordView record = list[i];
         bool all = true;
         for (const std::string& key : keys) {
-            const bool found = key.empty() || PlainContainsText(record->m_strRomaji, key) ||
-                               PlainContainsText(record->m_strKanji, key) ||
-                               PlainContainsText(record->m_strPhone, key) || PlainContainsText(record->m_strMemo, key);
+            const bool found = key.empty() || PlainContainsText(record.m_strRomaji, key) ||
+                               PlainContainsText(record.m_strKanji, key) || PlainContainsText(record.m_strPhone, key) ||
+                               PlainContainsText(record.m_strMemo, key);
             all = all && found;
         }
         if (all)
-            rows.insert(rows.begin(), record.get());
+            rows.insert(rows.begin(), i);
     }
     return rows;
 }
@@ -142,8 +145,8 @@ public:
     // A key: often a slice of a name in the book, cut at any byte.
     std::string Key(const RecordList& list) {
         if (!list.IsEmpty() && Pick(3) != 0) {
-            const std::string& name = list[Pick(list.GetCount())].m_strRomaji;
-            std::string key = name.substr(0, Pick(name.size() + 1));
+            const std::string_view name = list[Pick(list.GetCount())].m_strRomaji;
+            std::string key(name.substr(0, Pick(name.size() + 1)));
             if (Pick(2) == 0)
                 key += Text(2);
             return key;
@@ -152,7 +155,7 @@ public:
     }
 
     RecordList Book() {
-        std::vector<RecordList::Ptr> records;
+        std::vector<PhoneRecord> records;
         const std::size_t count = Pick(25);
         for (std::size_t i = 0; i < count; ++i) {
             // Few distinct names, so that duplicates are common.
@@ -161,10 +164,10 @@ public:
         }
         if (Pick(3) != 0) {
             std::stable_sort(records.begin(), records.end(),
-                             [](const auto& a, const auto& b) { return MbsCmp(a->m_strRomaji, b->m_strRomaji) < 0; });
+                             [](const auto& a, const auto& b) { return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0; });
         }
         RecordList list;
-        list.Assign(std::move(records));
+        list.Assign(records);
         return list;
     }
 
@@ -188,7 +191,6 @@ TEST(SearchDifferentialTest, MatchLengthEqualsPrefixComparisons) {
 
 TEST(SearchDifferentialTest, NameSearchEqualsTheWalk) {
     Garbler g(2);
-    BookRows rows;
     int sorted = 0, hits = 0;
     for (int i = 0; i < 20000; ++i) {
         const RecordList book = g.Book();
@@ -198,15 +200,11 @@ TEST(SearchDifferentialTest, NameSearchEqualsTheWalk) {
             const int maxHits = static_cast<int>(g.Pick(4)) - 1;
             const auto expected = PlainNameSearch(book, key, maxHits);
             hits += !expected.empty();
-            ASSERT_EQ(NameSearch(book, key, maxHits), expected)
-                << "key " << ToHex(key) << " in a book of " << book.GetCount() << (book.IsSorted() ? " sorted" : "");
-            // The window searches the book's packed rows: the same rows, by position.
-            const PackedRows& packed = rows.Of(book);
-            const RowRange range = NameSearch(packed, rows.IsSorted(), key, maxHits);
-            std::vector<const PhoneRecord*> found;
-            for (std::size_t r = range.first; r < range.first + range.count; ++r)
-                found.push_back(&book[r]);
-            ASSERT_EQ(found, expected) << "packed rows, key " << ToHex(key);
+            const RowRange range = NameSearch(book, key, maxHits);
+            std::vector<std::size_t> found(range.count);
+            std::iota(found.begin(), found.end(), range.first);
+            ASSERT_EQ(found, expected) << "key " << ToHex(key) << " in a book of " << book.GetCount()
+                                       << (book.IsSorted() ? " sorted" : "");
         }
     }
     // Both routes and both outcomes must have been exercised.
@@ -226,7 +224,6 @@ TEST(SearchDifferentialTest, ContainsTextEqualsTheWindowWalk) {
 
 TEST(SearchDifferentialTest, FullTextSearchEqualsThePlainRule) {
     Garbler g(4);
-    BookRows rows;
     int hits = 0;
     for (int i = 0; i < 5000; ++i) {
         const RecordList book = g.Book();
@@ -236,18 +233,14 @@ TEST(SearchDifferentialTest, FullTextSearchEqualsThePlainRule) {
         // The packed rows keep a record's texts back to back: a key made of the end
         // of one text and the start of the next must not be found across them.
         if (!book.IsEmpty() && g.Pick(4) == 0) {
-            const PhoneRecord& r = book[g.Pick(book.GetCount())];
-            const std::string joined = r.m_strKanji + r.m_strPhone;
+            const PhoneRecordView r = book[g.Pick(book.GetCount())];
+            const std::string joined = std::string(r.m_strKanji) + std::string(r.m_strPhone);
             const std::size_t at = g.Pick(r.m_strKanji.size() + 1);
             keys[0] = joined.substr(at, r.m_strKanji.size() - at + 1 + g.Pick(3));
         }
         const auto expected = PlainFullTextSearch(book, keys);
         hits += !expected.empty();
         ASSERT_EQ(FullTextSearch(book, keys), expected);
-        std::vector<const PhoneRecord*> packed;
-        for (std::size_t row : FullTextSearch(rows.Of(book), keys))
-            packed.push_back(&book[row]);
-        ASSERT_EQ(packed, expected) << "packed rows";
     }
     EXPECT_GT(hits, 500);
 }
