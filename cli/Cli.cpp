@@ -139,8 +139,8 @@ std::string KeyBytes(const std::string& utf8) {
         throw KeyError{"キーが UTF-8 の文字列ではありません。"};
     const Cp932Encoded encoded = UnicodeToCp932(text);
     if (!encoded.ok())
-        throw KeyError{"キー「" + utf8 + "」の文字「" + encoded.unconvertible.toStdString() +
-                       "」はシフト JIS (コードページ 932) で表せないため検索できません。"};
+        throw KeyError{"キー「" + utf8 + "」の文字 " + NameUnconvertible(encoded.unconvertible).toStdString() +
+                       " はシフト JIS (コードページ 932) で表せないため検索できません。"};
     return encoded.bytes;
 }
 
@@ -242,38 +242,12 @@ std::unique_ptr<CMarloDoc> OpenBook(const std::string& path, CliReporter& report
     return doc;
 }
 
-// An entry that the text format cannot carry back: a line break or Ctrl-Z in a
-// field, or commas and memo line breaks that read back differently.
-bool SurvivesTextFormat(const PhoneRecord& record) {
-    const std::string line = FormatTextLine(record);
-    if (line.find_first_of("\n\x1A") != std::string::npos)
-        return false;
-    PhoneRecord back;
-    ParseTextLine(back, line);
-    return back == record;
-}
-
 int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     CliReporter reporter(err);
     std::unique_ptr<CMarloDoc> doc = OpenBook(in, reporter);
     if (!doc)
         return kCliFailed;
-    if (CMarloDoc::IsTextPath(out)) {
-        std::size_t changed = 0;
-        std::optional<PhoneRecord> first;
-        for (const PhoneRecordView record : doc->m_pData->m_list) {
-            if (!SurvivesTextFormat(record.ToRecord())) {
-                ++changed;
-                if (!first)
-                    first = record.ToRecord();
-            }
-        }
-        if (first)
-            std::fprintf(err,
-                         "marlo-cli: 注意: %zu 件の項目 (最初は「%s」) はカンマや改行を含むため、"
-                         "テキスト形式から読み込むと元どおりにはなりません。\n",
-                         changed, Cp932ToUnicode(first->m_strRomaji).toStdString().c_str());
-    }
+    // What a text file cannot carry back is told by the document's save, through the reporter.
     return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
 }
 

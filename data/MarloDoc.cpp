@@ -6,17 +6,92 @@
 #include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 #include "platform/StdioFile.h"
+#include "platform/SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // On the working directory's bytes: a folder whose name is not UTF-8 still holds its own phone book.
 std::string InWorkingDirectory(const char* name) {
     return AbsolutePath(name);
+}
+
+// A name beside `path` that nothing has yet, for keeping the file that failed to read:
+// "<path>.読めなかった", else with a number. Empty when all are taken.
+std::string UnusedNameBeside(const std::string& path) {
+    const std::string base = path + ".読めなかった";
+    struct stat st {};
+    for (int n = 1; n <= 1000; ++n) {
+        std::string name = n == 1 ? base : base + "." + std::to_string(n);
+        if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT)
+            return name;
+    }
+    return {};
+}
+
+// Copies the bytes of the regular file at `from` into a new file `to` with the same
+// permission bits, on disk before this returns. Returns why it failed, empty on
+// success; a copy that failed midway is removed.
+std::string CopyIntoNewFile(const std::string& from, const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (in < 0)
+        return SystemErrorText(errno);
+    struct stat st {};
+    if (::fstat(in, &st) != 0) {
+        const int nError = errno;
+        ::close(in);
+        return SystemErrorText(nError);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(in);
+        return "通常のファイルではありません";
+    }
+    const mode_t mode = st.st_mode & 07777;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
+    if (out < 0) {
+        const int nError = errno;
+        ::close(in);
+        return SystemErrorText(nError);
+    }
+    int nError = 0;
+    if (::fchmod(out, mode) != 0) // the umask may have taken bits away
+        nError = errno;
+    std::vector<char> buffer(64 * 1024);
+    while (nError == 0) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            nError = got < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got && nError == 0;) {
+            const ssize_t n = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                nError = n < 0 ? errno : EIO;
+            else
+                done += n;
+        }
+    }
+    if (nError == 0 && ::fsync(out) != 0)
+        nError = errno;
+    if (::close(out) != 0 && nError == 0)
+        nError = errno;
+    ::close(in);
+    if (nError == 0)
+        return {};
+    ::unlink(to.c_str());
+    return SystemErrorText(nError);
 }
 
 } // namespace
@@ -89,12 +164,14 @@ bool CMarloDoc::OnNewDocument() {
     // A missing default phone book is a normal start; one that cannot be read is
     // reported, and the empty phone book takes its place.
     if (PathExists(bookPath)) {
-        ReadFile(bookPath, [this](QIODevice& file) {
+        const bool bRead = ReadFile(bookPath, [this](QIODevice& file) {
             if (file.size() == 0)
                 return;
             CArchive ar(file, CArchive::load);
             Serialize(ar); // bytes after the last record are not read
         });
+        // The path stays the default phone book's; a save onto the file that failed asks first.
+        NoteReadResult(bookPath, bRead);
         if (!m_pData)
             m_pData = std::make_unique<CMrlData>();
     }
@@ -108,13 +185,18 @@ bool CMarloDoc::OnNewDocument() {
 bool CMarloDoc::OnOpenDocument(const std::string& path) {
     m_pData.reset();
     if (!IsTextPath(path)) {
-        if (!CDocument::OnOpenDocument(path))
+        if (!CDocument::OnOpenDocument(path)) {
+            NoteReadResult(path, false); // should the user later save onto it with Save As
             return false;
+        }
         if (!m_pData)
             m_pData = std::make_unique<CMrlData>(); // an empty file holds an empty phone book
+        NoteReadResult(path, true);
         return true;
     }
-    return OpenTextFile(path);
+    const bool bOpened = OpenTextFile(path);
+    NoteReadResult(path, bOpened);
+    return bOpened;
 }
 
 bool CMarloDoc::OpenTextFile(const std::string& path) {
@@ -170,12 +252,73 @@ void CMarloDoc::ReadTextRecords(QIODevice& file, const std::function<void(const 
 }
 
 bool CMarloDoc::OnSaveDocument(const std::string& path) {
-    if (!IsTextPath(path))
-        return CDocument::OnSaveDocument(path);
-    return SaveTextFile(path);
+    // A file that could not be read may still be all the user has of that phone book:
+    // it is replaced only when the user agrees, and a copy of it stays beside it.
+    const std::optional<FileId> failed = FailedReadAt(path);
+    std::string keepAs;
+    if (failed) {
+        keepAs = UnusedNameBeside(path);
+        if (keepAs.empty()) {
+            ReportError(QuotePath(path) +
+                        " に保存できません: 読み込めなかった元のファイルを残す名前が見つかりません。");
+            return false;
+        }
+        const std::string message = QuotePath(path) +
+                                    "は読み込めなかったファイルです。保存すると今の内容で置き換えます。" +
+                                    "元のファイルは" + QuotePath(keepAs) + "として残します。";
+        if (!Reporter() || !Reporter()->ConfirmLoss(message))
+            return false;
+    }
+    const auto keepFailedFile = [&] { return !failed || KeepCopyOf(path, keepAs); };
+    const bool bSaved =
+        IsTextPath(path) ? SaveTextFile(path, keepFailedFile) : keepFailedFile() && CDocument::OnSaveDocument(path);
+    if (bSaved && failed)
+        std::erase(m_failedReads, *failed);
+    return bSaved;
 }
 
-bool CMarloDoc::SaveTextFile(const std::string& path) {
+void CMarloDoc::NoteReadResult(const std::string& path, bool bRead) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    const FileId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const auto known = std::find(m_failedReads.begin(), m_failedReads.end(), id);
+    if (bRead && known != m_failedReads.end())
+        m_failedReads.erase(known);
+    else if (!bRead && known == m_failedReads.end())
+        m_failedReads.push_back(id);
+}
+
+std::optional<CMarloDoc::FileId> CMarloDoc::FailedReadAt(const std::string& path) const {
+    struct stat st {};
+    if (m_failedReads.empty() || ::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    const FileId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    if (std::find(m_failedReads.begin(), m_failedReads.end(), id) == m_failedReads.end())
+        return std::nullopt;
+    return id;
+}
+
+bool CMarloDoc::KeepCopyOf(const std::string& path, const std::string& copyPath) {
+    // A copy, not a second name or a move: the save then writes the new content into
+    // the file that is there, keeping its links, mode and owner.
+    const std::string reason = CopyIntoNewFile(path, copyPath);
+    if (reason.empty())
+        return true;
+    ReportError(QuotePath(path) + " に保存できません。読み込めなかった元のファイルを" + QuotePath(copyPath) +
+                "として残せませんでした: " + reason + "。ファイルは元のままです。");
+    return false;
+}
+
+bool CMarloDoc::SaveTextFile(const std::string& path, const std::function<bool()>& beforeWriting) {
+    // Asked before anything is written, so that a no leaves every file as it was.
+    if (m_pData) {
+        const TextExportLoss loss = AssessTextExport(m_pData->m_list);
+        if (loss.Any() && (!Reporter() || !Reporter()->ConfirmLoss(loss.Describe(path))))
+            return false;
+    }
+    if (!beforeWriting())
+        return false;
     // A text save leaves the modified flag alone: the phone book's own file is not written.
     return WriteFileAtomically(path, [this](QIODevice& file) {
         CStdioFile text(file);

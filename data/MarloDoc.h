@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 /// Told of each change the document makes to its phone book, so that copies kept
 /// for searching follow in place. `versionBefore` is the list's version before that
@@ -75,8 +76,27 @@ public:
 private:
     /// Parses each line of the text file `file` and shows `visit` its record.
     static void ReadTextRecords(QIODevice& file, const std::function<void(const PhoneRecord&)>& visit);
+    /// A file by device and inode: the same file under any of its names.
+    struct FileId {
+        std::uint64_t nDevice = 0;
+        std::uint64_t nInode = 0;
+        friend bool operator==(const FileId&, const FileId&) = default;
+    };
+
     bool OpenTextFile(const std::string& path);
-    bool SaveTextFile(const std::string& path);
+    /// Asks before a save that the text format cannot carry back, then runs
+    /// `beforeWriting` and writes the text file; false when either says no.
+    bool SaveTextFile(const std::string& path, const std::function<bool()>& beforeWriting);
+    /// Remembers the regular file at `path` when its read failed and forgets it when
+    /// a read succeeded.
+    void NoteReadResult(const std::string& path, bool bRead);
+    /// The file a save of `path` would replace, when it is one that failed to read.
+    std::optional<FileId> FailedReadAt(const std::string& path) const;
+    /// Copies the file at `path` into the new file `copyPath`; reports failures.
+    bool KeepCopyOf(const std::string& path, const std::string& copyPath);
 
     BookObserver* m_pBookObserver = nullptr;
+    /// Files that failed to read (the default phone book, a file opened), until a
+    /// save replaces them: they are never replaced unasked.
+    std::vector<FileId> m_failedReads;
 };

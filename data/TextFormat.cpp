@@ -1,6 +1,12 @@
 #include "TextFormat.h"
 
+#include "RecordList.h"
+#include "platform/Cp932.h"
+#include "platform/Document.h"
+#include "platform/Mbcs.h"
 #include "platform/StdioFile.h"
+
+#include <array>
 
 std::string FormatTextLine(const PhoneRecord& record) {
     std::string line;
@@ -72,4 +78,98 @@ void ParseTextLine(PhoneRecord& record, std::string_view line) {
         record.m_strPhone.assign(rest);
     else
         addToMemo(rest);
+}
+
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+
+// True when reading the record's line gives the record back. `scratch` and `back` keep
+// their storage from one record to the next.
+template <class Record> bool ReadsBackAsItself(const Record& record, PhoneRecord& scratch, PhoneRecord& back) {
+    const std::array<std::string_view, 4> fields = {record.m_strRomaji, record.m_strKanji, record.m_strPhone,
+                                                    record.m_strMemo};
+    // Without these bytes the line is the fields and three commas: it always reads back.
+    bool plain = true;
+    for (const std::string_view field : fields)
+        plain = plain && field.find_first_of(",\r\n") == std::string_view::npos;
+    if (plain)
+        return true;
+    scratch.m_strRomaji.assign(fields[0]);
+    scratch.m_strKanji.assign(fields[1]);
+    scratch.m_strPhone.assign(fields[2]);
+    scratch.m_strMemo.assign(fields[3]);
+    const std::string line = FormatTextLine(scratch);
+    // Every LF ends a line in the file. Without one, the line reads back byte for byte:
+    // a CR the writer puts before the line end's CR LF stays with the line.
+    if (line.find('\n') != std::string::npos)
+        return false;
+    back.m_strRomaji.clear();
+    back.m_strKanji.clear();
+    back.m_strPhone.clear();
+    ParseTextLine(back, line);
+    return back == scratch;
+}
+
+// The field of `record` that holds a Ctrl-Z, in Japanese; null when none does.
+template <class Record> const char* FieldWithCtrlZ(const Record& record) {
+    const std::pair<std::string_view, const char*> fields[] = {{record.m_strRomaji, "ローマ字名"},
+                                                               {record.m_strKanji, "氏名"},
+                                                               {record.m_strPhone, "電話番号"},
+                                                               {record.m_strMemo, "メモ"}};
+    for (const auto& [text, name] : fields)
+        if (text.find(kCtrlZ) != std::string_view::npos)
+            return name;
+    return nullptr;
+}
+
+std::string Unicode(std::string_view bytes) {
+    return Cp932ToUnicode(bytes).toStdString();
+}
+
+} // namespace
+
+TextExportLoss AssessTextExport(const RecordList& list) {
+    TextExportLoss loss;
+    const std::size_t count = list.GetCount();
+    std::size_t end = count; // the entries before this one come back, changed or not
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& record = list[i];
+        if (const char* field = FieldWithCtrlZ(record)) {
+            end = i;
+            loss.nCutOff = count - i;
+            loss.strCutOffName = std::string_view(record.m_strRomaji);
+            loss.pszCutOffField = field;
+            break;
+        }
+    }
+    PhoneRecord scratch, back;
+    for (std::size_t i = 0; i < end; ++i) {
+        const auto& record = list[i];
+        if (!ReadsBackAsItself(record, scratch, back)) {
+            if (loss.nChanged++ == 0)
+                loss.strFirstChanged = std::string_view(record.m_strRomaji);
+        }
+    }
+    // Reading files the lines in a stable sort by romaji name: only the order of the
+    // entries that come back counts, and a sorted list keeps it.
+    if (!list.IsSorted()) {
+        for (std::size_t i = 0; i + 1 < end && !loss.bReordered; ++i)
+            loss.bReordered =
+                MbsCmp(std::string_view(list[i].m_strRomaji), std::string_view(list[i + 1].m_strRomaji)) > 0;
+    }
+    return loss;
+}
+
+std::string TextExportLoss::Describe(const std::string& path) const {
+    std::string text = QuotePath(path) + "をテキスト形式で保存すると、読み込んだときに元の電話帳に戻りません。";
+    if (nCutOff > 0)
+        text += " " + std::to_string(nCutOff) + " 件の項目が失われます (「" + Unicode(strCutOffName) + "」の" +
+                pszCutOffField + "に文字 0x1A があり、読み込みはそこで終わります)。";
+    if (nChanged > 0)
+        text += " " + std::to_string(nChanged) + " 件の項目 (最初は「" + Unicode(strFirstChanged) +
+                "」) はカンマや改行を含むため、別の項目として読み込まれます。";
+    if (bReordered)
+        text += " 項目の並び順が変わります (読み込むとローマ字名の順に並べ替えられます)。";
+    return text;
 }

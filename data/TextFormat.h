@@ -4,10 +4,12 @@
 
 #include "PhoneRecord.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 class CStdioFile;
+class RecordList;
 
 /// The line of `record` without its line end: romaji,kanji,phone then ",line" per memo line.
 std::string FormatTextLine(const PhoneRecord& record);
@@ -15,3 +17,25 @@ std::string FormatTextLine(const PhoneRecord& record);
 void WriteTextLine(CStdioFile& file, const PhoneRecord& record);
 /// Fills an empty `record` from one line (without its line end). Never fails.
 void ParseTextLine(PhoneRecord& record, std::string_view line);
+
+/// What a phone book loses when it is saved in the text format and read back.
+struct TextExportLoss {
+    /// Entries lost from the first one holding a Ctrl-Z on, that one included:
+    /// reading stops at that byte, inside its line.
+    std::size_t nCutOff = 0;
+    std::string strCutOffName;            ///< romaji name of the entry holding the Ctrl-Z
+    const char* pszCutOffField = nullptr; ///< the field that holds it, in Japanese
+    /// Entries before that one whose line reads back as other entries: commas in a
+    /// field, line breaks in a name or number or at the edges of the memo.
+    std::size_t nChanged = 0;
+    std::string strFirstChanged; ///< romaji name of the first of them
+    /// The entries are not in romaji order, and reading sorts them.
+    bool bReordered = false;
+
+    bool Any() const noexcept { return nCutOff > 0 || nChanged > 0 || bReordered; }
+    /// The whole loss in plain Japanese, for a save to `path`.
+    std::string Describe(const std::string& path) const;
+};
+
+/// What saving `list` as text and reading the file back would lose.
+TextExportLoss AssessTextExport(const RecordList& list);

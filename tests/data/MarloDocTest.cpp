@@ -253,6 +253,7 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     const std::string old = BookBytes(Item("old"), 1);
     WriteAll(dir.Path("book.mrl"), old);
     WriteAll(dir.Path("book.txt"), "old,,\r\n");
+    reporter.confirmLoss = true; // "name10" before "name2": the text save asks about the order first
 
     // Let the file system refuse writes past 16 KiB, so each save fails midway.
     struct rlimit saved {};
@@ -397,4 +398,93 @@ TEST(BookEdits, MatchAPlainWalk) {
             ASSERT_EQ(Values(doc.m_pData->m_list), model) << where;
         }
     }
+}
+
+TEST_F(DocFixture, TextSaveThatLosesEntriesAsksFirst) {
+    ASSERT_TRUE(doc.NewDocument());
+    AddRecord("abe");
+    // Nothing the text format cannot carry: no question.
+    ASSERT_TRUE(doc.OnSaveDocument(dir.Path("clean.txt")));
+    EXPECT_TRUE(reporter.warnings.empty());
+
+    doc.AddEntry(PhoneRecord{"tanaka", "", "", "m\x1Am"});
+    WriteAll(dir.Path("out.txt"), "old,,\r\n");
+    reporter.confirmLoss = false;
+    EXPECT_FALSE(doc.OnSaveDocument(dir.Path("out.txt")));
+    EXPECT_FALSE(doc.OnSaveDocument(dir.Path("new.txt")));
+    ASSERT_EQ(reporter.warnings.size(), 2u);
+    EXPECT_NE(reporter.warnings[0].find("1 件の項目が失われます (「tanaka」のメモに文字 0x1A"), std::string::npos)
+        << reporter.warnings[0];
+    EXPECT_TRUE(reporter.errors.empty()) << "a no is no failure";
+    EXPECT_EQ(ReadAll(dir.Path("out.txt")), "old,,\r\n");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.Path("new.txt"))));
+
+    reporter.confirmLoss = true;
+    EXPECT_TRUE(doc.OnSaveDocument(dir.Path("out.txt")));
+    EXPECT_EQ(ReadAll(dir.Path("out.txt")), "abe,,\r\ntanaka,,,m\x1Am\r\n");
+}
+
+TEST_F(DocFixture, DamagedDefaultBookIsReplacedOnlyWhenTheUserAgrees) {
+    const std::string book = dir.Path(kBook);
+    const std::string damaged = BookBytes(Item("abe"), 3); // three records promised, one there
+    WriteAll(book, damaged);
+    ASSERT_EQ(::chmod(book.c_str(), 0640), 0);
+    ASSERT_TRUE(doc.NewDocument());
+    ASSERT_EQ(reporter.errors.size(), 1u);
+    AddRecord("ito");
+
+    // The default answer: nothing is written, nothing is kept aside.
+    EXPECT_FALSE(doc.DoFileSave());
+    ASSERT_EQ(reporter.warnings.size(), 1u);
+    EXPECT_EQ(reporter.warnings[0], "「" + book +
+                                        "」は読み込めなかったファイルです。保存すると今の内容で置き換えます。" +
+                                        "元のファイルは「" + book + ".読めなかった」として残します。");
+    EXPECT_EQ(ReadAll(book), damaged);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(book + ".読めなかった")));
+    EXPECT_TRUE(doc.IsModified());
+
+    // Yes: the old bytes are kept under a name nothing has yet, with the file's mode.
+    WriteAll(book + ".読めなかった", "someone else's");
+    reporter.confirmLoss = true;
+    EXPECT_TRUE(doc.DoFileSave());
+    ASSERT_EQ(reporter.warnings.size(), 2u);
+    EXPECT_NE(reporter.warnings[1].find("「" + book + ".読めなかった.2」として残します"), std::string::npos)
+        << reporter.warnings[1];
+    EXPECT_EQ(ReadAll(book + ".読めなかった.2"), damaged);
+    struct stat st {};
+    ASSERT_EQ(::stat((book + ".読めなかった.2").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadAll(book + ".読めなかった"), "someone else's");
+    EXPECT_EQ(ReadAll(book), BookBytes(Item("ito"), 1));
+    EXPECT_TRUE(reporter.errors.size() == 1u) << reporter.errors.back();
+
+    // Replaced, the file is the phone book's own: later saves do not ask.
+    AddRecord("ota");
+    EXPECT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(reporter.warnings.size(), 2u);
+}
+
+TEST_F(DocFixture, SaveAsOntoAFileThatFailedToOpenAsksFirst) {
+    WriteAll(dir.Path(kBook), BookBytes(Item("abe"), 1));
+    const std::string broken = BookBytes(Item("a"), 3);
+    WriteAll(dir.Path("broken"), broken);
+    ASSERT_EQ(::symlink("broken", dir.Path("link").c_str()), 0);
+    ASSERT_TRUE(doc.NewDocument());
+    ASSERT_EQ(doc.OpenDocumentFile(dir.Path("broken")), CDocument::OpenResult::Failed);
+    EXPECT_EQ(doc.GetPathName(), dir.Path(kBook));
+
+    // Under its own name or through a link, the file that failed is not replaced unasked.
+    EXPECT_FALSE(doc.DoSave(dir.Path("broken")));
+    EXPECT_FALSE(doc.DoSave(dir.Path("link")));
+    EXPECT_EQ(reporter.warnings.size(), 2u);
+    EXPECT_EQ(ReadAll(dir.Path("broken")), broken);
+    // The default phone book read well: saving it asks nothing.
+    EXPECT_TRUE(doc.DoSave(dir.Path(kBook)));
+    EXPECT_EQ(reporter.warnings.size(), 2u);
+
+    // Mended in place and opened, it is a phone book like any other.
+    WriteAll(dir.Path("broken"), BookBytes(Item("a"), 1));
+    ASSERT_EQ(doc.OpenDocumentFile(dir.Path("broken")), CDocument::OpenResult::Opened);
+    EXPECT_TRUE(doc.DoSave(dir.Path("broken")));
+    EXPECT_EQ(reporter.warnings.size(), 2u);
 }

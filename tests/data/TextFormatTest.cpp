@@ -1,6 +1,14 @@
 #include "data/TextFormat.h"
+#include "data/RecordList.h"
+#include "platform/Cp932.h"
+#include "platform/Mbcs.h"
+#include "platform/StdioFile.h"
 
+#include <QBuffer>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 namespace {
 
@@ -12,6 +20,38 @@ PhoneRecord Parse(std::string_view line) {
 
 PhoneRecord R(std::string romaji, std::string kanji, std::string phone, std::string memo) {
     return PhoneRecord{std::move(romaji), std::move(kanji), std::move(phone), std::move(memo)};
+}
+
+RecordList ListOf(const std::vector<PhoneRecord>& records) {
+    RecordList list;
+    for (const PhoneRecord& r : records)
+        list.AddTail(r);
+    return list;
+}
+
+// The phone book a text open makes of `records` saved as text: the file's lines read
+// as the reader reads them, in a stable sort by romaji name.
+std::vector<PhoneRecord> ThroughTextFile(const std::vector<PhoneRecord>& records) {
+    QByteArray bytes;
+    {
+        QBuffer out(&bytes);
+        out.open(QIODevice::WriteOnly);
+        CStdioFile text(out);
+        for (const PhoneRecord& r : records)
+            WriteTextLine(text, r);
+        text.Flush();
+    }
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    CStdioFile text(in);
+    std::vector<PhoneRecord> back;
+    std::string line;
+    while (text.ReadString(line))
+        ParseTextLine(back.emplace_back(), line);
+    std::stable_sort(back.begin(), back.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+        return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
+    });
+    return back;
 }
 
 } // namespace
@@ -57,4 +97,56 @@ TEST(TextLine, DoubleByteTrailBytesPassUnchanged) {
 TEST(TextLine, NulBytesAreKept) {
     const PhoneRecord r = R(std::string("a\0b", 3), "k", std::string("\0", 1), "m");
     EXPECT_EQ(Parse(FormatTextLine(r)), r);
+}
+
+TEST(TextExport, AssessmentMatchesAFileWrittenAndReadBack) {
+    // Small books of fields made of the bytes that matter: the assessment finds a loss
+    // exactly when the file read back is not the book, and counts what it should.
+    std::mt19937 random(20240611);
+    const char alphabet[] = {'a', 'b', ',', '\r', '\n', '\x1A'};
+    const auto field = [&] {
+        std::string text;
+        for (unsigned n = random() % 4; n > 0; --n)
+            text += alphabet[random() % (random() % 3 == 0 ? 6 : 2)];
+        return text;
+    };
+    int withLoss = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<PhoneRecord> book(random() % 4);
+        for (PhoneRecord& r : book)
+            r = R(field(), field(), field(), field());
+        const TextExportLoss loss = AssessTextExport(ListOf(book));
+        const std::vector<PhoneRecord> back = ThroughTextFile(book);
+        const std::string where = "round " + std::to_string(round);
+        ASSERT_EQ(loss.Any(), back != book) << where;
+        withLoss += loss.Any();
+
+        const auto cut = std::find_if(book.begin(), book.end(), [](const PhoneRecord& r) {
+            return FormatTextLine(r).find('\x1A') != std::string::npos;
+        });
+        ASSERT_EQ(loss.nCutOff, static_cast<std::size_t>(book.end() - cut)) << where;
+        // Each entry before the cut is judged alone, as a book of its own.
+        std::size_t changed = 0;
+        for (auto r = book.begin(); r != cut; ++r)
+            changed += ThroughTextFile({*r}) != std::vector<PhoneRecord>{*r};
+        ASSERT_EQ(loss.nChanged, changed) << where;
+        if (loss.nCutOff == 0 && loss.nChanged == 0) {
+            ASSERT_EQ(loss.bReordered, back != book) << where;
+        }
+    }
+    EXPECT_GT(withLoss, 1000);
+    EXPECT_LT(withLoss, 19000);
+}
+
+TEST(TextExport, MessageNamesTheEntriesAndFields) {
+    const std::string sjisName = UnicodeToCp932(QString::fromUtf8("ｶﾀｶﾅ")).bytes;
+    const TextExportLoss loss = AssessTextExport(ListOf({R("abe", "", "1,2", ""), R(sjisName, "x\x1A", "", "")}));
+    EXPECT_EQ(loss.Describe("/d/out.txt"),
+              "「/d/out.txt」をテキスト形式で保存すると、読み込んだときに元の電話帳に戻りません。"
+              " 1 件の項目が失われます (「ｶﾀｶﾅ」の氏名に文字 0x1A があり、読み込みはそこで終わります)。"
+              " 1 件の項目 (最初は「abe」) はカンマや改行を含むため、別の項目として読み込まれます。");
+    EXPECT_FALSE(AssessTextExport(ListOf({R("b", "", "", "x\r\ny"), R("a", "", "", "")})).nChanged);
+    EXPECT_TRUE(AssessTextExport(ListOf({R("b", "", "", "x\r\ny"), R("a", "", "", "")})).bReordered);
+    // Out of order only among the entries that are lost: the order of the rest stays.
+    EXPECT_FALSE(AssessTextExport(ListOf({R("a", "", "", ""), R("c", "", "", "\x1A"), R("b", "", "", "")})).bReordered);
 }

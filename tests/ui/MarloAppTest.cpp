@@ -131,6 +131,7 @@ private slots:
     void printsTheRows();
     void aboutBox();
     void exitAsksToSave();
+    void damagedDefaultBookIsNotReplacedUnasked();
 };
 
 void MarloAppTest::startsUp_data() {
@@ -864,6 +865,39 @@ void MarloAppTest::exitAsksToSave() {
     QVERIFY(!run.Frame().isVisible());
     QVERIFY(QFile::exists(dir.Path(kDefaultBook)));
     QVERIFY(!run.Doc().IsModified());
+}
+
+void MarloAppTest::damagedDefaultBookIsNotReplacedUnasked() {
+    TempWorkDir dir;
+    std::vector<PhoneRecord> records;
+    for (int i = 0; i < 40; ++i)
+        records.push_back(Rec(qPrintable(QStringLiteral("name%1").arg(i, 2, 10, QLatin1Char('0'))),
+                              QStringLiteral("氏名"), "03-0000-0000"));
+    WriteBook(dir.Path(kDefaultBook), records);
+    const QByteArray damaged = ReadFile(dir.Path(kDefaultBook)).left(700);
+    QCOMPARE(damaged.size(), 700);
+    WriteFile(dir.Path(kDefaultBook), damaged);
+    AnswerMessageBox(QMessageBox::Ok); // the phone book cannot be read
+    RunningApp run;
+    QVERIFY(run.Start());
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), std::size_t(0));
+
+    // Ctrl+S asks before the file is replaced; No, the default, keeps it as it is.
+    QString question;
+    AnswerMessageBox(QMessageBox::No, &question);
+    PressKey(run, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY2(question.contains(dir.Path(kDefaultBook) + QStringLiteral("」は読み込めなかったファイルです")),
+             qPrintable(question));
+    QVERIFY2(question.endsWith(QStringLiteral("このまま保存しますか?")), qPrintable(question));
+    QCOMPARE(ReadFile(dir.Path(kDefaultBook)), damaged);
+    QVERIFY(!QFile::exists(dir.Path(kDefaultBook + QStringLiteral(".読めなかった"))));
+
+    // Yes: the damaged bytes stay beside the new phone book.
+    AnswerMessageBox(QMessageBox::Yes);
+    Trigger(run.Frame(), ID_FILE_SAVE);
+    QCOMPARE(ReadFile(dir.Path(kDefaultBook + QStringLiteral(".読めなかった"))), damaged);
+    QCOMPARE(ReadFile(dir.Path(kDefaultBook)).size(), 18);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 #include "MarloAppTest.moc"

@@ -41,7 +41,15 @@ PhoneRecord Rec(const char* romaji, const QString& kanji, const char* phone, con
 }
 
 void WriteBook(const QString& path, const std::vector<PhoneRecord>& records) {
+    // A fixture is written exactly as given, out of order or not: every question is a yes.
+    struct Writer : DocReporter {
+        void ReportError(const std::string&) override {}
+        SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+        std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+        bool ConfirmLoss(const std::string&) override { return true; }
+    } writer;
     CMarloDoc doc;
+    doc.SetReporter(&writer);
     doc.m_pData = std::make_unique<CMrlData>();
     for (const PhoneRecord& record : records)
         doc.m_pData->m_list.AddTail(record);
