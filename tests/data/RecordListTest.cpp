@@ -174,8 +174,9 @@ TEST(RecordList, MatchesAPlainVectorUnderRandomEdits) {
             list.RemoveAll();
             model.clear();
         }
-        if (changes)
+        if (changes) {
             ASSERT_NE(list.GetVersion(), version) << "step " << step;
+        }
         ASSERT_NO_FATAL_FAILURE(ExpectSame(list, model, step));
     }
 }
