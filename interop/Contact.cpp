@@ -1,0 +1,31 @@
+#include "interop/Contact.h"
+
+#include <array>
+
+namespace {
+
+struct KindWord {
+    const char16_t* word; ///< upper case
+    const char16_t* kind;
+};
+
+// The first matching word decides, so "HOME,FAX" is a fax before it is a home number.
+constexpr std::array kKindWords{
+    KindWord{u"FAX", u"FAX"},          KindWord{u"ファックス", u"FAX"},  KindWord{u"PAGER", u"ポケベル"},
+    KindWord{u"CELL", u"携帯"},        KindWord{u"MOBILE", u"携帯"},     KindWord{u"IPHONE", u"携帯"},
+    KindWord{u"携帯", u"携帯"},        KindWord{u"HOME", u"自宅"},       KindWord{u"自宅", u"自宅"},
+    KindWord{u"WORK", u"勤務先"},      KindWord{u"BUSINESS", u"勤務先"}, KindWord{u"COMPANY", u"勤務先"},
+    KindWord{u"会社", u"勤務先"},      KindWord{u"勤務先", u"勤務先"},   KindWord{u"MAIN", u"代表"},
+    KindWord{u"代表", u"代表"},        KindWord{u"OTHER", u"その他"},    KindWord{u"その他", u"その他"},
+};
+
+} // namespace
+
+QString PhoneKindFromLabels(const QStringList& labels) {
+    QString joined = labels.join(u' ').toUpper();
+    for (const KindWord& known : kKindWords) {
+        if (joined.contains(QString::fromUtf16(known.word)))
+            return QString::fromUtf16(known.kind);
+    }
+    return {};
+}

@@ -1,0 +1,115 @@
+#include "interop/TextDecode.h"
+
+#include "platform/Cp932.h"
+
+#include <QStringDecoder>
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace {
+
+bool StartsWith(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, QStringDecoder::Encoding encoding) {
+    QStringDecoder decode(encoding, QStringDecoder::Flag::Stateless);
+    const QString text = decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return text.toStdString();
+}
+
+} // namespace
+
+PreparedText PrepareText(std::string_view file) {
+    PreparedText prepared;
+    if (StartsWith(file, "\xEF\xBB\xBF")) {
+        prepared.bytes = file.substr(3);
+    } else if (StartsWith(file, "\xFF\xFE")) {
+        prepared.converted = Utf16ToUtf8(file.substr(2), QStringDecoder::Utf16LE);
+        prepared.bytes = prepared.converted;
+    } else if (StartsWith(file, "\xFE\xFF")) {
+        prepared.converted = Utf16ToUtf8(file.substr(2), QStringDecoder::Utf16BE);
+        prepared.bytes = prepared.converted;
+    } else {
+        prepared.bytes = file;
+        prepared.encoding = IsValidUtf8(file) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    }
+    return prepared;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    const std::size_t n = bytes.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned min = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            min = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            min = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (n - i < length)
+            return false;
+        unsigned code = c & (0xFFu >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto cc = static_cast<unsigned char>(bytes[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+        if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::optional<TextEncoding> EncodingFromCharset(std::string_view name) {
+    std::string upper(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    struct Name {
+        std::string_view name;
+        TextEncoding encoding;
+    };
+    static constexpr std::array kNames{
+        Name{"UTF-8", TextEncoding::Utf8},         Name{"UTF8", TextEncoding::Utf8},
+        Name{"US-ASCII", TextEncoding::Utf8},      Name{"ASCII", TextEncoding::Utf8},
+        Name{"SHIFT_JIS", TextEncoding::Cp932},    Name{"SHIFT-JIS", TextEncoding::Cp932},
+        Name{"SJIS", TextEncoding::Cp932},         Name{"X-SJIS", TextEncoding::Cp932},
+        Name{"CP932", TextEncoding::Cp932},        Name{"WINDOWS-31J", TextEncoding::Cp932},
+        Name{"MS932", TextEncoding::Cp932},        Name{"ISO-8859-1", TextEncoding::Latin1},
+        Name{"LATIN1", TextEncoding::Latin1},
+    };
+    for (const Name& known : kNames)
+        if (known.name == upper)
+            return known.encoding;
+    return std::nullopt;
+}
+
+QString DecodeText(std::string_view bytes, TextEncoding encoding) {
+    const auto size = static_cast<qsizetype>(bytes.size());
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return QString::fromUtf8(bytes.data(), size);
+    case TextEncoding::Latin1:
+        return QString::fromLatin1(bytes.data(), size);
+    case TextEncoding::Cp932:
+        return Cp932ToUnicode(bytes);
+    }
+    return {};
+}
