@@ -19,6 +19,10 @@
 
 namespace {
 
+// Fewer new records than this are filed one by one, and the book observer follows
+// each: cheaper than copying the book's rows again.
+constexpr std::size_t kOneByOneBelow = 64;
+
 // On the working directory's bytes: a folder whose name is not UTF-8 still holds its own phone book.
 std::string InWorkingDirectory(const char* name) {
     return AbsolutePath(name);
@@ -64,25 +68,8 @@ std::string CopyIntoNewFile(const std::string& from, const std::string& to) {
     int nError = 0;
     if (::fchmod(out, mode) != 0) // the umask may have taken bits away
         nError = errno;
-    std::vector<char> buffer(64 * 1024);
-    while (nError == 0) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            nError = got < 0 ? errno : 0;
-            break;
-        }
-        for (ssize_t done = 0; done < got && nError == 0;) {
-            const ssize_t n = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                nError = n < 0 ? errno : EIO;
-            else
-                done += n;
-        }
-    }
+    if (nError == 0)
+        nError = CopyFileContents(in, out);
     if (nError == 0 && ::fsync(out) != 0)
         nError = errno;
     if (::close(out) != 0 && nError == 0)
@@ -137,6 +124,21 @@ std::size_t CMarloDoc::AddEntry(const PhoneRecord& record) {
 std::size_t CMarloDoc::ReplaceEntry(std::size_t index, const PhoneRecord& record) {
     RemoveEntry(index);
     return AddEntry(record);
+}
+
+void CMarloDoc::AddEntries(std::span<const PhoneRecord> records) {
+    RecordList& list = m_pData->m_list;
+    // One by one, each filing walks or moves the book; a stable sort of the book with
+    // the new records at its end puts them in the same places at once.
+    if (records.size() < kOneByOneBelow || !list.IsSorted()) {
+        for (const PhoneRecord& record : records)
+            AddEntry(record);
+        return;
+    }
+    for (const PhoneRecord& record : records)
+        list.AddTail(record);
+    list.SortByName();
+    SetModifiedFlag(true);
 }
 
 void CMarloDoc::RemoveEntry(std::size_t index) {
@@ -252,6 +254,34 @@ void CMarloDoc::ReadTextRecords(QIODevice& file, const std::function<void(const 
 }
 
 bool CMarloDoc::OnSaveDocument(const std::string& path) {
+    return SaveGuarded(path, [&](const std::function<bool()>& beforeWriting) {
+        return IsTextPath(path) ? SaveTextFile(path, beforeWriting)
+                                : beforeWriting() && CDocument::OnSaveDocument(path);
+    });
+}
+
+bool CMarloDoc::WriteWholeFile(const std::string& path, std::string_view bytes) {
+    return SaveGuarded(path, [&](const std::function<bool()>& beforeWriting) {
+        return beforeWriting() && WriteFileAtomically(path, [bytes](QIODevice& file) {
+                   errno = 0;
+                   if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+                       throw DeviceIoError("ファイルに書き込めません", file, errno);
+               });
+    });
+}
+
+bool CMarloDoc::ReadWholeFile(const std::string& path, std::string& bytes) {
+    return ReadFile(path, [&bytes](QIODevice& file) {
+        bytes.resize(static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos())));
+        errno = 0;
+        const qint64 read = file.read(bytes.data(), static_cast<qint64>(bytes.size()));
+        if (read != static_cast<qint64>(bytes.size()))
+            throw DeviceIoError("ファイルを読み込めません", file, errno);
+    });
+}
+
+bool CMarloDoc::SaveGuarded(const std::string& path,
+                            const std::function<bool(const std::function<bool()>&)>& save) {
     // A file that could not be read may still be all the user has of that phone book:
     // it is replaced only when the user agrees, and a copy of it stays beside it.
     const std::optional<FileId> failed = FailedReadAt(path);
@@ -269,9 +299,7 @@ bool CMarloDoc::OnSaveDocument(const std::string& path) {
         if (!Reporter() || !Reporter()->ConfirmLoss(message))
             return false;
     }
-    const auto keepFailedFile = [&] { return !failed || KeepCopyOf(path, keepAs); };
-    const bool bSaved =
-        IsTextPath(path) ? SaveTextFile(path, keepFailedFile) : keepFailedFile() && CDocument::OnSaveDocument(path);
+    const bool bSaved = save([&] { return !failed || KeepCopyOf(path, keepAs); });
     if (bSaved && failed)
         std::erase(m_failedReads, *failed);
     return bSaved;

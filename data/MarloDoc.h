@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string_view>
 #include <vector>
 
 /// Told of each change the document makes to its phone book, so that copies kept
@@ -59,6 +61,12 @@ public:
     std::size_t ReplaceEntry(std::size_t index, const PhoneRecord& record);
     /// Removes the record at `index`; marks modified.
     void RemoveEntry(std::size_t index);
+    /// Files copies of `records` where AddEntry would file them one after another (each
+    /// after every record with an equal name, so later ones after earlier ones), in one
+    /// stable sort when the book is sorted; marks modified when there are any. The book
+    /// observer is told of each only when they are filed one by one; otherwise the
+    /// list's version tells copies that they must be made again.
+    void AddEntries(std::span<const PhoneRecord> records);
     /// Index of the first record in phone-book order whose four fields equal those of
     /// `texts` byte for byte; nullopt when none (or there is no phone book).
     std::optional<std::size_t> FindEntry(const PhoneRecord& texts) const;
@@ -73,7 +81,19 @@ public:
     /// (the phone book an open makes is these records in a stable sort by romaji name).
     bool ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
 
+    /// Reads the file at `path` whole into `bytes`, with an open's checks; failures are
+    /// reported under the file's name. False when it cannot be read.
+    bool ReadWholeFile(const std::string& path, std::string& bytes);
+    /// Writes `bytes` to `path` as a save writes a phone book: atomically, keeping the
+    /// file's mode, owner and links, asking before it replaces a file that failed to
+    /// read. False on failure (reported) or when the user says no.
+    bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
 private:
+    /// Runs `save` for `path`, first asking when `path` is a file that failed to read;
+    /// `save` calls the function it is given just before it writes, which keeps a copy
+    /// of that file and returns false if it cannot.
+    bool SaveGuarded(const std::string& path, const std::function<bool(const std::function<bool()>&)>& save);
     /// Parses each line of the text file `file` and shows `visit` its record.
     static void ReadTextRecords(QIODevice& file, const std::function<void(const PhoneRecord&)>& visit);
     /// A file by device and inode: the same file under any of its names.

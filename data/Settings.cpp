@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 #include "platform/SystemError.h"
 
@@ -111,17 +112,7 @@ SettingsWriteResult WriteMaxHits(const std::string& path, int value) {
     }
     // The NUL ends the number for the reader, whatever digits of a longer one follow.
     const std::string bytes = std::to_string(value) + '\0';
-    int nError = 0;
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            nError = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int nError = WriteAll(fd, bytes);
     if (::close(fd) != 0 && nError == 0)
         nError = errno;
     return {nError};

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -34,36 +33,13 @@ private:
     int m_fd;
 };
 
-// Writes all of `bytes` to `fd`; false with errno set when the system refuses.
-bool WriteAllTo(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Copies the file open as `from` into `to` from their starts; false with errno set.
 bool CopyContents(int from, int to) {
     if (::lseek(from, 0, SEEK_SET) != 0)
         return false;
-    std::vector<char> buffer(64 * 1024);
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        if (!WriteAllTo(to, buffer.data(), static_cast<std::size_t>(got)))
-            return false;
-    }
+    const int err = CopyFileContents(from, to);
+    errno = err;
+    return err == 0;
 }
 
 // The old file's owner and mode on the new one. The owner goes first: a change of

@@ -41,6 +41,8 @@ public:
     CDocument& operator=(const CDocument&) = delete;
 
     void SetReporter(DocReporter* reporter) noexcept { m_pReporter = reporter; }
+    /// Who is told and asked; null for no one.
+    DocReporter* Reporter() const noexcept { return m_pReporter; }
 
     const std::string& GetPathName() const noexcept { return m_strPathName; }
     /// Stores `path` made absolute against the current directory and cleaned, all on
@@ -96,7 +98,6 @@ protected:
     /// message names the file that holds the new content.
     /// The device is unbuffered: `write` buffers for itself.
     bool WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write);
-    DocReporter* Reporter() const noexcept { return m_pReporter; }
 
 private:
     /// Copies the complete new content, in the temporary file `tempPath` open as `tempFd`,

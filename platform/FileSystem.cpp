@@ -85,6 +85,37 @@ QByteArray ReadToEnd(int fd) {
     }
 }
 
+} // namespace
+
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int CopyFileContents(int from, int to) {
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        if (const int err = WriteAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+            return err;
+    }
+}
+
+namespace {
+
 class FdWriter : public QIODevice {
 public:
     explicit FdWriter(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
@@ -93,20 +124,12 @@ public:
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 len) override {
-        qint64 done = 0;
-        while (done < len) {
-            const ssize_t n = ::write(m_fd, data + done, static_cast<std::size_t>(len - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                const int err = errno;
-                setErrorString(QString::fromStdString(SystemErrorText(err)));
-                errno = err; // the writers take the reason from errno
-                return -1;
-            }
-            done += n;
+        if (const int err = WriteAll(m_fd, std::string_view(data, static_cast<std::size_t>(len)))) {
+            setErrorString(QString::fromStdString(SystemErrorText(err)));
+            errno = err; // the writers take the reason from errno
+            return -1;
         }
-        return done;
+        return len;
     }
 
 private:

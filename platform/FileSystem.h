@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QIODevice;
 class QString;
@@ -53,6 +54,14 @@ int ResolveSaveTarget(const std::string& path, SaveTarget& target);
 /// "." + its name + six random characters. Returns the open descriptor and sets
 /// `tempPath`, or -1 with errno set.
 int CreateTempBeside(const std::string& target, std::string& tempPath);
+
+/// Writes all of `bytes` to `fd`, again after an interrupted call. Returns 0, or the
+/// errno of the failure (EIO for a write that took nothing).
+int WriteAll(int fd, std::string_view bytes);
+
+/// Copies what `from` gives, from its position to its end, into `to` at its position.
+/// Returns 0, or the errno of the failure.
+int CopyFileContents(int from, int to);
 
 /// A write-only device on the descriptor `fd` (not owned), unbuffered: every write is
 /// write(2) until all is written, and a failure leaves the system's errno as it was.

@@ -382,8 +382,16 @@ TEST(BookEdits, MatchAPlainWalk) {
             const PhoneRecord texts = !model.empty() && random() % 2 ? model[random() % model.size()] : record();
             ASSERT_EQ(doc.FindEntry(texts), PlainFind(model, texts)) << where;
             doc.SetModifiedFlag(false);
-            const unsigned op = random() % 3;
-            if (op == 0 || model.empty()) {
+            const unsigned op = random() % 4;
+            if (op == 3) {
+                // A batch, as an import files it: below and above the size filed one by one.
+                std::vector<PhoneRecord> batch(1 + random() % 100);
+                for (PhoneRecord& r : batch) {
+                    r = record();
+                    PlainFile(model, r);
+                }
+                doc.AddEntries(batch);
+            } else if (op == 0 || model.empty()) {
                 ASSERT_EQ(doc.AddEntry(texts), PlainFile(model, texts)) << where;
             } else {
                 const std::size_t at = random() % model.size();
