@@ -1,0 +1,59 @@
+// The bytes as a contacts CSV file. Reading never fails: it gives contacts and
+// counts what it skips. What it reads as the first contact, written back as an
+// entry's row in either encoding, must read back as that same entry.
+
+#include "FuzzSupport.h"
+
+#include "interop/ContactCsv.h"
+#include "platform/Cp932.h"
+
+namespace {
+
+// The entry the first contact would make when its texts are taken as the four
+// columns, or nothing when code page 932 cannot hold them.
+std::optional<PhoneRecord> EntryOf(const Contact& contact) {
+    QString memo = contact.note;
+    memo.replace(u'\n', QStringLiteral("\r\n"));
+    const QString texts[] = {contact.romaji.value_or(QString()), contact.formattedName,
+                             contact.phones.empty() ? QString() : contact.phones.front().number, memo};
+    std::string bytes[4];
+    for (int i = 0; i < 4; ++i) {
+        Cp932Encoded encoded = UnicodeToCp932(texts[i]);
+        if (!encoded.ok())
+            return std::nullopt;
+        bytes[i] = std::move(encoded.bytes);
+    }
+    return PhoneRecord{bytes[0], bytes[1], bytes[2], bytes[3]};
+}
+
+void CheckRoundTrip(const PhoneRecord& entry, CsvEncoding encoding) {
+    std::string file;
+    AppendCsvHeading(file, encoding);
+    AppendCsvRow(file, entry, encoding);
+    const ContactFile back = ReadContactCsv(file);
+    Check(back.report.skipped == 0, "a written row reads without skips");
+    if (entry == PhoneRecord{}) {
+        Check(back.contacts.empty(), "an empty entry writes a blank row");
+        return;
+    }
+    Check(back.contacts.size() == 1, "a written row reads as one contact");
+    const std::optional<PhoneRecord> again = EntryOf(back.contacts.front());
+    Check(again.has_value(), "a written entry reads back in code page 932");
+    Check(*again == entry, "a written entry reads back equal");
+    Check(back.contacts.front().phones.size() == (entry.m_strPhone.empty() ? 0u : 1u), "one phone or none");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const ContactFile file = ReadContactCsv(std::string_view(reinterpret_cast<const char*>(data), size));
+    Check(file.report.reasons.size() == std::min<qsizetype>(file.report.skipped, 20), "the first reasons are kept");
+    if (file.contacts.empty())
+        return 0;
+    const std::optional<PhoneRecord> entry = EntryOf(file.contacts.front());
+    if (!entry)
+        return 0;
+    CheckRoundTrip(*entry, CsvEncoding::Utf8WithBom);
+    CheckRoundTrip(*entry, CsvEncoding::Cp932);
+    return 0;
+}

@@ -1,0 +1,602 @@
+#include "interop/ContactCsv.h"
+
+#include "interop/TextDecode.h"
+#include "platform/Cp932.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Rows and cells
+
+/// One cell as the file holds it, without a copy. A quoted cell keeps its doubled
+/// quotes until its text is asked for; what follows its closing quote before the
+/// comma is kept as its tail.
+struct CsvCell {
+    std::string_view quoted; ///< between the quotes (quoted cells only)
+    std::string_view tail;   ///< the whole of an unquoted cell; the text after a closing quote
+    bool isQuoted = false;
+
+    /// Empty, or unquoted and only spaces and tabs: nothing anyone meant to write.
+    bool IsBlank() const { return !isQuoted && tail.find_first_not_of(" \t") == std::string_view::npos; }
+};
+
+/// Reads a CSV text row by row. Line ends may be CR LF, LF or CR, inside quotes too.
+/// Each byte is looked at a bounded number of times: a quote that never closes is
+/// found by one scan to the end of the text, after which no later quote can be
+/// unclosed (every run of quotes after it has even length).
+class CsvScanner {
+public:
+    explicit CsvScanner(std::string_view text) : m_text(text) {}
+
+    bool AtEnd() const { return m_pos >= m_text.size(); }
+
+    struct Row {
+        std::size_t line = 0;          ///< the line it starts on, from 1
+        bool blank = true;             ///< every cell blank
+        std::size_t unclosedQuote = 0; ///< the line of a quote that never closes, read as a character; 0 if none
+    };
+
+    /// Reads the next row, handing each cell to `onCell(index, cell)`.
+    template <class OnCell> Row Next(OnCell&& onCell) {
+        Row row;
+        row.line = m_line;
+        for (std::size_t index = 0;; ++index) {
+            CsvCell cell;
+            if (m_pos < m_text.size() && m_text[m_pos] == '"')
+                ReadQuoted(cell, row);
+            const std::size_t end = std::min(m_text.find_first_of(",\r\n", m_pos), m_text.size());
+            cell.tail = m_text.substr(m_pos, end - m_pos);
+            m_pos = end;
+            if (!cell.IsBlank())
+                row.blank = false;
+            onCell(index, cell);
+            if (m_pos < m_text.size() && m_text[m_pos] == ',') {
+                ++m_pos;
+                continue;
+            }
+            SkipLineEnd(m_pos, m_line);
+            return row;
+        }
+    }
+
+private:
+    // From the opening quote at m_pos. When the quote never closes it stays where it
+    // is and the caller reads it as a character of an unquoted cell.
+    void ReadQuoted(CsvCell& cell, Row& row) {
+        std::size_t i = m_pos + 1;
+        std::size_t line = m_line;
+        while (i < m_text.size()) {
+            const char c = m_text[i];
+            if (c == '"') {
+                if (i + 1 < m_text.size() && m_text[i + 1] == '"') {
+                    i += 2;
+                    continue;
+                }
+                cell.quoted = m_text.substr(m_pos + 1, i - m_pos - 1);
+                cell.isQuoted = true;
+                m_pos = i + 1;
+                m_line = line;
+                return;
+            }
+            if (c == '\r' || c == '\n')
+                SkipLineEnd(i, line);
+            else
+                ++i;
+        }
+        row.unclosedQuote = m_line;
+    }
+
+    // Steps over the line end at `pos` (CR LF, LF or CR), if there is one.
+    void SkipLineEnd(std::size_t& pos, std::size_t& line) const {
+        if (pos >= m_text.size())
+            return;
+        if (m_text[pos] == '\r' && pos + 1 < m_text.size() && m_text[pos + 1] == '\n')
+            ++pos;
+        ++pos;
+        ++line;
+    }
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    std::size_t m_line = 1;
+};
+
+/// A cell's text, its doubled quotes single and its line breaks "\n". `scratch`
+/// holds the unquoted bytes when they differ from the file's.
+QString CellText(const CsvCell& cell, TextEncoding encoding, std::string& scratch) {
+    std::string_view bytes = cell.tail;
+    if (cell.isQuoted) {
+        if (cell.tail.empty() && cell.quoted.find('"') == std::string_view::npos) {
+            bytes = cell.quoted;
+        } else {
+            scratch.clear();
+            for (std::size_t i = 0; i < cell.quoted.size(); ++i) {
+                scratch += cell.quoted[i];
+                if (cell.quoted[i] == '"')
+                    ++i; // the second of a doubled quote
+            }
+            scratch += cell.tail;
+            bytes = scratch;
+        }
+    }
+    if (bytes.empty())
+        return {};
+    QString text = DecodeText(bytes, encoding);
+    if (bytes.find('\r') != std::string_view::npos) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Headings
+
+/// What a column holds.
+enum class Field : unsigned char {
+    Unused, ///< a known heading whose cells have no place in a contact (an e-mail address's label)
+    Romaji,
+    FormattedName,
+    Family,
+    Given,
+    Middle,
+    FamilyReading,
+    GivenReading,
+    MiddleReading,
+    Reading,
+    Prefix,
+    Suffix,
+    Nickname,
+    FileAs,
+    Organization,
+    Note,
+    Phone,          ///< one number; its kind from the heading
+    PreferredPhone, ///< the same, marked preferred
+    PhoneLabel,     ///< "Phone N - Label": the kind of "Phone N - Value", "* " marking it preferred
+    PhoneValue,     ///< numbers separated by " ::: "
+    Email,          ///< one address
+    EmailValue,     ///< addresses separated by " ::: "
+};
+constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::EmailValue) + 1;
+
+struct KnownHeading {
+    const char16_t* name; ///< '#' stands for a number 1 to 999
+    Field field;
+    const char16_t* kindWords = nullptr; ///< words for PhoneKindFromLabels when not the heading itself
+};
+
+// Marlo's own, Google Contacts' (the current export and the older one) and Outlook's,
+// in English and in Japanese.
+constexpr std::array kKnownHeadings{
+    KnownHeading{u"ローマ字名", Field::Romaji},
+    KnownHeading{u"漢字名", Field::FormattedName},
+    KnownHeading{u"電話番号", Field::Phone},
+    KnownHeading{u"メモ", Field::Note},
+
+    KnownHeading{u"First Name", Field::Given},
+    KnownHeading{u"Middle Name", Field::Middle},
+    KnownHeading{u"Last Name", Field::Family},
+    KnownHeading{u"Phonetic First Name", Field::GivenReading},
+    KnownHeading{u"Phonetic Middle Name", Field::MiddleReading},
+    KnownHeading{u"Phonetic Last Name", Field::FamilyReading},
+    KnownHeading{u"Name Prefix", Field::Prefix},
+    KnownHeading{u"Name Suffix", Field::Suffix},
+    KnownHeading{u"Nickname", Field::Nickname},
+    KnownHeading{u"File As", Field::FileAs},
+    KnownHeading{u"Organization Name", Field::Organization},
+    KnownHeading{u"Notes", Field::Note},
+    KnownHeading{u"E-mail # - Label", Field::Unused},
+    KnownHeading{u"E-mail # - Value", Field::EmailValue},
+    KnownHeading{u"Phone # - Label", Field::PhoneLabel},
+    KnownHeading{u"Phone # - Value", Field::PhoneValue},
+
+    KnownHeading{u"Name", Field::FormattedName},
+    KnownHeading{u"Given Name", Field::Given},
+    KnownHeading{u"Additional Name", Field::Middle},
+    KnownHeading{u"Family Name", Field::Family},
+    KnownHeading{u"Yomi Name", Field::Reading},
+    KnownHeading{u"Given Name Yomi", Field::GivenReading},
+    KnownHeading{u"Additional Name Yomi", Field::MiddleReading},
+    KnownHeading{u"Family Name Yomi", Field::FamilyReading},
+    KnownHeading{u"E-mail # - Type", Field::Unused},
+    KnownHeading{u"Phone # - Type", Field::PhoneLabel},
+
+    KnownHeading{u"Title", Field::Prefix},
+    KnownHeading{u"Suffix", Field::Suffix},
+    KnownHeading{u"Company", Field::Organization},
+    KnownHeading{u"E-mail Address", Field::Email},
+    KnownHeading{u"E-mail # Address", Field::Email},
+    KnownHeading{u"Mobile Phone", Field::Phone},
+    KnownHeading{u"Home Phone", Field::Phone},
+    KnownHeading{u"Home Phone #", Field::Phone},
+    KnownHeading{u"Business Phone", Field::Phone},
+    KnownHeading{u"Business Phone #", Field::Phone},
+    KnownHeading{u"Business Fax", Field::Phone},
+    KnownHeading{u"Home Fax", Field::Phone},
+    KnownHeading{u"Other Fax", Field::Phone},
+    KnownHeading{u"Other Phone", Field::Phone},
+    KnownHeading{u"Primary Phone", Field::PreferredPhone},
+    KnownHeading{u"Company Main Phone", Field::Phone},
+    KnownHeading{u"Car Phone", Field::Phone},
+    KnownHeading{u"Pager", Field::Phone},
+
+    KnownHeading{u"敬称", Field::Prefix},
+    KnownHeading{u"姓", Field::Family},
+    KnownHeading{u"名", Field::Given},
+    KnownHeading{u"ミドル ネーム", Field::Middle},
+    KnownHeading{u"姓 (ふりがな)", Field::FamilyReading},
+    KnownHeading{u"名 (ふりがな)", Field::GivenReading},
+    KnownHeading{u"ミドル ネーム (ふりがな)", Field::MiddleReading},
+    KnownHeading{u"姓 (フリガナ)", Field::FamilyReading},
+    KnownHeading{u"名 (フリガナ)", Field::GivenReading},
+    KnownHeading{u"ミドル ネーム (フリガナ)", Field::MiddleReading},
+    KnownHeading{u"会社名", Field::Organization},
+    KnownHeading{u"携帯電話", Field::Phone},
+    KnownHeading{u"自宅電話", Field::Phone},
+    KnownHeading{u"自宅電話 #", Field::Phone},
+    KnownHeading{u"会社電話", Field::Phone},
+    KnownHeading{u"会社電話 #", Field::Phone},
+    KnownHeading{u"会社 FAX", Field::Phone},
+    KnownHeading{u"自宅 FAX", Field::Phone},
+    KnownHeading{u"その他の FAX", Field::Phone},
+    KnownHeading{u"その他の電話", Field::Phone},
+    KnownHeading{u"通常使う電話", Field::PreferredPhone},
+    KnownHeading{u"会社代表電話", Field::Phone},
+    KnownHeading{u"自動車電話", Field::Phone},
+    KnownHeading{u"ポケットベル", Field::Phone, u"PAGER"},
+    KnownHeading{u"電子メール アドレス", Field::Email},
+    KnownHeading{u"電子メール # アドレス", Field::Email},
+};
+
+/// A heading as it is looked up: blanks gone, full-width parentheses half-width,
+/// case folded, and its number (one run of up to three digits) replaced by '#'.
+/// Empty when it cannot be a known heading. (A byte-order mark before a heading is
+/// gone already: decoding UTF-8 drops it.)
+struct HeadingKey {
+    QString key;
+    unsigned number = 0;
+};
+
+HeadingKey MakeHeadingKey(QStringView text) {
+    HeadingKey out;
+    enum class Number { None, Inside, Done } number = Number::None;
+    int digits = 0;
+    for (const QChar ch : text) {
+        if (ch >= u'0' && ch <= u'9') {
+            if (number == Number::Done || ++digits > 3)
+                return {};
+            if (number == Number::None)
+                out.key += u'#';
+            number = Number::Inside;
+            out.number = out.number * 10 + static_cast<unsigned>(ch.unicode() - u'0');
+            continue;
+        }
+        if (number == Number::Inside)
+            number = Number::Done;
+        if (ch.isSpace())
+            continue;
+        if (ch == u'\uFF08')
+            out.key += u'(';
+        else if (ch == u'\uFF09')
+            out.key += u')';
+        else
+            out.key += ch.toCaseFolded();
+    }
+    if (number != Number::None && out.number == 0)
+        return {};
+    return out;
+}
+
+struct HeadingMeaning {
+    Field field = Field::Unused;
+    const char16_t* kindWords = nullptr;
+};
+
+const QHash<QString, HeadingMeaning>& KnownHeadingTable() {
+    static const QHash<QString, HeadingMeaning> table = [] {
+        QHash<QString, HeadingMeaning> built;
+        for (const KnownHeading& known : kKnownHeadings)
+            built.insert(MakeHeadingKey(QStringView(known.name)).key, HeadingMeaning{known.field, known.kindWords});
+        return built;
+    }();
+    return table;
+}
+
+/// No known heading is longer than this many bytes in any encoding; longer cells
+/// of a first row are not decoded to be looked up.
+constexpr std::size_t kLongestHeadingBytes = 128;
+
+/// A column the reader uses.
+struct Column {
+    std::size_t index; ///< the cell's place in its row
+    Field field;
+    QString kind; ///< a Phone column's kind
+    unsigned number = 0;
+    std::size_t labelSlot = SIZE_MAX; ///< a PhoneValue column's PhoneLabel column, if there is one
+};
+
+/// The columns of a file, in row order.
+class Layout {
+public:
+    /// Marlo's four columns, for a file without a heading row.
+    static Layout Marlo() {
+        Layout layout;
+        layout.m_columns = {Column{0, Field::Romaji, {}}, Column{1, Field::FormattedName, {}},
+                            Column{2, Field::Phone, {}}, Column{3, Field::Note, {}}};
+        return layout;
+    }
+
+    /// Takes the cell at `index` of a first row as a heading, if it is a known one.
+    /// A heading met twice keeps its first column.
+    void OfferHeading(std::size_t index, const QString& text) {
+        const HeadingKey key = MakeHeadingKey(text);
+        if (key.key.isEmpty())
+            return;
+        const auto known = KnownHeadingTable().constFind(key.key);
+        if (known == KnownHeadingTable().constEnd())
+            return;
+        m_isHeading = true;
+        const QString numbered = key.key + QString::number(key.number);
+        if (known->field == Field::Unused || m_seen.contains(numbered))
+            return;
+        m_seen.insert(numbered);
+        Column column{index, known->field, {}, key.number};
+        if (known->field == Field::Phone)
+            column.kind = PhoneKindFromLabels({known->kindWords ? QString::fromUtf16(known->kindWords) : text});
+        m_columns.push_back(std::move(column));
+    }
+
+    bool IsHeading() const { return m_isHeading; }
+
+    /// Pairs each "Phone N - Value" with its "Phone N - Label".
+    void LinkLabels() {
+        QHash<unsigned, std::size_t> labels;
+        for (std::size_t slot = 0; slot < m_columns.size(); ++slot)
+            if (m_columns[slot].field == Field::PhoneLabel)
+                labels.insert(m_columns[slot].number, slot);
+        for (Column& column : m_columns)
+            if (column.field == Field::PhoneValue)
+                column.labelSlot = labels.value(column.number, SIZE_MAX);
+    }
+
+    const std::vector<Column>& Columns() const { return m_columns; }
+
+private:
+    std::vector<Column> m_columns;
+    QSet<QString> m_seen;
+    bool m_isHeading = false;
+};
+
+// ---------------------------------------------------------------------------
+// Contacts
+
+QString JoinNonEmpty(std::initializer_list<QString> parts) {
+    QString joined;
+    for (const QString& part : parts) {
+        const QString trimmed = part.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        if (!joined.isEmpty())
+            joined += u' ';
+        joined += trimmed;
+    }
+    return joined;
+}
+
+QStringList SplitValues(const QString& cell) {
+    QStringList values = cell.split(QStringLiteral(" ::: "));
+    values.removeAll(QString());
+    return values;
+}
+
+/// The contact of one row from the texts of its columns (by slot).
+Contact MakeContact(const std::vector<Column>& columns, const std::vector<QString>& texts) {
+    Contact contact;
+    std::array<QString, kFieldCount> single;
+    QStringList primaryNumbers;
+    for (std::size_t slot = 0; slot < columns.size(); ++slot) {
+        const Column& column = columns[slot];
+        const QString& text = texts[slot];
+        switch (column.field) {
+        case Field::Romaji:
+            if (!contact.romaji || contact.romaji->isEmpty())
+                contact.romaji = text;
+            break;
+        case Field::Phone:
+            if (!text.isEmpty())
+                contact.phones.push_back({text, column.kind, false});
+            break;
+        case Field::PreferredPhone:
+            if (!text.isEmpty())
+                primaryNumbers.push_back(text);
+            break;
+        case Field::PhoneValue: {
+            QString label = column.labelSlot < texts.size() ? texts[column.labelSlot].trimmed() : QString();
+            const bool preferred = label.startsWith(u'*');
+            if (preferred)
+                label = label.mid(1).trimmed();
+            const QString kind = PhoneKindFromLabels({label});
+            for (const QString& number : SplitValues(text))
+                contact.phones.push_back({number, kind, preferred});
+            break;
+        }
+        case Field::Email:
+            if (!text.isEmpty())
+                contact.emails.push_back(text);
+            break;
+        case Field::EmailValue:
+            contact.emails += SplitValues(text);
+            break;
+        case Field::Unused:
+        case Field::PhoneLabel:
+            break;
+        default: {
+            // A field with one value: the first column that has it.
+            QString& value = single[static_cast<std::size_t>(column.field)];
+            if (value.isEmpty())
+                value = text;
+            break;
+        }
+        }
+    }
+    // Outlook's "Primary Phone" repeats one of the other numbers: that one becomes preferred.
+    for (const QString& number : primaryNumbers) {
+        const auto same = std::find_if(contact.phones.begin(), contact.phones.end(),
+                                       [&number](const ContactPhone& phone) { return phone.number == number; });
+        if (same != contact.phones.end())
+            same->preferred = true;
+        else
+            contact.phones.push_back({number, QString(), true});
+    }
+    auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
+    contact.formattedName = get(Field::FormattedName);
+    if (contact.formattedName.isEmpty())
+        contact.formattedName = JoinNonEmpty(
+            {get(Field::Prefix), get(Field::Family), get(Field::Middle), get(Field::Given), get(Field::Suffix)});
+    // A name to file under, a nickname or a company stands for a name that is not there.
+    for (const Field standIn : {Field::FileAs, Field::Nickname, Field::Organization})
+        if (contact.formattedName.isEmpty())
+            contact.formattedName = get(standIn).trimmed();
+    contact.familyName = get(Field::Family);
+    contact.givenName = get(Field::Given);
+    contact.familyReading = get(Field::FamilyReading);
+    // Read in the order the name is written: the middle name before the given one.
+    contact.givenReading = get(Field::MiddleReading).isEmpty()
+                               ? get(Field::GivenReading)
+                               : JoinNonEmpty({get(Field::MiddleReading), get(Field::GivenReading)});
+    contact.reading = get(Field::Reading);
+    contact.note = get(Field::Note);
+    return contact;
+}
+
+bool HoldsNothing(const Contact& c) {
+    return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.familyName.isEmpty() &&
+           c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() && c.reading.isEmpty() &&
+           c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
+}
+
+QString LineReason(std::size_t line, const char16_t* what) {
+    return QString::number(line) + QStringLiteral(" 行目: ") + QString::fromUtf16(what);
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+bool IsBlankByte(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void AppendField(std::string& out, std::string_view bytes) {
+    const bool quote = bytes.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!bytes.empty() && (IsBlankByte(bytes.front()) || IsBlankByte(bytes.back())));
+    if (!quote) {
+        out += bytes;
+        return;
+    }
+    out += '"';
+    for (const char c : bytes) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+ContactFile ReadContactCsv(std::string_view file) {
+    ContactFile result;
+    const PreparedText prepared = PrepareText(file);
+    const TextEncoding encoding = prepared.encoding;
+    CsvScanner scanner(prepared.bytes);
+    std::string scratch;
+    auto reportUnclosed = [&result](const CsvScanner::Row& row) {
+        if (row.unclosedQuote != 0)
+            result.report.Skip(LineReason(row.unclosedQuote, u"閉じていない引用符"));
+    };
+
+    // The first row that is not blank is the heading row when a cell of it is a known heading.
+    Layout layout = Layout::Marlo();
+    while (!scanner.AtEnd()) {
+        const CsvScanner atRow = scanner;
+        Layout heading;
+        const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
+            if (cell.quoted.size() + cell.tail.size() <= kLongestHeadingBytes)
+                heading.OfferHeading(index, CellText(cell, encoding, scratch));
+        });
+        if (row.blank)
+            continue;
+        if (heading.IsHeading()) {
+            reportUnclosed(row);
+            heading.LinkLabels();
+            layout = std::move(heading);
+        } else {
+            scanner = atRow;
+        }
+        break;
+    }
+
+    const std::vector<Column>& columns = layout.Columns();
+    std::vector<CsvCell> cells(columns.size());
+    std::vector<QString> texts(columns.size());
+    while (!scanner.AtEnd()) {
+        std::fill(cells.begin(), cells.end(), CsvCell{});
+        std::size_t slot = 0; // the cells of a row come in the columns' order
+        const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
+            if (slot < columns.size() && columns[slot].index == index)
+                cells[slot++] = cell;
+        });
+        reportUnclosed(row);
+        if (row.blank)
+            continue;
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            texts[i] = CellText(cells[i], encoding, scratch);
+        Contact contact = MakeContact(columns, texts);
+        if (HoldsNothing(contact)) {
+            result.report.Skip(LineReason(row.line, u"取り込める項目がありません"));
+            continue;
+        }
+        result.contacts.push_back(std::move(contact));
+    }
+    return result;
+}
+
+void AppendCsvHeading(std::string& out, CsvEncoding encoding) {
+    const QString heading = QStringLiteral("ローマ字名,漢字名,電話番号,メモ");
+    if (encoding == CsvEncoding::Utf8WithBom) {
+        out += "\xEF\xBB\xBF";
+        out += heading.toStdString();
+    } else {
+        out += UnicodeToCp932(heading).bytes;
+    }
+    out += "\r\n";
+}
+
+void AppendCsvRow(std::string& out, const PhoneRecordView& entry, CsvEncoding encoding) {
+    const std::array<std::string_view, 4> fields{entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone,
+                                                 entry.m_strMemo};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        // Code page 932 keeps ASCII as it is, so ASCII is its own UTF-8 too.
+        if (encoding == CsvEncoding::Cp932 || IsAscii(fields[i])) {
+            AppendField(out, fields[i]);
+        } else {
+            const QByteArray utf8 = Cp932ToUnicode(fields[i]).toUtf8();
+            AppendField(out, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        }
+    }
+    out += "\r\n";
+}
