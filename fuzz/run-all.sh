@@ -23,7 +23,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
 failed=""
-for name in archive textline settings csv; do
+for name in archive textline settings csv vcard; do
     target="$build/fuzz/fuzz_$name"
     if [ ! -x "$target" ]; then
         echo "run-all: $target is missing; build the fuzz targets first" >&2

@@ -1,0 +1,84 @@
+// The bytes as a vCard file. Reading never fails outright: it gives contacts and
+// a count of what it skipped. Every text it gives must be sound UTF-16 with line
+// breaks as "\n", and a contact kept as a phone-book entry, written as a card and
+// read again, must come back as that one contact.
+
+#include "FuzzSupport.h"
+
+#include "interop/VCard.h"
+#include "platform/Cp932.h"
+
+namespace {
+
+bool Sound(const QString& text) {
+    return text.isValidUtf16() && !text.contains(u'\r');
+}
+
+bool SoundContact(const Contact& c) {
+    bool sound = Sound(c.formattedName) && Sound(c.familyName) && Sound(c.givenName) && Sound(c.familyReading) &&
+                 Sound(c.givenReading) && Sound(c.reading) && Sound(c.note);
+    for (const ContactPhone& phone : c.phones)
+        sound = sound && !phone.number.isEmpty() && Sound(phone.number) && Sound(phone.kind);
+    for (const QString& email : c.emails)
+        sound = sound && !email.isEmpty() && Sound(email);
+    return sound;
+}
+
+/// `text` as code page 932 bytes, or nothing when it holds a character that cannot be.
+std::string Bytes(const QString& text) {
+    Cp932Encoded encoded = UnicodeToCp932(text);
+    return encoded.ok() ? std::move(encoded.bytes) : std::string();
+}
+
+QString MemoAsNote(std::string_view memo) {
+    QString note = Cp932ToUnicode(memo);
+    note.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return note;
+}
+
+void CheckWrittenBack(const Contact& contact) {
+    QString note = contact.note;
+    note.replace(u'\n', QStringLiteral("\r\n"));
+    const PhoneRecord entry{Bytes(contact.reading), Bytes(contact.formattedName),
+                            contact.phones.empty() ? std::string() : Bytes(contact.phones[0].number), Bytes(note)};
+    std::string card;
+    AppendVCard(card, entry);
+    for (std::size_t start = 0; start < card.size();) {
+        const std::size_t end = card.find("\r\n", start);
+        Check(end != std::string::npos && end - start <= 75, "written lines end in CR LF within 75 octets");
+        start = end + 2;
+    }
+    const ContactFile again = ReadVCards(card);
+    const bool empty =
+        entry.m_strRomaji.empty() && entry.m_strKanji.empty() && entry.m_strPhone.empty() && entry.m_strMemo.empty();
+    if (empty) {
+        Check(again.contacts.empty() && again.report.skipped == 1, "an empty entry writes a card read as empty");
+        return;
+    }
+    Check(again.contacts.size() == 1 && again.report.skipped == 0, "a written entry reads back as one contact");
+    const Contact& back = again.contacts[0];
+    Check(back.formattedName == Cp932ToUnicode(entry.m_strKanji), "the name reads back");
+    Check(back.reading == Cp932ToUnicode(entry.m_strRomaji), "the romaji name reads back");
+    Check(back.phones.size() == (entry.m_strPhone.empty() ? 0u : 1u), "one phone number when there is one");
+    Check(back.phones.empty() || back.phones[0].number == Cp932ToUnicode(entry.m_strPhone), "the phone reads back");
+    Check(back.note == MemoAsNote(entry.m_strMemo), "the memo reads back");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const ContactFile file = ReadVCards(input);
+    const ContactReadReport& report = file.report;
+    Check(qsizetype{report.skipped} >= report.reasons.size() && report.reasons.size() <= 20,
+          "reasons kept for the first skips");
+    Check(file.contacts.size() <= size / 8, "no more contacts than the bytes can hold");
+    for (const QString& reason : report.reasons)
+        Check(reason.contains(QStringLiteral(" 行目: ")), "a reason names its line");
+    for (std::size_t i = 0; i < file.contacts.size(); ++i) {
+        Check(SoundContact(file.contacts[i]), "texts are sound, line breaks as \\n, no empty number or address");
+        if (i < 4)
+            CheckWrittenBack(file.contacts[i]);
+    }
+    return 0;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// vCard, the contact format of phones and address books: files of versions 2.1,
+// 3.0 and 4.0 read into contacts, and phone-book entries written as vCard 3.0.
+
+#include "data/PhoneRecord.h"
+#include "interop/Contact.h"
+
+#include <string>
+#include <string_view>
+
+/// Every card of a vCard file (2.1, 3.0 or 4.0; several cards per file), read as far as it
+/// makes sense; what is skipped is counted in the report. Never throws on bad input.
+ContactFile ReadVCards(std::string_view file);
+
+/// One phone-book entry appended to `out` as a vCard 3.0 card in UTF-8, lines ended by CR LF
+/// and folded at 75 octets (never inside a UTF-8 sequence).
+void AppendVCard(std::string& out, const PhoneRecordView& entry);
