@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-ipafont-gothic qt6-translations-l10n
+    libicu-dev libmecab-dev mecab-ipadic-utf8
 )
 
 missing=()

@@ -1,0 +1,39 @@
+#pragma once
+// Romaji names for the phone book, made from the readings address books keep
+// (kana), and readings for names that come only in kanji, from MeCab's IPA dictionary.
+
+#include <QString>
+#include <memory>
+#include <string>
+
+/// `reading` as a romaji name: kana (hiragana, katakana, half-width katakana) in lower-case
+/// Hepburn, Latin letters (also full-width and accented) lower-cased and folded to ASCII,
+/// digits kept; any run of blanks (space, U+3000, tab, the middle dot ・ and ･) becomes one
+/// space, none at either end; every other character is dropped. The result holds only
+/// a-z, 0-9 and space (ASCII, so it is also code page 932).
+std::string RomajiFromReading(const QString& reading);
+
+/// Readings of names written in kanji, from a Japanese dictionary loaded once.
+/// One object may be used from several threads; they take turns on the dictionary.
+class NameReadings {
+public:
+    NameReadings(); // loads the dictionary; never throws
+    /// Loads the UTF-8 IPA dictionary in `dictionaryDir` only (for a dictionary
+    /// installed elsewhere, and to see what a missing one does).
+    explicit NameReadings(const std::string& dictionaryDir);
+    ~NameReadings();
+    NameReadings(const NameReadings&) = delete;
+    NameReadings& operator=(const NameReadings&) = delete;
+
+    bool Available() const; // false when the dictionary could not be loaded
+    /// The reading of `name` in katakana; empty when the dictionary is missing or
+    /// some kanji of the name has no reading in it (a partial reading is no reading).
+    /// Blanks in the name (space, U+3000) stay one space between the parts' readings:
+    /// "田中 太郎" → "タナカ タロウ"; a name without blanks is read as one string.
+    /// Kana pass through as katakana, Latin letters and digits as they are.
+    QString ReadingOf(const QString& name) const;
+
+private:
+    struct Tagger;
+    std::unique_ptr<Tagger> m_tagger; ///< null when no dictionary could be loaded
+};

@@ -1,0 +1,90 @@
+#include "interop/Romaji.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+bool IsDirectory(const char* path) {
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+TEST(RomajiFromReading, HepburnAsTheKanaWriteIt) {
+    const struct {
+        const char* reading;
+        const char* romaji;
+    } cases[] = {
+        {"さとう おおの ゆうこ けいこ", "satou oono yuuko keiko"}, // long vowels as written
+        {"ラーメン ジョージ", "raamen jooji"},                     // ー repeats the vowel before it
+        {"ーア ンー", "a n"},                                      // ー with no vowel before it
+        {"さっぽろ はっとり", "sapporo hattori"},                  // small tsu doubles
+        {"まっちゃ", "matcha"},                                    // small tsu before ch
+        {"あっ あっお ラッー", "a ao raa"},                        // small tsu at the end, before a vowel, before ー
+        {"けんいち じゅんや しんいち", "kenichi junya shinichi"},  // ん before a vowel or y
+        {"なんば さんぺい", "nanba sanpei"},                       // ん before b/m/p
+        {"しちつふじぢづをゐゑゔ", "shichitsufujijizuoievu"},
+        {"しゃちゅりょじょぢゃ", "shachuryojoja"},
+        {"ファフィティディトゥウィウェヴァシェジェチェ", "fafitidituwiwevashejeche"},
+        {"ぁぃぅぇぉ", "aiueo"},
+        {"ｶﾞ ﾊﾟ ｻｯﾎﾟﾛ ｼﾞｮｰ", "ga pa sapporo joo"}, // half-width with voicing marks
+        {"ﾀﾅｶ ｲﾁﾛｳ", "tanaka ichirou"},
+        {"\xE3\x81\x8B\xE3\x82\x99", "ga"}, // か with a combining voicing mark
+        {"Tanaka Ichirō", "tanaka ichiro"},
+        {"ＳＡＴＯ Zoë Ångström", "sato zoe angstrom"},
+        {"O'Brien", "obrien"},
+        {"たなか２ 3ばん", "tanaka2 3ban"},
+        {" やまだ　・ はなこ ･ﾀﾛｳ\tx ", "yamada hanako tarou x"}, // blanks: one space, none at the ends
+        {"田中 たろう", "tarou"},                                 // kanji dropped, with the blank before them
+        {"山田・花子", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RomajiFromReading(U(c.reading)), c.romaji) << c.reading;
+}
+
+TEST(RomajiFromReading, LongTextWithoutBlanksReadsAsItsPieces) {
+    // Converted in slices: no cut may part a kana from its small kana, mark or small tsu.
+    QString reading;
+    std::string romaji;
+    for (int i = 0; i < 100; ++i) {
+        reading += U("さっぽろじょーじﾊﾟｯﾄﾞｰ");
+        romaji += "sapporojoojipaddoo";
+    }
+    EXPECT_EQ(RomajiFromReading(reading), romaji);
+}
+
+TEST(NameReadings, ReadsCommonNamesAndNothingHalfRead) {
+    const NameReadings readings;
+    ASSERT_TRUE(readings.Available()) << "MeCab's UTF-8 IPA dictionary is missing (scripts/setup.sh installs it)";
+    EXPECT_EQ(readings.ReadingOf(U("佐藤")).toStdString(), "サトウ");
+    EXPECT_EQ(readings.ReadingOf(U("一郎")).toStdString(), "イチロウ");
+    EXPECT_EQ(readings.ReadingOf(U("田中 太郎")).toStdString(), "タナカ タロウ");
+    EXPECT_EQ(readings.ReadingOf(U("　田中　　太郎 ")).toStdString(), "タナカ タロウ");
+    EXPECT_EQ(readings.ReadingOf(U("ゆり子 Smith")).toStdString(), "ユリコ Smith");
+    // Alone these read as common words (ヘイヤ, ヨウシ); as names they do not.
+    EXPECT_EQ(readings.ReadingOf(U("平野 陽子")).toStdString(), "ヒラノ ヨウコ");
+    EXPECT_EQ(readings.ReadingOf(U("律")).toStdString(), "リツ"); // 律さん parses as 律さ + ん
+    // A character of CJK extension B, which the dictionary cannot hold.
+    EXPECT_EQ(readings.ReadingOf(U("\xF0\xA0\x80\x8B")).toStdString(), "");
+    EXPECT_EQ(readings.ReadingOf(U("佐藤\xF0\xA0\x80\x8B")).toStdString(), "");
+    EXPECT_EQ(readings.ReadingOf(U("佐藤 \xF0\xA0\x80\x8B")).toStdString(), "");
+    EXPECT_EQ(RomajiFromReading(readings.ReadingOf(U("高橋"))), "takahashi");
+}
+
+TEST(NameReadings, MissingOrForeignDictionaryReadsNothing) {
+    const NameReadings missing("/nonexistent/mecab/dic");
+    EXPECT_FALSE(missing.Available());
+    EXPECT_EQ(missing.ReadingOf(U("佐藤")).toStdString(), "");
+    // Dictionaries that would load but misread: the EUC-JP IPA dictionary and JUMAN.
+    for (const char* other : {"/var/lib/mecab/dic/ipadic", "/var/lib/mecab/dic/juman-utf8"}) {
+        if (IsDirectory(other)) {
+            EXPECT_FALSE(NameReadings(other).Available()) << other;
+        }
+    }
+}
