@@ -3,6 +3,8 @@
 #include "data/MarloDoc.h"
 #include "data/Settings.h"
 #include "data/TextFormat.h"
+#include "interop/ContactImport.h"
+#include "platform/FileSystem.h"
 #include "platform/Cp932.h"
 #include "platform/Mbcs.h"
 #include "platform/SystemError.h"
@@ -29,6 +31,8 @@ constexpr const char* kUsage = "使い方: marlo-cli [-f ファイル] [--encodi
                                "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] search キー [--max 件数]\n"
                                "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] find キー1 [キー2 [キー3]]\n"
                                "        marlo-cli convert 入力ファイル 出力ファイル\n"
+                               "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] import [--dry-run] 連絡先ファイル...\n"
+                               "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] export 出力ファイル.vcf|.csv\n"
                                "        marlo-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -39,12 +43,19 @@ constexpr const char* kHelp =
     "  search キー              ローマ字名の検索: 検索欄にキーを入力したときと同じ行を表示します。\n"
     "  find キー1 [キー2 [キー3]] 全文検索: すべてのキーを含む項目を、画面と同じ順 (最後の項目から) に表示します。\n"
     "  convert 入力 出力        電話帳を読み込んで別の形式で保存します。\n"
+    "  import 連絡先ファイル... vCard (.vcf) や CSV の連絡先を電話帳に追加して保存します。\n"
+    "                           ローマ字名は読み (フリガナ) から、読みがなければ辞書で名前から作ります。\n"
+    "                           --dry-run を付けると、追加する項目を表示するだけで保存しません。\n"
+    "  export 出力ファイル      電話帳を連絡先として書き出します。形式は名前の末尾で決まります:\n"
+    "                           .vcf は vCard 3.0 (UTF-8)、.csv は CSV (既定は BOM 付き UTF-8、\n"
+    "                           --encoding cp932 で BOM なしのシフト JIS)。\n"
     "\n"
     "オプション:\n"
     "  -f, --file ファイル      電話帳ファイル (省略時は作業ディレクトリの「電話帳」)。\n"
     "  --max 件数               search で表示する最大件数 (0 以下は無制限)。\n"
     "                           省略時は作業ディレクトリの profile の 1 行目、なければ無制限。\n"
     "  --encoding utf-8|cp932   出力の文字コード (既定は utf-8、cp932 はファイルのバイトのまま)。\n"
+    "  --dry-run                import で、保存せずに追加する項目を表示します。\n"
     "  -h, --help               この説明を表示します。\n"
     "  --version                バージョンを表示します。\n"
     "\n"
@@ -67,6 +78,7 @@ struct Options {
     std::optional<std::string> encoding;
     bool help = false;
     bool version = false;
+    bool dryRun = false;
     std::vector<std::string> operands;
 };
 
@@ -94,10 +106,10 @@ Options ParseArgs(const std::vector<std::string>& args) {
             name = arg.substr(0, 2); // -fFILE
             value = arg.substr(2);
         }
-        if (name == "-h" || name == "--help" || name == "--version") {
+        if (name == "-h" || name == "--help" || name == "--version" || name == "--dry-run") {
             if (value)
                 throw UsageError{"オプション「" + name + "」は値をとりません。"};
-            (name == "--version" ? options.version : options.help) = true;
+            (name == "--version" ? options.version : name == "--dry-run" ? options.dryRun : options.help) = true;
             continue;
         }
         std::optional<std::string>* target = nullptr;
@@ -251,6 +263,60 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
 }
 
+// Adds the contacts of `files` to the phone book at `bookPath` (made when it does not
+// exist yet) and saves it; a dry run prints the entries it would add instead.
+int Import(const std::string& bookPath, const std::vector<std::string>& files, bool dryRun, bool rawBytes,
+           std::FILE* out, std::FILE* err) {
+    CliReporter reporter(err);
+    std::unique_ptr<CMarloDoc> doc;
+    if (PathExists(bookPath)) {
+        doc = OpenBook(bookPath, reporter);
+        if (!doc)
+            return kCliFailed;
+    } else {
+        doc = std::make_unique<CMarloDoc>();
+        doc->SetReporter(&reporter);
+        doc->m_pData = std::make_unique<CMrlData>();
+    }
+    ContactImport import;
+    if (!ReadContactFiles(*doc, files, import))
+        return kCliFailed;
+    const std::vector<PhoneRecord> records = import.Records();
+    const QString notes = import.Describe();
+    if (dryRun) {
+        EntryWriter writer(out, rawBytes);
+        for (const PhoneRecord& record : records)
+            writer.Write(record);
+        writer.Finish();
+        std::fprintf(err, "marlo-cli: %zu 件を追加します (--dry-run のため保存していません)。\n", records.size());
+        if (!notes.isEmpty())
+            std::fprintf(err, "%s\n", notes.toStdString().c_str());
+        return FlushOutput(out, err);
+    }
+    if (!records.empty()) {
+        doc->AddEntries(records);
+        if (!doc->OnSaveDocument(bookPath))
+            return kCliFailed;
+    }
+    std::fprintf(out, "%s に %zu 件を追加しました。\n", QuotePath(bookPath).c_str(), records.size());
+    if (!notes.isEmpty())
+        std::fprintf(out, "%s\n", notes.toStdString().c_str());
+    return FlushOutput(out, err);
+}
+
+// Writes the phone book at `bookPath` to `outPath` as vCard or CSV.
+int Export(const std::string& bookPath, const std::string& outPath, ExportFormat format, std::FILE* out,
+           std::FILE* err) {
+    CliReporter reporter(err);
+    std::unique_ptr<CMarloDoc> doc = OpenBook(bookPath, reporter);
+    if (!doc)
+        return kCliFailed;
+    if (!ExportBook(*doc, outPath, format))
+        return kCliFailed;
+    std::fprintf(out, "%s に %zu 件を書き出しました。\n", QuotePath(outPath).c_str(), doc->m_pData->m_list.GetCount());
+    return FlushOutput(out, err);
+}
+
 int Run(const Options& options, std::FILE* out, std::FILE* err) {
     const std::vector<std::string>& ops = options.operands;
     if (ops.empty())
@@ -265,8 +331,18 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
         return Convert(ops[1], ops[2], err);
     }
 
+    const bool isImport = command == "import", isExport = command == "export";
+    if (options.dryRun && !isImport)
+        throw UsageError{"--dry-run は import にだけ指定できます。"};
+    if ((isImport || isExport) && options.maxHits)
+        throw UsageError{"--max は search にだけ指定できます。"};
+    if (isImport && ops.size() < 2)
+        throw UsageError{"import には連絡先のファイルを一つ以上指定してください。"};
+    if (isExport && ops.size() != 2)
+        throw UsageError{"export には出力ファイルを一つ指定してください。"};
+
     const bool isList = command == "list", isSearch = command == "search", isFind = command == "find";
-    if (!isList && !isSearch && !isFind)
+    if (!isList && !isSearch && !isFind && !isImport && !isExport)
         throw UsageError{"不明なコマンド「" + command + "」です。"};
     if (isList && ops.size() != 1)
         throw UsageError{"list は引数をとりません。"};
@@ -284,6 +360,18 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
         else if (name != "utf-8" && name != "utf8")
             throw UsageError{"文字コード「" + *options.encoding + "」は使えません (utf-8 か cp932)。"};
     }
+    const std::string path = options.file.value_or(CMarloDoc::kDefaultBookName);
+    if (isImport)
+        return Import(path, std::vector<std::string>(ops.begin() + 1, ops.end()), options.dryRun, rawBytes, out, err);
+    if (isExport) {
+        const std::optional<ExportFormat> format = ExportFormatFor(ops[1], rawBytes);
+        if (!format)
+            throw UsageError{"export の出力ファイルの名前は「.vcf」か「.csv」で終えてください。"};
+        if (rawBytes && *format == ExportFormat::VCard)
+            throw UsageError{"vCard は UTF-8 で書き出します (--encoding cp932 は CSV にだけ指定できます)。"};
+        return Export(path, ops[1], *format, out, err);
+    }
+
     // Without --max, the hit limit the window reads at start-up.
     const int limit =
         options.maxHits ? ParseMaxHits(*options.maxHits) : ReadMaxHits(CMarloDoc::kSettingsName).value_or(0);
@@ -292,7 +380,6 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
         keys[i - 1] = KeyBytes(ops[i]);
 
     CliReporter reporter(err);
-    const std::string path = options.file.value_or(CMarloDoc::kDefaultBookName);
     EntryWriter writer(out, rawBytes);
     if (isFind) {
         // The full-text search looks at one record at a time and keeps only its hits

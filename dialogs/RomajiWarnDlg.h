@@ -1,5 +1,6 @@
 #pragma once
 
+#include "interop/Romaji.h" // IsRomajiName
 #include "platform/ui/Dialog.h"
 
 #include <QString>
@@ -12,10 +13,6 @@ class CRomajiWarnDlg : public CDialog {
 public:
     CRomajiWarnDlg();
 };
-
-/// True for a romaji name the phone book takes: spaces, a to z and 0 to 9 only.
-/// An empty name passes.
-bool IsRomajiName(const QString& text);
 
 /// The check of the entry and the modify dialog: true when `text` passes, else the
 /// warning is shown and the caller stops, however the warning was closed.

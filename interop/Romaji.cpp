@@ -317,3 +317,12 @@ QString NameReadings::ReadingOf(const QString& name) const {
     }
     return reading;
 }
+
+// Each allowed character is one byte in code page 932, and every other character
+// has a first byte outside the allowed set, so checking characters is checking bytes.
+bool IsRomajiName(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u == u' ' || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9');
+    });
+}

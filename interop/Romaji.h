@@ -13,6 +13,10 @@
 /// a-z, 0-9 and space (ASCII, so it is also code page 932).
 std::string RomajiFromReading(const QString& reading);
 
+/// True for a romaji name the phone book takes: spaces, a to z and 0 to 9 only (the
+/// check of the data-entry and modify dialogs). An empty name passes.
+bool IsRomajiName(const QString& text);
+
 /// Readings of names written in kanji, from a Japanese dictionary loaded once.
 /// One object may be used from several threads; they take turns on the dictionary.
 class NameReadings {

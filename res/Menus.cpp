@@ -11,6 +11,8 @@ constexpr MenuItemTemplate kFileItems[] = {
     {"開く(&O)...\tCtrl+O", ID_FILE_OPEN, 0},
     {"上書き保存(&S)\tCtrl+S", ID_FILE_SAVE, 0},
     {"名前を付けて保存(&A)...", ID_FILE_SAVE_AS, 0},
+    {"インポート(&I)...", ID_FILE_IMPORT, 0},
+    {"エクスポート(&E)...", ID_FILE_EXPORT, 0},
     {"", 0, Separator},
     {"最近使ったﾌｧｲﾙ", ID_FILE_MRU_FILE1, Grayed | RecentFiles},
     {"", 0, Separator},

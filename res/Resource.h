@@ -54,3 +54,5 @@ inline constexpr int ID_DATA_ENTRY = 32771;
 inline constexpr int ID_DATA_MODIFY = 32772;
 inline constexpr int ID_OPTIONS = 32773;
 inline constexpr int ID_FULL_TEXT_SEARCH = 32775;
+inline constexpr int ID_FILE_IMPORT = 32776; // contacts (vCard, CSV) into the phone book
+inline constexpr int ID_FILE_EXPORT = 32777; // the phone book as contacts

@@ -10,6 +10,7 @@
 
 #include "data/Settings.h"
 #include "platform/Cp932.h"
+#include "platform/FileSystem.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
@@ -18,6 +19,7 @@
 #include "res/Resource.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QEvent>
 #include <QFile>
 #include <QHeaderView>
@@ -122,6 +124,8 @@ CMarloView::CMarloView(CMarloDoc& doc)
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
     OnCommand(ID_OPTIONS, [this] { OnOptions(); });
     OnCommand(ID_FULL_TEXT_SEARCH, [this] { OnFullTextSearch(); });
+    OnCommand(ID_FILE_IMPORT, [this] { OnFileImport(); });
+    OnCommand(ID_FILE_EXPORT, [this] { OnFileExport(); });
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
@@ -271,12 +275,13 @@ void CMarloView::OnOptions() {
         return;
     // The next keystroke searches with the new limit; the list stays as it is.
     m_doc.m_nMaxHits = dlg.m_bShowAll == 1 ? 0 : dlg.m_nMaxCount;
-    const QString path = QDir::current().absoluteFilePath(QString::fromUtf8(CMarloDoc::kSettingsName));
-    const SettingsWriteResult written = WriteMaxHits(QFile::encodeName(path).toStdString(), m_doc.m_nMaxHits);
+    // The working folder's own bytes: its name need not be UTF-8.
+    const std::string path = AbsolutePath(CMarloDoc::kSettingsName);
+    const SettingsWriteResult written = WriteMaxHits(path, m_doc.m_nMaxHits);
     if (!written.ok())
         AfxMessageBox(this, QStringLiteral("設定ファイル「%1」に書き込めません: %2\n"
                                            "新しい設定はプログラムを終了するまで有効です。")
-                                .arg(QDir::toNativeSeparators(path), QString::fromStdString(written.Reason())));
+                                .arg(QString::fromUtf8(path), QString::fromStdString(written.Reason())));
 }
 
 void CMarloView::OnFullTextSearch() {
@@ -301,6 +306,119 @@ void CMarloView::ListFullTextHits(const std::array<std::string, 3>& keys) {
     m_listCtrl.SetItemCount(static_cast<int>(rows.Count()));
     FullTextSearch(rows, keys, [this, &rows](std::size_t row) { m_listCtrl.AppendItems(rows, row, 1); });
     m_listCtrl.SetRedraw(true);
+}
+
+namespace {
+
+// The file dialogs' filters for contacts; the export's decide the format.
+struct ExportFilter {
+    const char* filter;
+    ExportFormat format;
+    const char* suffix;
+};
+constexpr ExportFilter kExportFilters[] = {
+    {"vCard (*.vcf)", ExportFormat::VCard, "vcf"},
+    {"CSV UTF-8 (*.csv)", ExportFormat::CsvUtf8, "csv"},
+    {"CSV シフト JIS (*.csv)", ExportFormat::CsvCp932, "csv"},
+};
+
+} // namespace
+
+void CMarloView::OnFileImport() {
+    QFileDialog dialog(window(), QStringLiteral("インポート"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters({QStringLiteral("連絡先 (*.vcf *.csv)"), QStringLiteral("すべてのﾌｧｲﾙ (*)")});
+    dialog.setDirectory(QDir::currentPath());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    std::vector<std::string> paths;
+    for (const QString& file : dialog.selectedFiles()) {
+        const std::optional<std::string> path = PathFromToolkit(file, "インポートできません", [this](const std::string& m) {
+            AfxMessageBox(this, QString::fromStdString(m));
+        });
+        if (!path)
+            return;
+        paths.push_back(*path);
+    }
+    ImportContactFiles(paths);
+}
+
+void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
+    if (!m_doc.m_pData || paths.empty())
+        return;
+    ContactImport import;
+    if (!ReadContactFiles(m_doc, paths, import)) // the document has told why
+        return;
+    const std::vector<PhoneRecord> records = import.Records();
+    m_doc.AddEntries(records);
+    // The new entries as the data-entry dialog lists them: the last one at the top.
+    PackedRows rows;
+    for (auto record = records.rbegin(); record != records.rend(); ++record)
+        rows.Append({record->m_strRomaji, record->m_strKanji, record->m_strPhone, record->m_strMemo});
+    m_listCtrl.SetRedraw(false);
+    m_listCtrl.DeleteAllItems();
+    m_listCtrl.AppendItems(rows, 0, rows.Count());
+    m_listCtrl.SetRedraw(true);
+    QString report = QStringLiteral("%1 件を追加しました。").arg(records.size());
+    const QString notes = import.Describe();
+    if (!notes.isEmpty())
+        report += u'\n' + notes;
+    AfxMessageBox(this, report, notes.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+}
+
+void CMarloView::OnFileExport() {
+    if (!m_doc.m_pData)
+        return;
+    QFileDialog dialog(window(), QStringLiteral("エクスポート"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters;
+    for (const ExportFilter& filter : kExportFilters)
+        filters.push_back(QString::fromUtf8(filter.filter));
+    dialog.setNameFilters(filters);
+    dialog.setDirectory(QDir::currentPath());
+    dialog.selectFile(QStringLiteral("電話帳.vcf"));
+    // Choosing a format gives the name its extension: in the name box, and for a name typed without one.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
+        const qsizetype i = filters.indexOf(filter);
+        if (i < 0)
+            return;
+        const QString suffix = QString::fromUtf8(kExportFilters[i].suffix);
+        dialog.setDefaultSuffix(suffix);
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            QString text = name->text();
+            if (text.endsWith(QStringLiteral(".vcf"), Qt::CaseInsensitive) ||
+                text.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+                name->setText(text.left(text.size() - 3) + suffix);
+        }
+    });
+    dialog.setDefaultSuffix(QString::fromUtf8(kExportFilters[0].suffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const std::optional<std::string> path = PathFromToolkit(
+        dialog.selectedFiles().constFirst(), "エクスポートできません",
+        [this](const std::string& m) { AfxMessageBox(this, QString::fromStdString(m)); });
+    if (!path)
+        return;
+    const qsizetype chosen = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));
+    ExportFormat format = kExportFilters[chosen].format;
+    // A name that asks for the other format by its extension gets that format.
+    if (const std::optional<ExportFormat> byName = ExportFormatFor(*path, format == ExportFormat::CsvCp932);
+        byName && (*byName == ExportFormat::VCard) != (format == ExportFormat::VCard))
+        format = *byName;
+    ExportContactFile(*path, format);
+}
+
+bool CMarloView::ExportContactFile(const std::string& path, ExportFormat format) {
+    if (!m_doc.m_pData || !ExportBook(m_doc, path, format)) // the document has told why
+        return false;
+    AfxMessageBox(this,
+                  QStringLiteral("%1 に %2 件を書き出しました。")
+                      .arg(QString::fromStdString(QuotePath(path)))
+                      .arg(m_doc.m_pData->m_list.GetCount()),
+                  QMessageBox::Information);
+    return true;
 }
 
 void CMarloView::OnUpdateSearch() {

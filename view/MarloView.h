@@ -3,12 +3,14 @@
 #include "BookRows.h"
 
 #include "data/MarloDoc.h"
+#include "interop/ContactImport.h"
 #include "platform/ui/FormView.h"
 #include "platform/ui/ListCtrl.h"
 
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLineEdit;
 
@@ -53,6 +55,17 @@ public:
     void OnFullTextSearch();
     /// The full-text search after the keys are in: every hit of the phone book added to the list.
     void ListFullTextHits(const std::array<std::string, 3>& keys);
+    /// "インポート": contacts files chosen in a file dialog, added to the phone book.
+    void OnFileImport();
+    /// Adds the contacts of the files at `paths` (file-system bytes) to the phone book in
+    /// their sorted places, lists the new entries (newest at the top, as the data-entry
+    /// dialog does) and tells what could not be carried. Nothing is added when a file
+    /// cannot be read.
+    void ImportContactFiles(const std::vector<std::string>& paths);
+    /// "エクスポート": the whole phone book as vCard or CSV, to a file chosen in a file dialog.
+    void OnFileExport();
+    /// Writes the whole phone book to `path` (file-system bytes) in `format`; true when written.
+    bool ExportContactFile(const std::string& path, ExportFormat format);
     /// "オプション": the hit limit, kept in the document and written to the settings file.
     void OnOptions();
     /// A double-click on the list: the row at the selection mark is shown, or changed in modify mode.

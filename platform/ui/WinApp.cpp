@@ -26,19 +26,6 @@ QString AllFilesFilter() {
     return QStringLiteral("すべてのﾌｧｲﾙ (*)");
 }
 
-// The one way from a path the toolkit hands over as text to the bytes the file system
-// takes. A name whose bytes were not UTF-8 has U+FFFD in their place by now, and any
-// bytes made from it would name another file: the user is told (`action` says what
-// cannot be done) and gets nullopt.
-std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
-                                           const std::function<void(const std::string&)>& report) {
-    if (std::optional<std::string> bytes = PathBytesOf(path))
-        return bytes;
-    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
-           "。");
-    return std::nullopt;
-}
-
 /// The toolkit's style, with plain push buttons in message boxes and file dialogs as
 /// the program's users know them.
 class PlainButtonsStyle : public QProxyStyle {
@@ -119,6 +106,15 @@ public:
 };
 
 } // namespace
+
+std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
+                                           const std::function<void(const std::string&)>& report) {
+    if (std::optional<std::string> bytes = PathBytesOf(path))
+        return bytes;
+    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
+           "。");
+    return std::nullopt;
+}
 
 CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
     AfxSetAppTitle(appName);

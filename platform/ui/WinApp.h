@@ -44,6 +44,13 @@ struct CCommandLineInfo {
     QString m_strError;        // what was wrong with an invalid command line
 };
 
+/// The one way from a path the toolkit hands over as text (file dialogs, drops, the
+/// recent-file list) to the bytes the file system takes. A name whose bytes were not
+/// UTF-8 has U+FFFD in their place by now, and any bytes made from it would name another
+/// file: `report` tells the user (`action` says what cannot be done) and the result is nullopt.
+std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
+                                           const std::function<void(const std::string&)>& report);
+
 class CWinApp : public CCmdTarget {
 public:
     explicit CWinApp(const QString& appName);

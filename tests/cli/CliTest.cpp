@@ -462,3 +462,60 @@ TEST_F(CliTest, AFileSizeLimitIsNamedAndTheOldFileStays) {
     EXPECT_EQ(Read("out"), "old");
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file is left";
 }
+
+TEST_F(CliTest, ImportAndExportContacts) {
+    Write("phone.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 花子\r\nN:山田;花子;;;\r\n"
+                       "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:ハナコ\r\n"
+                       "TEL;TYPE=CELL:090-1111-2222\r\nNOTE:寿司🍣好き\r\nEND:VCARD\r\n"
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:阿部 一郎\r\nN:阿部;一郎;;;\r\n"
+                       "X-PHONETIC-LAST-NAME:あべ\r\nX-PHONETIC-FIRST-NAME:いちろう\r\nEND:VCARD\r\n");
+    // A dry run shows the entries and saves nothing.
+    const Result dry = Run({"import", "--dry-run", "phone.vcf"});
+    EXPECT_EQ(dry.code, 0) << dry.err;
+    EXPECT_EQ(dry.out, "yamada hanako,山田 花子,090-1111-2222,寿司好き\nabe ichirou,阿部 一郎,\n");
+    EXPECT_NE(dry.err.find("2 件を追加します"), std::string::npos) << dry.err;
+    EXPECT_FALSE(Exists("電話帳"));
+
+    // The import makes the default book, files the entries in order and tells what it left out.
+    const Result imported = Run({"import", "phone.vcf"});
+    EXPECT_EQ(imported.code, 0) << imported.err;
+    EXPECT_NE(imported.out.find("に 2 件を追加しました。"), std::string::npos) << imported.out;
+    EXPECT_NE(imported.out.find("「山田 花子」の 「🍣」"), std::string::npos) << imported.out;
+    EXPECT_EQ(Run({"list"}).out, "abe ichirou,阿部 一郎,\nyamada hanako,山田 花子,090-1111-2222,寿司好き\n");
+
+    // Out again in each format, and into another book: the same entries.
+    const std::string csvBody = "abe ichirou,阿部 一郎,,\r\nyamada hanako,山田 花子,090-1111-2222,寿司好き\r\n";
+    ASSERT_EQ(Run({"export", "out.csv"}).code, 0);
+    EXPECT_EQ(Read("out.csv"), "\xEF\xBB\xBFローマ字名,漢字名,電話番号,メモ\r\n" + csvBody);
+    ASSERT_EQ(Run({"--encoding", "cp932", "export", "out-sjis.CSV"}).code, 0);
+    EXPECT_EQ(Read("out-sjis.CSV"), Sjis(("ローマ字名,漢字名,電話番号,メモ\r\n" + csvBody).c_str()));
+    const Result exported = Run({"export", "out.vcf"});
+    EXPECT_EQ(exported.out, "「out.vcf」 に 2 件を書き出しました。\n");
+    for (const char* file : {"out.vcf", "out.csv", "out-sjis.CSV"}) {
+        Write("copy", Archive({}));
+        ASSERT_EQ(Run({"-f", "copy", "import", file}).code, 0) << file;
+        EXPECT_EQ(Read("copy"), Read("電話帳")) << file;
+    }
+}
+
+TEST_F(CliTest, ImportAndExportUsage) {
+    WriteDefaultBook();
+    const std::string book = Read("電話帳");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"import"},
+             {"export"},
+             {"export", "a.txt"},
+             {"--encoding", "cp932", "export", "a.vcf"},
+             {"--dry-run", "list"},
+             {"export", "a.csv", "b.csv"},
+         }) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, 2) << args.back() << r.err;
+    }
+    // A contacts file that cannot be read adds nothing, not even the files before it.
+    Write("one.csv", "x,X,1,\r\n");
+    const Result missing = Run({"import", "one.csv", "missing.vcf"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("missing.vcf"), std::string::npos) << missing.err;
+    EXPECT_EQ(Read("電話帳"), book);
+}

@@ -132,6 +132,7 @@ private slots:
     void aboutBox();
     void exitAsksToSave();
     void damagedDefaultBookIsNotReplacedUnasked();
+    void importAndExportContacts();
 };
 
 void MarloAppTest::startsUp_data() {
@@ -691,6 +692,8 @@ void MarloAppTest::menuTexts() {
         "  開く(&O)...\tCtrl+O",
         "  上書き保存(&S)\tCtrl+S",
         "  名前を付けて保存(&A)...",
+        "  インポート(&I)...",
+        "  エクスポート(&E)...",
         "-",
         "  &1 電話帳",
         "-",
@@ -712,8 +715,8 @@ void MarloAppTest::menuTexts() {
             placeholder = a;
     QVERIFY(placeholder && !placeholder->isVisible() && !placeholder->isEnabled());
     // Every command of the menu has a handler.
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_APP_EXIT, ID_APP_ABOUT, ID_DATA_ENTRY,
-                   ID_DATA_MODIFY, ID_OPTIONS, ID_FULL_TEXT_SEARCH}) {
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_IMPORT, ID_FILE_EXPORT, ID_APP_EXIT,
+                   ID_APP_ABOUT, ID_DATA_ENTRY, ID_DATA_MODIFY, ID_OPTIONS, ID_FULL_TEXT_SEARCH}) {
         QAction* item = run.Frame().FindMenuItem(id);
         emit static_cast<QMenu*>(item->parent())->aboutToShow();
         QVERIFY2(item->isEnabled(), qPrintable(item->text()));
@@ -904,4 +907,43 @@ void MarloAppTest::damagedDefaultBookIsNotReplacedUnasked() {
 
 std::unique_ptr<QObject> MakeMarloAppTest() {
     return std::make_unique<MarloAppTest>();
+}
+
+void MarloAppTest::importAndExportContacts() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    WriteFile(dir.Path(QStringLiteral("phone.vcf")),
+              QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 花子\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\n"
+                             "X-PHONETIC-FIRST-NAME:ハナコ\r\nTEL:090-1111-2222\r\nNOTE:寿司🍣\r\nEND:VCARD\r\n"
+                             "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:阿部 一郎\r\nX-PHONETIC-LAST-NAME:アベ\r\n"
+                             "X-PHONETIC-FIRST-NAME:イチロウ\r\nEND:VCARD\r\n")
+                  .toUtf8());
+    RunningApp run;
+    QVERIFY(run.Start());
+    QVERIFY(!run.Doc().IsModified());
+    {
+        MessageBoxRecorder boxes;
+        AnswerFileDialog(dir.Path(QStringLiteral("phone.vcf")));
+        Trigger(run.Frame(), ID_FILE_IMPORT);
+        QCOMPARE(boxes.m_texts.size(), 1);
+        QVERIFY2(boxes.m_texts[0].startsWith(QStringLiteral("2 件を追加しました。")), qPrintable(boxes.m_texts[0]));
+        QVERIFY2(boxes.m_texts[0].contains(QStringLiteral("「山田 花子」の 「🍣」")), qPrintable(boxes.m_texts[0]));
+    }
+    // Filed in their places and listed newest first, as the data-entry dialog lists them.
+    QVERIFY(run.Doc().IsModified());
+    QCOMPARE(Names(run), QStringList({"abe ichirou", "yamada hanako"}));
+    QCOMPARE(BookNames(run.Doc()).indexOf(QStringLiteral("abe ichirou")), 1);
+    QTest::keyClicks(&SearchBox(run), "yamada h");
+    QCOMPARE(Names(run), QStringList({"yamada hanako"}));
+    QCOMPARE(Column(run.View().m_listCtrl, 3), QStringList({QStringLiteral("寿司")}));
+
+    // The whole book out; the extension typed decides the format.
+    MessageBoxRecorder boxes;
+    AnswerFileDialog(dir.Path(QStringLiteral("out.csv")));
+    Trigger(run.Frame(), ID_FILE_EXPORT);
+    QCOMPARE(boxes.m_texts.size(), 1);
+    QVERIFY2(boxes.m_texts[0].endsWith(QStringLiteral(" に 8 件を書き出しました。")), qPrintable(boxes.m_texts[0]));
+    const QByteArray csv = ReadFile(dir.Path(QStringLiteral("out.csv")));
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF" + QStringLiteral("ローマ字名,漢字名,電話番号,メモ\r\n").toUtf8()));
+    QVERIFY(csv.contains(QStringLiteral("\r\nyamada hanako,山田 花子,090-1111-2222,寿司\r\n").toUtf8()));
 }

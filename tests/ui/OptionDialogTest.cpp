@@ -24,7 +24,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QFile>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -131,6 +135,7 @@ private slots:
     void numberOutsideTheRangeIsRefused();
     void newLimitAppliesAtTheNextKeystroke();
     void settingsFileThatCannotBeWritten();
+    void workingFolderNamedInAnotherEncoding();
 };
 
 void OptionDialogTest::opensWithTheLimitAndCancelKeepsIt_data() {
@@ -287,6 +292,34 @@ void OptionDialogTest::settingsFileThatCannotBeWritten() {
     // The new limit holds for this run all the same.
     QCOMPARE(run.Doc().m_nMaxHits, 7);
     QVERIFY(QFileInfo(dir.Path(kProfile)).isDir());
+}
+
+// The settings file is the working folder's own, whatever bytes the folder's name holds.
+void OptionDialogTest::workingFolderNamedInAnotherEncoding() {
+    TempWorkDir dir;
+    const std::string folder = QFile::encodeName(QDir::currentPath()).toStdString() + "/\x93\x64\x98\x62";
+    QVERIFY(::mkdir(folder.c_str(), 0700) == 0 && ::chdir(folder.c_str()) == 0);
+    // The temporary folder's removal cannot name this one: it goes by its bytes.
+    const struct Remove {
+        std::string folder;
+        ~Remove() {
+            ::unlink((folder + "/profile").c_str());
+            ::rmdir(folder.c_str());
+        }
+    } remove{folder};
+    App run(dir, QByteArray());
+    const QStringList messages = RunOptions(run, [&](QWidget* w) {
+        Step(w, QStringLiteral("check"));
+        Step(w, QStringLiteral("type 7"));
+        ClickOk(w);
+    });
+    QCOMPARE(messages, QStringList());
+    char bytes[8] = {};
+    const int fd = ::open((folder + "/profile").c_str(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    const ssize_t got = ::read(fd, bytes, sizeof bytes);
+    ::close(fd);
+    QCOMPARE(QByteArray(bytes, static_cast<int>(got)), QByteArray("7\0", 2));
 }
 
 #include "OptionDialogTest.moc"

@@ -1,0 +1,253 @@
+#include "interop/ContactImport.h"
+
+#include "data/MarloDoc.h"
+#include "data/RecordList.h"
+#include "interop/ContactCsv.h"
+#include "interop/Romaji.h"
+#include "interop/TextDecode.h"
+#include "interop/VCard.h"
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+// Names listed in a report line before the rest are only counted.
+constexpr qsizetype kNamesShown = 5;
+
+// The dictionary is loaded once, on the first contact that needs it.
+NameReadings& Readings() {
+    static NameReadings readings;
+    return readings;
+}
+
+// `text` without the characters code page 932 cannot hold, as its bytes; those
+// characters are added to `dropped`, each once.
+std::string KeepCp932(const QString& text, QString& dropped) {
+    Cp932Encoded encoded = UnicodeToCp932(text);
+    if (encoded.ok())
+        return std::move(encoded.bytes);
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const QStringView character = QStringView(text).mid(i, length);
+        if (UnicodeToCp932(character.toString()).ok())
+            kept += character;
+        else if (!dropped.contains(character))
+            dropped += character;
+        i += length;
+    }
+    return UnicodeToCp932(kept).bytes;
+}
+
+// Line breaks of any kind as the phone book writes them: CR LF.
+QString WithCrLf(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text;
+}
+
+// Two parts of a name with one space between, or the one that is there.
+QString JoinName(const QString& family, const QString& given) {
+    const QString a = family.trimmed(), b = given.trimmed();
+    if (a.isEmpty() || b.isEmpty())
+        return a.isEmpty() ? b : a;
+    return a + u' ' + b;
+}
+
+std::string RomajiFor(const Contact& contact, bool& bNoReading) {
+    // A romaji name given as such is the entry's name, when it is one already.
+    if (contact.romaji && !contact.romaji->isEmpty()) {
+        if (IsRomajiName(*contact.romaji))
+            return contact.romaji->toStdString();
+        if (std::string folded = RomajiFromReading(*contact.romaji); !folded.empty())
+            return folded;
+    }
+    // Marlo's own vCards carry the name whole as their sort string.
+    if (!contact.reading.isEmpty() && IsRomajiName(contact.reading))
+        return contact.reading.toStdString();
+    for (const QString& reading : {JoinName(contact.familyReading, contact.givenReading), contact.reading}) {
+        if (std::string romaji = RomajiFromReading(reading); !romaji.empty())
+            return romaji;
+    }
+    // Without a reading in the file, the dictionary's reading of the name: read in its
+    // parts when the file gives them, as the dictionary reads a given name better alone.
+    QString name = JoinName(contact.familyName, contact.givenName);
+    if (name.isEmpty())
+        name = contact.formattedName.trimmed();  // the dictionary reads a name, not blanks
+    if (!name.isEmpty()) {
+        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(name)); !romaji.empty())
+            return romaji;
+    }
+    bNoReading = true;
+    return {};
+}
+
+// The number that becomes the entry's phone number: the first one marked preferred,
+// else the first.
+std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
+    const auto preferred = std::find_if(phones.begin(), phones.end(), [](const ContactPhone& p) { return p.preferred; });
+    return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
+}
+
+QString MemoOf(const Contact& contact, std::size_t mainPhone) {
+    QStringList lines;
+    for (std::size_t i = 0; i < contact.phones.size(); ++i) {
+        const ContactPhone& phone = contact.phones[i];
+        if (i == mainPhone || phone.number.trimmed().isEmpty())
+            continue;
+        lines.push_back((phone.kind.isEmpty() ? QStringLiteral("電話") : phone.kind) + QStringLiteral(": ") + phone.number.trimmed());
+    }
+    for (const QString& email : contact.emails) {
+        if (!email.trimmed().isEmpty())
+            lines.push_back(QStringLiteral("メール: ") + email.trimmed());
+    }
+    if (!contact.note.isEmpty())
+        lines.push_back(contact.note);
+    return WithCrLf(lines.join(u'\n'));
+}
+
+// The first few of `items` for a report line, and "など" when there are more.
+QString ListItems(const QStringList& items) {
+    QString list = items.mid(0, kNamesShown).join(QStringLiteral("、"));
+    if (items.size() > kNamesShown)
+        list += QStringLiteral(" など");
+    return list;
+}
+
+} // namespace
+
+ContactFormat DetectContactFormat(std::string_view file) {
+    const PreparedText text = PrepareText(file);
+    std::string_view bytes = text.bytes;
+    const std::size_t start = bytes.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos)
+        return ContactFormat::Csv;
+    constexpr std::string_view kBegin = "BEGIN:VCARD";
+    const std::string_view head = bytes.substr(start, kBegin.size());
+    const bool vcard = std::equal(head.begin(), head.end(), kBegin.begin(), kBegin.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+    return vcard ? ContactFormat::VCard : ContactFormat::Csv;
+}
+
+ImportedEntry EntryFromContact(const Contact& contact) {
+    ImportedEntry entry;
+    QString kanji = contact.formattedName;
+    if (kanji.isEmpty())
+        kanji = JoinName(contact.familyName, contact.givenName);
+    entry.name = kanji;
+    entry.record.m_strRomaji = RomajiFor(contact, entry.bNoReading);
+    entry.record.m_strKanji = KeepCp932(kanji, entry.dropped);
+    const std::size_t mainPhone = MainPhone(contact.phones);
+    if (mainPhone < contact.phones.size())
+        entry.record.m_strPhone = KeepCp932(contact.phones[mainPhone].number, entry.dropped);
+    entry.record.m_strMemo = KeepCp932(MemoOf(contact, mainPhone), entry.dropped);
+    return entry;
+}
+
+void ContactImport::AddFile(std::string_view file, const QString& fileName) {
+    ContactFile read = DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file) : ReadContactCsv(file);
+    entries.reserve(entries.size() + read.contacts.size());
+    for (const Contact& contact : read.contacts)
+        entries.push_back(EntryFromContact(contact));
+    nSkipped += read.report.skipped;
+    for (const QString& reason : read.report.reasons)
+        skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
+}
+
+std::vector<PhoneRecord> ContactImport::Records() const {
+    std::vector<PhoneRecord> records;
+    records.reserve(entries.size());
+    for (const ImportedEntry& entry : entries)
+        records.push_back(entry.record);
+    return records;
+}
+
+QString ContactImport::Describe() const {
+    QStringList noReading, dropped;
+    for (const ImportedEntry& entry : entries) {
+        if (entry.bNoReading)
+            noReading.push_back(QStringLiteral("「") + entry.name + QStringLiteral("」"));
+        if (!entry.dropped.isEmpty())
+            dropped.push_back(QStringLiteral("「") + entry.name + QStringLiteral("」の ") + NameUnconvertible(entry.dropped));
+    }
+    QStringList lines;
+    if (!noReading.isEmpty())
+        lines.push_back(QStringLiteral("読みがわからないため、ローマ字名が空の項目: ") + QString::number(noReading.size()) +
+                        QStringLiteral(" 件 ") + ListItems(noReading));
+    if (!dropped.isEmpty())
+        lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
+                        ListItems(dropped));
+    if (nSkipped > 0) {
+        lines.push_back(QStringLiteral("読み飛ばした部分: ") + QString::number(nSkipped) + QStringLiteral(" か所"));
+        for (const QString& reason : skipReasons)
+            lines.push_back(QStringLiteral("  ") + reason);
+        if (skipReasons.size() < nSkipped)
+            lines.push_back(QStringLiteral("  …"));
+    }
+    return lines.join(u'\n');
+}
+
+std::string ExportContacts(const RecordList& list, ExportFormat format) {
+    std::string out;
+    if (format == ExportFormat::VCard) {
+        for (const PhoneRecordView entry : list)
+            AppendVCard(out, entry);
+        return out;
+    }
+    const CsvEncoding encoding = format == ExportFormat::CsvCp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
+    AppendCsvHeading(out, encoding);
+    for (const PhoneRecordView entry : list)
+        AppendCsvRow(out, entry, encoding);
+    return out;
+}
+
+std::size_t CountUnconvertibleEntries(const RecordList& list) {
+    return static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [](const PhoneRecordView& entry) {
+        return !IsValidCp932(entry.m_strRomaji) || !IsValidCp932(entry.m_strKanji) ||
+               !IsValidCp932(entry.m_strPhone) || !IsValidCp932(entry.m_strMemo);
+    }));
+}
+
+bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import) {
+    for (const std::string& path : paths) {
+        std::string bytes;
+        if (!doc.ReadWholeFile(path, bytes))
+            return false;
+        import.AddFile(bytes, QString::fromUtf8(FileNameOf(path)));
+    }
+    return true;
+}
+
+std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932) {
+    const auto endsWith = [&path](std::string_view extension) {
+        return path.size() >= extension.size() &&
+               std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                          [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    };
+    if (endsWith(".vcf"))
+        return ExportFormat::VCard;
+    if (endsWith(".csv"))
+        return bCp932 ? ExportFormat::CsvCp932 : ExportFormat::CsvUtf8;
+    return std::nullopt;
+}
+
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format) {
+    const RecordList& list = doc.m_pData->m_list;
+    if (format != ExportFormat::CsvCp932) {
+        if (const std::size_t count = CountUnconvertibleEntries(list); count > 0) {
+            const std::string message = std::to_string(count) +
+                                        " 件の項目にシフト JIS として読めないバイトがあり、書き出すとその文字は"
+                                        "「\uFFFD」になります。";
+            if (!doc.Reporter() || !doc.Reporter()->ConfirmLoss(message))
+                return false;
+        }
+    }
+    return doc.WriteWholeFile(path, ExportContacts(list, format));
+}

@@ -1,0 +1,76 @@
+#pragma once
+// Contacts become phone-book entries: the romaji name from the reading (or from a
+// dictionary reading of the name), the formatted name, the first number, and a
+// memo of the rest. Text that code page 932 cannot hold is left out and told.
+
+#include "data/PhoneRecord.h"
+#include "interop/Contact.h"
+
+#include <QString>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CMarloDoc;
+class RecordList;
+
+enum class ContactFormat { VCard, Csv };
+
+/// The format of a contacts file by its content: vCard when its first text (after a
+/// byte-order mark and blank lines) is "BEGIN:VCARD" in any case, CSV otherwise.
+ContactFormat DetectContactFormat(std::string_view file);
+
+/// The entry made from one contact, and what it could not carry.
+struct ImportedEntry {
+    PhoneRecord record;
+    QString name;            ///< the contact's name as the file has it, for the report
+    bool bNoReading = false; ///< no reading was found: the romaji name is empty
+    QString dropped;         ///< characters code page 932 cannot hold, left out; each once
+};
+
+/// The entries of one or more contact files, and what could not be carried.
+struct ContactImport {
+    std::vector<ImportedEntry> entries; ///< in the files' order
+    int nSkipped = 0;                   ///< pieces of the files the readers skipped
+    QStringList skipReasons;            ///< the first few of them, each with its file's name
+
+    /// Reads the contacts in `file` (vCard or CSV, by content) and appends their entries.
+    /// `fileName` names the file in the skipped pieces' reasons.
+    void AddFile(std::string_view file, const QString& fileName);
+
+    /// The entries' records, in order.
+    std::vector<PhoneRecord> Records() const;
+    /// What the user is told besides the count: which entries have no reading, which
+    /// lost characters, how many pieces were skipped. One statement per line; empty when
+    /// everything was carried.
+    QString Describe() const;
+};
+
+/// The entry for `contact`.
+ImportedEntry EntryFromContact(const Contact& contact);
+
+enum class ExportFormat { VCard, CsvUtf8, CsvCp932 };
+
+/// Every entry of `list`, in its order, in `format`: vCard 3.0 or CSV with a heading row.
+std::string ExportContacts(const RecordList& list, ExportFormat format);
+
+/// The number of entries of `list` whose bytes are not valid code page 932: a UTF-8
+/// export shows those bytes as U+FFFD.
+std::size_t CountUnconvertibleEntries(const RecordList& list);
+
+/// Reads each contacts file of `paths` (file-system bytes) into `import`, with the checks
+/// and reports of the document's own reads. False when one of them cannot be read; the
+/// caller then adds nothing.
+bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import);
+
+/// The export format that `path` asks for by its extension (".vcf" or ".csv", any case);
+/// `bCp932` picks code page 932 for CSV. Nullopt for another extension.
+std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932 = false);
+
+/// Writes the document's phone book to `path` in `format` as a save writes a file
+/// (atomically, keeping mode, owner and links). A UTF-8 export of entries whose bytes are
+/// not code page 932 asks first, as those bytes show as U+FFFD. False on failure
+/// (reported) or when the user says no.
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format);
