@@ -545,7 +545,7 @@ private:
     /// the property counted as skipped) when either is unknown.
     std::optional<QString> Decoded(const Head& head, const std::string& encoding, std::string_view raw,
                                    std::size_t line) {
-        TextEncoding charset = m_encoding;
+        std::optional<TextEncoding> charset;
         if (const auto name = head.Find("CHARSET")) {
             const auto known = EncodingFromCharset(Unquote(*name));
             if (!known) {
@@ -555,20 +555,27 @@ private:
             }
             charset = *known;
         }
-        QString text;
-        if (encoding.empty() || encoding == "8BIT" || encoding == "7BIT") {
-            text = DecodeText(raw, charset);
-        } else if (encoding == "QUOTED-PRINTABLE") {
-            text = DecodeText(QuotedPrintableDecoded(raw), charset);
+        std::string undone; // the bytes of a quoted-printable or base64 value
+        std::string_view bytes = raw;
+        if (encoding == "QUOTED-PRINTABLE") {
+            undone = QuotedPrintableDecoded(raw);
+            bytes = undone;
         } else if (encoding == "BASE64" || encoding == "B") {
-            const QByteArray bytes =
+            const QByteArray decoded =
                 QByteArray::fromBase64(QByteArray::fromRawData(raw.data(), static_cast<qsizetype>(raw.size())));
-            text = DecodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), charset);
-        } else {
+            undone.assign(decoded.constData(), static_cast<std::size_t>(decoded.size()));
+            bytes = undone;
+        } else if (!encoding.empty() && encoding != "8BIT" && encoding != "7BIT") {
             Skip(line, QStringLiteral("符号化方式「%1」を知らないため %2 を読み飛ばしました")
                            .arg(ForMessage(encoding, m_encoding), ForMessage(head.name, m_encoding)));
             return std::nullopt;
         }
+        // A file of cards from several phones may mix them: a value without a charset of
+        // its own that is UTF-8 is read as UTF-8, even where other cards are Shift_JIS.
+        if (!charset && m_encoding == TextEncoding::Cp932 && IsValidUtf8(bytes) &&
+            std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            charset = TextEncoding::Utf8;
+        QString text = DecodeText(bytes, charset.value_or(m_encoding));
         NormalizeLineBreaks(text);
         return text;
     }

@@ -155,6 +155,18 @@ TEST(VCard, ReadsDocomoShiftJis) {
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
 }
 
+// Cards of two phones in one file: the handset's Shift_JIS, with its charset, does not
+// make the other card's UTF-8 (without one) read as Shift_JIS.
+TEST(VCard, CardsOfTwoPhonesInOneFile) {
+    const std::string file = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 太郎\r\nNOTE:ｶﾅ\r\nEND:VCARD\r\n"
+                             "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x93\x63\x92\x86;;;;\r\nEND:VCARD\r\n";
+    const ContactFile read = ReadVCards(file);
+    ASSERT_EQ(read.contacts.size(), 2u);
+    EXPECT_EQ(read.contacts[0].formattedName, u"山田 太郎"_s);
+    EXPECT_EQ(read.contacts[0].note, u"ｶﾅ"_s);
+    EXPECT_EQ(read.contacts[1].familyName, u"田中"_s);
+}
+
 // Line ends of every kind, folding with a tab, parameters and names in any case,
 // escapes, a folded name, and a quoted colon in a parameter.
 TEST(VCard, ReadsSyntaxVariants) {
