@@ -1,7 +1,9 @@
 #include "PackedRows.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -33,25 +35,56 @@ void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
 
 } // namespace
 
+PackedRows::Store::~Store() {
+    for (const Chunk& chunk : m_chunks)
+        std::free(chunk.p);
+}
+
 PackedRows::PackedRows(PackedRows&& other) noexcept
-    : m_rows(std::move(other.m_rows)), m_bytes(std::move(other.m_bytes)), m_nGarbage(other.m_nGarbage),
-      m_nLastBlock(other.m_nLastBlock), m_bAllFollow(other.m_bAllFollow), m_nEdits(other.m_nEdits),
-      m_pfnMemoryLeft(other.m_pfnMemoryLeft) {
+    : m_rows(std::move(other.m_rows)), m_store(std::exchange(other.m_store, nullptr)), m_nLive(other.m_nLive),
+      m_bAllFollow(other.m_bAllFollow), m_nEdits(other.m_nEdits), m_pfnMemoryLeft(other.m_pfnMemoryLeft) {
     other.Clear();
 }
 
 PackedRows& PackedRows::operator=(PackedRows&& other) noexcept {
     if (this != &other) {
+        Release();
         m_rows = std::move(other.m_rows);
-        m_bytes = std::move(other.m_bytes);
-        m_nGarbage = other.m_nGarbage;
-        m_nLastBlock = other.m_nLastBlock;
+        m_store = std::exchange(other.m_store, nullptr);
+        m_nLive = other.m_nLive;
         m_bAllFollow = other.m_bAllFollow;
         m_nEdits = std::max(m_nEdits, other.m_nEdits) + 1; // a change, for whoever appends rows here
         m_pfnMemoryLeft = other.m_pfnMemoryLeft;
         other.Clear();
     }
     return *this;
+}
+
+PackedRows::~PackedRows() {
+    Release();
+}
+
+void PackedRows::Release() noexcept {
+    if (m_store && --m_store->m_nHolders == 0)
+        delete m_store;
+    m_store = nullptr;
+}
+
+PackedRows PackedRows::Snapshot(std::size_t first, std::size_t count) const {
+    PackedRows copy;
+    if (count == 0)
+        return copy;
+    copy.m_rows.Reserve(count);
+    std::memcpy(copy.m_rows.Extend(count), m_rows.Data() + first, count * sizeof(std::uintptr_t));
+    copy.m_rows[0] &= ~kFollows;
+    copy.m_store = m_store;
+    ++m_store->m_nHolders;
+    copy.m_bAllFollow = m_bAllFollow;
+    // One run of blocks: its bytes are where it starts and ends. Else counted when needed.
+    copy.m_nLive = m_bAllFollow ? static_cast<std::size_t>(copy.Block(count - 1) + copy.BlockSize(count - 1) -
+                                                           copy.Block(0))
+                                : kUnknown;
+    return copy;
 }
 
 std::size_t PackedRows::HeaderSize(const Lengths& lengths) noexcept {
@@ -84,29 +117,46 @@ std::string_view PackedRows::LongText(const char* block, int cell) noexcept {
     return {block + start, lengths[static_cast<std::size_t>(cell)]};
 }
 
-bool PackedRows::Inside(std::string_view text) const noexcept {
-    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
-    const auto start = reinterpret_cast<std::uintptr_t>(m_bytes.Data());
-    return !text.empty() && start != 0 && at >= start && at - start < m_bytes.Capacity();
-}
-
 std::uint64_t PackedRows::MemoryLeft() const {
     if (!m_pfnMemoryLeft)
         return ReallocArray<char>::kNoLimit;
     // Room already set aside will be taken as it fills: it is not left.
-    const std::uint64_t unused =
-        (m_rows.Capacity() - m_rows.Size()) * kIndexBytes + (m_bytes.Capacity() - m_bytes.Size());
+    const std::uint64_t unused = (m_rows.Capacity() - m_rows.Size()) * kIndexBytes + (m_store ? m_store->Room() : 0);
     const std::uint64_t left = m_pfnMemoryLeft();
     return left > unused ? left - unused : 0;
 }
 
-std::size_t PackedRows::Reserve(std::size_t bytes) {
-    ReserveMore(m_bytes, bytes);
-    return m_bytes.Size();
+char* PackedRows::Reserve(std::size_t bytes) {
+    if (!m_store) {
+        m_store = new Store;
+        m_store->m_nHolders = 1;
+    }
+    if (bytes > m_store->Room()) {
+        // A new chunk, the store's size at least, so that the chunks stay few; the
+        // blocks already written stay where they are.
+        constexpr std::size_t kFirstChunk = 4096;
+        std::size_t size = std::max({bytes, kFirstChunk, m_store->m_nCapacity});
+        const std::uint64_t left = MemoryLeft();
+        if (bytes > left)
+            throw std::bad_alloc();
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
+        char* p = static_cast<char*>(std::malloc(size));
+        if (!p)
+            throw std::bad_alloc();
+        Store::Chunk& last = m_store->m_chunks.emplace_back();
+        last.p = p;
+        last.capacity = size;
+        m_store->m_nCapacity += size;
+    }
+    return m_store->m_chunks.back().p + m_store->m_chunks.back().size;
 }
 
-void PackedRows::AppendBytes(std::string_view bytes) noexcept {
-    CopyBytes(m_bytes.Extend(bytes.size()), bytes.data(), bytes.size());
+char* PackedRows::Extend(std::size_t bytes) noexcept {
+    Store::Chunk& last = m_store->m_chunks.back();
+    char* at = last.p + last.size;
+    last.size += bytes;
+    m_store->m_nUsed += bytes;
+    return at;
 }
 
 void PackedRows::Insert(std::size_t row, const Texts& texts) {
@@ -117,112 +167,110 @@ void PackedRows::Insert(std::size_t row, const Texts& texts) {
         size += lengths[i];
     }
     size += HeaderSize(lengths);
-    if (m_bytes.Capacity() - m_bytes.Size() < size &&
-        std::any_of(texts.begin(), texts.end(), [this](std::string_view t) { return Inside(t); })) {
-        // Growing may move the texts: they are copied out first.
-        const std::array<std::string, kCells> copies = {std::string(texts[0]), std::string(texts[1]),
-                                                        std::string(texts[2]), std::string(texts[3])};
-        Insert(row, {copies[0], copies[1], copies[2], copies[3]});
-        return;
-    }
-    // Both arrays have room before anything changes: a failed growth leaves the rows as they were.
-    ReserveMore(m_rows, 1);
-    const std::size_t offset = Reserve(size);
+    // Both the index and the store have room before anything changes: a failed growth
+    // leaves the rows as they were. The texts may be this store's: its bytes never move.
+    if (m_rows.Size() == m_rows.Capacity())
+        m_rows.ReserveMore(1, MemoryLeft());
+    char* at = Reserve(size);
     ++m_nEdits;
     const bool follows = row > 0 && EndsBytes(row - 1);
-    if (m_bytes.Capacity() - offset > kWriteAhead)
-        __builtin_prefetch(m_bytes.Data() + offset + kWriteAhead, 1);
-    char* at = m_bytes.Extend(size);
+    if (m_store->Room() > kWriteAhead)
+        __builtin_prefetch(at + kWriteAhead, 1);
+    Extend(size);
+    const char* block = at;
     at += WriteHeader(at, lengths);
     for (std::size_t i = 0; i < kCells; ++i) {
         CopyBytes(at, texts[i].data(), lengths[i]);
         at += lengths[i];
     }
-    m_nLastBlock = offset;
+    if (m_nLive != kUnknown)
+        m_nLive += size;
     if (row == m_rows.Size()) {
-        m_rows.PushBack(offset); // the common case: rows filled from the top down
+        m_rows.PushBack(Entry(block, follows)); // the common case: rows filled from the top down
     } else {
-        m_rows.Insert(row, offset);
+        m_rows.Insert(row, Entry(block, follows));
         SetMark(row + 1, false); // nothing lies after the new block
     }
-    SetMark(row, follows);
+    if (!follows && row > 0)
+        m_bAllFollow = false;
 }
 
 void PackedRows::SetMark(std::size_t row, bool follows) noexcept {
-    m_rows[row] = Offset(row) | (follows ? kFollows : 0);
+    m_rows[row] = (m_rows[row] & ~kFollows) | (follows ? kFollows : 0);
     if (!follows && row > 0)
         m_bAllFollow = false;
 }
 
 void PackedRows::MarkFollows(std::size_t row) noexcept {
     if (row < m_rows.Size())
-        SetMark(row, row > 0 && Offset(row - 1) + BlockSize(row - 1) == Offset(row));
+        SetMark(row, row > 0 && Block(row - 1) + BlockSize(row - 1) == Block(row));
 }
 
 void PackedRows::SetText(std::size_t row, int cell, std::string_view text) {
     text = Cut(text);
-    const std::size_t offset = Offset(row);
-    const Lengths lengths = ReadLengths(Block(row));
+    const char* block = Block(row);
+    const Lengths lengths = ReadLengths(block);
     const auto at = static_cast<std::size_t>(cell);
     Lengths newLengths = lengths;
     newLengths[at] = static_cast<std::uint32_t>(text.size());
-    // The last row written, with this cell and the ones after it still empty and
-    // its lengths keeping their size: the text goes on at the end of the buffer
-    // (no other block follows it).
-    bool append = offset + BlockSize(lengths) == m_bytes.Size() && HeaderSize(lengths) == HeaderSize(newLengths);
+    // The last block written, no other rows sharing it, with this cell and the ones
+    // after it still empty and its lengths keeping their size: the text goes on at the
+    // end of the store, room there allowing (no other block follows it).
+    bool append = OwnsStore() && block + BlockSize(lengths) == m_store->End() &&
+                  HeaderSize(lengths) == HeaderSize(newLengths) && text.size() <= m_store->Room();
     for (std::size_t i = at; i < kCells && append; ++i)
         append = lengths[i] == 0;
-    if (Inside(text)) {
-        const std::string copy(text); // growing may move it
-        SetText(row, cell, copy);
-        return;
-    }
     if (!append) {
         Rewrite(row, at, text);
         return;
     }
-    Reserve(text.size());
     ++m_nEdits;
-    WriteHeader(m_bytes.Data() + offset, newLengths);
-    AppendBytes(text);
-    m_nLastBlock = offset;
+    WriteHeader(const_cast<char*>(block), newLengths);
+    CopyBytes(Extend(text.size()), text.data(), text.size());
+    if (m_nLive != kUnknown)
+        m_nLive += text.size();
 }
 
-// The row written again at the end with `text` in `cell`.
+// The row written again at the end with `text` in `cell`; the old block stays as it
+// is for whoever else refers to it.
 void PackedRows::Rewrite(std::size_t row, std::size_t cell, std::string_view text) {
-    const Lengths oldLengths = ReadLengths(Block(row));
+    const char* old = Block(row);
+    const Lengths oldLengths = ReadLengths(old);
     Lengths lengths = oldLengths;
     lengths[cell] = static_cast<std::uint32_t>(text.size());
-    // Growing may move the buffer: the old texts are found by position afterwards.
-    const std::size_t offset = Reserve(BlockSize(lengths));
+    const std::size_t size = BlockSize(lengths);
+    char* at = Reserve(size);
     ++m_nEdits;
     const bool follows = row > 0 && EndsBytes(row - 1);
-    const std::size_t oldOffset = Offset(row);
-    m_bytes.Extend(WriteHeader(m_bytes.Data() + offset, lengths));
-    std::size_t oldStart = oldOffset + HeaderSize(Block(row));
+    Extend(size);
+    char* const block = at;
+    at += WriteHeader(at, lengths);
+    const char* oldText = old + HeaderSize(old);
     for (std::size_t i = 0; i < kCells; ++i) {
-        AppendBytes(i == cell ? text : std::string_view(m_bytes.Data() + oldStart, oldLengths[i]));
-        oldStart += oldLengths[i];
+        const std::string_view t = i == cell ? text : std::string_view(oldText, oldLengths[i]);
+        CopyBytes(at, t.data(), t.size());
+        at += t.size();
+        oldText += oldLengths[i];
     }
-    m_rows[row] = offset;
-    m_nLastBlock = offset;
+    m_rows[row] = Entry(block, false);
     SetMark(row, follows);
     if (row + 1 < m_rows.Size())
         SetMark(row + 1, false);
-    m_nGarbage += BlockSize(oldLengths);
-    if (m_nGarbage > m_bytes.Size() / 2)
-        Compact();
+    if (m_nLive != kUnknown)
+        m_nLive = m_nLive + size - BlockSize(oldLengths);
+    CompactIfWasteful();
 }
 
 void PackedRows::Erase(std::size_t row) {
     ++m_nEdits;
-    m_nGarbage += BlockSize(row);
+    if (m_nLive != kUnknown)
+        m_nLive -= BlockSize(row);
     m_rows.Erase(row);
     MarkFollows(row);
     if (m_rows.Empty())
         Clear();
-    else if (m_nGarbage > m_bytes.Size() / 2)
-        Compact();
+    else
+        CompactIfWasteful();
 }
 
 void PackedRows::MoveHeadBefore(std::size_t i) {
@@ -242,7 +290,7 @@ void PackedRows::Reorder(std::vector<std::size_t>& order) {
     for (std::size_t start = 0; start < order.size(); ++start) {
         if (order[start] == start)
             continue;
-        const std::size_t first = m_rows[start];
+        const std::uintptr_t first = m_rows[start];
         for (std::size_t k = start;;) {
             const std::size_t from = std::exchange(order[k], k);
             if (from == start) {
@@ -253,24 +301,47 @@ void PackedRows::Reorder(std::vector<std::size_t>& order) {
             k = from;
         }
     }
-    std::vector<std::size_t>().swap(order); // its memory back before the new buffer takes more
+    std::vector<std::size_t>().swap(order); // its memory back before the new store takes more
     Compact();
 }
 
-// Every row copied once, in row order, into a buffer of its own; the index is
-// rewritten in place.
+std::size_t PackedRows::LiveBytes() noexcept {
+    if (m_nLive != kUnknown)
+        return m_nLive;
+    // Runs of blocks that lie back to back: each counted from where it starts to where its last block ends.
+    std::size_t live = 0;
+    for (std::size_t i = 0; i < m_rows.Size();) {
+        std::size_t next = i + 1;
+        while (next < m_rows.Size() && Follows(next))
+            ++next;
+        live += static_cast<std::size_t>(Block(next - 1) + BlockSize(next - 1) - Block(i));
+        i = next;
+    }
+    return m_nLive = live;
+}
+
+void PackedRows::CompactIfWasteful() {
+    // Blocks other rows share stay where they are: no copy of them while they are shared.
+    if (OwnsStore() && m_store->m_nUsed - LiveBytes() > m_store->m_nUsed / 2)
+        Compact();
+}
+
+// Every row copied once, in row order, into a store of its own with one chunk; the
+// index is rewritten in place.
 void PackedRows::Compact() {
-    ReallocArray<char> fresh;
-    fresh.Reserve(m_bytes.Size() - m_nGarbage);
+    const std::size_t live = LiveBytes();
+    PackedRows fresh;
+    if (live > 0)
+        fresh.Reserve(live);
     for (std::size_t row = 0; row < m_rows.Size(); ++row) {
         const std::size_t size = BlockSize(row);
-        const std::size_t at = fresh.Size();
-        std::memcpy(fresh.Extend(size), Block(row), size);
-        m_rows[row] = at | (row > 0 ? kFollows : 0);
+        char* at = fresh.Extend(size);
+        std::memcpy(at, Block(row), size);
+        m_rows[row] = Entry(at, row > 0);
     }
-    m_bytes = std::move(fresh);
-    m_nGarbage = 0;
-    m_nLastBlock = m_rows.Empty() ? kNone : Offset(m_rows.Size() - 1);
+    Release();
+    m_store = std::exchange(fresh.m_store, nullptr);
+    m_nLive = live;
     m_bAllFollow = true;
     ++m_nEdits;
 }
@@ -278,10 +349,22 @@ void PackedRows::Compact() {
 void PackedRows::Clear() noexcept {
     ++m_nEdits;
     m_rows.Clear();
-    m_bytes.Clear();
-    m_nGarbage = 0;
-    m_nLastBlock = kNone;
+    m_nLive = 0;
     m_bAllFollow = true;
+    if (!OwnsStore()) {
+        Release();
+        return;
+    }
+    // The last chunk stays for the next rows, the others go.
+    std::vector<Store::Chunk>& chunks = m_store->m_chunks;
+    if (chunks.empty())
+        return;
+    for (std::size_t i = 0; i + 1 < chunks.size(); ++i)
+        std::free(chunks[i].p);
+    chunks.erase(chunks.begin(), chunks.end() - 1);
+    chunks.back().size = 0;
+    m_store->m_nUsed = 0;
+    m_store->m_nCapacity = chunks.back().capacity;
 }
 
 void PackedRows::ReserveRows(std::size_t rows) {
@@ -291,64 +374,140 @@ void PackedRows::ReserveRows(std::size_t rows) {
 
 void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
     const std::size_t moreRows = m_rows.Size() + rows - std::min(m_rows.Capacity(), m_rows.Size() + rows);
-    const std::size_t moreBytes = m_bytes.Size() + bytes - std::min(m_bytes.Capacity(), m_bytes.Size() + bytes);
+    const std::size_t room = m_store ? m_store->Room() : 0;
+    const std::size_t moreBytes = bytes > room ? bytes : 0;
     if (std::uint64_t{moreRows} * kIndexBytes + moreBytes > MemoryLeft())
         throw std::bad_alloc();
     m_rows.Reserve(m_rows.Size() + rows);
-    m_bytes.Reserve(m_bytes.Size() + bytes);
+    if (moreBytes > 0) {
+        // Exactly this much: a load knows the most it will write.
+        if (!m_store) {
+            m_store = new Store;
+            m_store->m_nHolders = 1;
+        }
+        char* p = static_cast<char*>(std::malloc(bytes));
+        if (!p)
+            throw std::bad_alloc();
+        Store::Chunk& last = m_store->m_chunks.emplace_back();
+        last.p = p;
+        last.capacity = bytes;
+        m_store->m_nCapacity += bytes;
+    }
 }
 
 void PackedRows::ShrinkToFit() noexcept {
     m_rows.ShrinkToFit();
-    m_bytes.ShrinkToFit();
+    if (!OwnsStore() || m_store->Room() == 0)
+        return;
+    Store::Chunk& last = m_store->m_chunks.back();
+    if (last.size == 0) {
+        std::free(last.p);
+        m_store->m_nCapacity -= last.capacity;
+        m_store->m_chunks.pop_back();
+        if (m_store->m_chunks.empty())
+            Release();
+        return;
+    }
+    const auto oldStart = reinterpret_cast<std::uintptr_t>(last.p);
+    void* p = std::realloc(last.p, last.size);
+    if (!p)
+        return;
+    m_store->m_nCapacity -= last.capacity - last.size;
+    last.capacity = last.size;
+    last.p = static_cast<char*>(p);
+    const auto newStart = reinterpret_cast<std::uintptr_t>(p);
+    if (newStart == oldStart)
+        return; // shrunk in place, as large blocks are
+    // Moved after all: the rows in that chunk (only these rows hold the store) point anew.
+    for (std::size_t row = 0; row < m_rows.Size(); ++row) {
+        const std::uintptr_t at = m_rows[row] & ~kFollows;
+        if (at >= oldStart && at < oldStart + last.size)
+            m_rows[row] = (at - oldStart + newStart) | (m_rows[row] & kFollows);
+    }
 }
 
 void PackedRows::AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
                             const std::function<void(std::size_t row)>& onRow) {
     const std::size_t end = first + count;
-    ReserveMore(m_rows, count);
+    if (count == 0)
+        return;
+    if (m_rows.Capacity() - m_rows.Size() < count)
+        m_rows.ReserveMore(count, MemoryLeft());
+    // Rows that hold no store yet take `from`'s: its rows are then references, no copy.
+    if (m_rows.Empty() && m_store != from.m_store) {
+        Release();
+        m_store = from.m_store;
+        ++m_store->m_nHolders;
+        m_nLive = 0;
+    }
     for (std::size_t i = first; i < end;) {
-        // The run of rows from i whose blocks lie back to back: one copy of them all.
+        // The run of rows from i whose blocks lie back to back.
         std::size_t next = end;
         if (!from.m_bAllFollow) {
             for (next = i + 1; next < end && from.Follows(next);)
                 ++next;
         }
-        const std::size_t start = from.Offset(i);
-        const std::size_t stop = from.Offset(next - 1) + from.BlockSize(next - 1);
-        const bool follows = !m_rows.Empty() && EndsBytes(m_rows.Size() - 1);
-        const std::size_t base = Reserve(stop - start);
-        std::memcpy(m_bytes.Extend(stop - start), from.m_bytes.Data() + start, stop - start);
-        m_nLastBlock = base + (from.Offset(next - 1) - start);
-        m_rows.PushBack(base);
-        SetMark(m_rows.Size() - 1, follows);
+        const char* start = from.Block(i);
+        const std::size_t bytes = static_cast<std::size_t>(from.Block(next - 1) + from.BlockSize(next - 1) - start);
+        const char* base = start;
+        if (m_store != from.m_store) {
+            char* at = Reserve(bytes);
+            Extend(bytes);
+            std::memcpy(at, start, bytes);
+            base = at;
+        }
+        const bool follows = !m_rows.Empty() && Block(m_rows.Size() - 1) + BlockSize(m_rows.Size() - 1) == base;
+        ++m_nEdits;
+        if (m_nLive != kUnknown)
+            m_nLive += bytes;
+        const std::size_t firstRow = m_rows.Size();
+        m_rows.PushBack(Entry(base, follows));
+        if (!follows && firstRow > 0)
+            m_bAllFollow = false;
         if (!onRow) {
             for (std::size_t j = i + 1; j < next; ++j)
-                m_rows.PushBack((base + (from.Offset(j) - start)) | kFollows);
+                m_rows.PushBack(Entry(base + (from.Block(j) - start), true));
             i = next;
             continue;
         }
-        // While the call may change the rows, the bytes copied ahead are no row's yet:
-        // counted as unused, they are right whether the call keeps them, compacts
-        // them away or empties the rows.
-        const std::size_t garbage = m_nGarbage;
+        // While the call may change the rows, the blocks of the run not yet in them are
+        // no row's: counted as live only once they are, so that the count is right
+        // whether the call keeps them, compacts them away or empties the rows.
+        if (m_nLive != kUnknown)
+            m_nLive -= bytes - static_cast<std::size_t>((i + 1 < next ? from.Block(i + 1) : start + bytes) - start);
         const std::uint64_t edits = m_nEdits;
         for (std::size_t j = i; j < next; ++j) {
-            if (j > i)
-                m_rows.PushBack((base + (from.Offset(j) - start)) | kFollows);
-            m_nGarbage = garbage + (j + 1 < next ? stop - from.Offset(j + 1) : 0);
+            if (j > i) {
+                m_rows.PushBack(Entry(base + (from.Block(j) - start), true));
+                if (m_nLive != kUnknown)
+                    m_nLive += from.BlockSize(j);
+            }
             onRow(m_rows.Size() - 1);
             if (m_nEdits == edits)
                 continue;
             // Changed from inside the call: the rest row by row, as it comes, so that a
             // call that changes the rows every time does not copy runs again and again.
             for (++j; j < end; ++j) {
-                Append(from.Row(j));
+                if (m_store == from.m_store)
+                    PushShared(from, j);
+                else
+                    Append(from.Row(j));
                 onRow(m_rows.Size() - 1);
             }
             return;
         }
-        m_nGarbage = garbage;
         i = next;
     }
+}
+
+void PackedRows::PushShared(const PackedRows& from, std::size_t row) {
+    ++m_nEdits;
+    const char* block = from.Block(row);
+    const std::size_t size = BlockSize(block);
+    const bool follows = !m_rows.Empty() && Block(m_rows.Size() - 1) + BlockSize(m_rows.Size() - 1) == block;
+    m_rows.PushBack(Entry(block, follows));
+    if (!follows && m_rows.Size() > 1)
+        m_bAllFollow = false;
+    if (m_nLive != kUnknown)
+        m_nLive += size;
 }

@@ -14,14 +14,20 @@
 #include <vector>
 
 /// Each row is one block: its four texts' lengths, then the texts themselves;
-/// the rows' index says where each block starts. The lengths take a byte each
+/// the rows' index holds where each block starts. The lengths take a byte each
 /// while every text of the row is shorter than 255 bytes (a row of short texts
 /// costs 12 bytes besides them, 8 of them in the index), else a marker byte and
 /// four bytes each. A row written at the end, as a list filled from the top down
-/// is, costs one copy into the buffer, not four allocations. A row whose text is
-/// replaced out of order is written anew at the end; the space it leaves is taken
-/// back once it makes up half the buffer. Both arrays grow with realloc, so a
-/// large one moves without being copied.
+/// is, costs one copy, not four allocations.
+///
+/// The blocks lie in a store of chunks that only grows at its end: once written,
+/// a block's bytes never move and never change while more than one set of rows
+/// refers to them. Snapshot() gives other rows (a result list's) that share the
+/// store, for the price of their index; whatever the rows here do afterwards, the
+/// snapshot keeps its texts, and each set of rows keeps the store alive. A row
+/// whose text is replaced is written anew at the end; the space it leaves is
+/// taken back once it makes up half the store and no other rows share it. The
+/// index grows with realloc, so a large one moves without being copied.
 class PackedRows {
 public:
     /// Tells how many more bytes the system can give.
@@ -37,9 +43,15 @@ public:
     PackedRows& operator=(PackedRows&& other) noexcept;
     PackedRows(const PackedRows&) = delete;
     PackedRows& operator=(const PackedRows&) = delete;
-    ~PackedRows() = default;
+    ~PackedRows();
 
     std::size_t Count() const noexcept { return m_rows.Size(); }
+
+    /// Rows [first, first + count) as rows of their own that share these rows' store:
+    /// no text is copied, and later changes on either side leave the other as it was.
+    PackedRows Snapshot(std::size_t first, std::size_t count) const;
+    /// Whether these rows' store is shared with other rows (a snapshot, or the rows it was taken of).
+    bool SharesStore() const noexcept { return m_store && m_store->m_nHolders > 1; }
 
     std::string_view Text(std::size_t row, int cell) const noexcept {
         const char* block = Block(row);
@@ -84,8 +96,10 @@ public:
     void Reserve(std::size_t rows, std::size_t bytes);
     /// Gives back the room reserved past the rows in use.
     void ShrinkToFit() noexcept;
-    /// The memory the rows hold, room reserved included.
-    std::size_t MemoryBytes() const noexcept { return m_rows.Capacity() * sizeof(std::size_t) + m_bytes.Capacity(); }
+    /// The memory the rows hold, room reserved included, and all of a store they share.
+    std::size_t MemoryBytes() const noexcept {
+        return m_rows.Capacity() * sizeof(std::uintptr_t) + (m_store ? m_store->m_nCapacity : 0);
+    }
     /// When set, every growth (and Reserve) first asks how much the system can still
     /// give, less the room already set aside, grows no further than that and throws
     /// std::bad_alloc when it needs more.
@@ -98,11 +112,12 @@ public:
         return rows * kShortHeader + textBytes + textBytes / 255 * (kLongHeader - kShortHeader);
     }
     /// Bytes that the index takes for each row.
-    static constexpr std::size_t kIndexBytes = sizeof(std::size_t);
+    static constexpr std::size_t kIndexBytes = sizeof(std::uintptr_t);
 
-    /// Appends copies of rows [first, first + count) of `from`, calling `onRow`
-    /// with each new row's index as soon as that row is in place (it may change
-    /// these rows); an empty `onRow` is never called. Each run of rows whose
+    /// Appends rows [first, first + count) of `from`, calling `onRow` with each new
+    /// row's index as soon as that row is in place (it may change these rows); an
+    /// empty `onRow` is never called. Rows with no store yet, or with `from`'s, take
+    /// the rows as references into that store; otherwise each run of rows whose
     /// blocks lie back to back in `from` is copied in one go, in order or not.
     /// `from` must be another object.
     void AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
@@ -116,6 +131,26 @@ private:
     static constexpr std::size_t kShortHeader = kCells;
     static constexpr std::size_t kLongHeader = 1 + kCells * sizeof(std::uint32_t);
     using Lengths = std::array<std::uint32_t, kCells>;
+
+    /// The blocks' bytes, in chunks that are never moved while a row refers to them.
+    struct Store {
+        struct Chunk {
+            char* p = nullptr;
+            std::size_t size = 0;
+            std::size_t capacity = 0;
+        };
+        std::vector<Chunk> m_chunks;
+        std::size_t m_nUsed = 0;     // bytes written, in all chunks
+        std::size_t m_nCapacity = 0; // bytes allocated, in all chunks
+        int m_nHolders = 0;          // sets of rows that refer to the store
+        Store() = default;
+        Store(const Store&) = delete;
+        Store& operator=(const Store&) = delete;
+        ~Store();
+        /// Where the next byte goes (null before the first chunk).
+        const char* End() const noexcept { return m_chunks.empty() ? nullptr : m_chunks.back().p + m_chunks.back().size; }
+        std::size_t Room() const noexcept { return m_chunks.empty() ? 0 : m_chunks.back().capacity - m_chunks.back().size; }
+    };
 
     static Lengths ReadLengths(const char* block) noexcept {
         const auto* b = reinterpret_cast<const unsigned char*>(block);
@@ -132,42 +167,49 @@ private:
     /// Writes the lengths at `block`; returns their size.
     static std::size_t WriteHeader(char* block, const Lengths& lengths) noexcept;
     static std::size_t BlockSize(const Lengths& lengths) noexcept;
+    static std::size_t BlockSize(const char* block) noexcept { return BlockSize(ReadLengths(block)); }
     static std::string_view LongText(const char* block, int cell) noexcept;
-    const char* Block(std::size_t row) const noexcept { return m_bytes.Data() + Offset(row); }
-    std::size_t BlockSize(std::size_t row) const noexcept { return BlockSize(ReadLengths(Block(row))); }
+    const char* Block(std::size_t row) const noexcept { return reinterpret_cast<const char*>(m_rows[row] & ~kFollows); }
+    std::size_t BlockSize(std::size_t row) const noexcept { return BlockSize(Block(row)); }
 
-    // The top bit of a row's entry marks a block that starts where the previous
-    // row's ends, so that runs of such rows are found without reading the blocks.
-    static constexpr std::size_t kFollows = std::size_t{1} << (std::numeric_limits<std::size_t>::digits - 1);
-    std::size_t Offset(std::size_t row) const noexcept { return m_rows[row] & ~kFollows; }
+    // The top bit of a row's entry (never part of a user-space address) marks a block
+    // that starts where the previous row's ends, so that runs of such rows are found
+    // without reading the blocks.
+    static constexpr std::uintptr_t kFollows = std::uintptr_t{1} << (std::numeric_limits<std::uintptr_t>::digits - 1);
+    static std::uintptr_t Entry(const char* block, bool follows) noexcept {
+        return reinterpret_cast<std::uintptr_t>(block) | (follows ? kFollows : 0);
+    }
     bool Follows(std::size_t row) const noexcept { return (m_rows[row] & kFollows) != 0; }
     void SetMark(std::size_t row, bool follows) noexcept;
     /// Sets the mark of row `row` (if there is one) from where the blocks lie now.
     void MarkFollows(std::size_t row) noexcept;
     /// Whether a block written at the end now would follow row `row`'s.
-    bool EndsBytes(std::size_t row) const noexcept { return Offset(row) == m_nLastBlock; }
-    /// Whether `text` lies in the buffer, where growing it may move it.
-    bool Inside(std::string_view text) const noexcept;
+    bool EndsBytes(std::size_t row) const noexcept { return Block(row) + BlockSize(row) == m_store->End(); }
+    /// Whether these rows are the store's only holder, so that its bytes may change.
+    bool OwnsStore() const noexcept { return m_store && m_store->m_nHolders == 1; }
 
-    /// Room for `bytes` more at the end; returns where they go.
-    std::size_t Reserve(std::size_t bytes);
-    /// Room for `more` values in `array`, within what the growth check allows.
-    template <class T> void ReserveMore(ReallocArray<T>& array, std::size_t more) {
-        if (more > array.Capacity() - array.Size())
-            array.ReserveMore(more, MemoryLeft());
-    }
+    /// Room for `bytes` more at the end of the store; returns where they go.
+    char* Reserve(std::size_t bytes);
+    /// Counts `bytes` of the room reserved as written; returns where they go.
+    char* Extend(std::size_t bytes) noexcept;
     /// What the growth check allows to take yet: unlimited when there is none.
     std::uint64_t MemoryLeft() const;
-    void AppendBytes(std::string_view bytes) noexcept;
     void Rewrite(std::size_t row, std::size_t cell, std::string_view text);
+    /// Bytes of the blocks the rows refer to, counted when unknown.
+    std::size_t LiveBytes() noexcept;
+    /// Takes back the space of blocks no row uses when it is half the store and no other rows share it.
+    void CompactIfWasteful();
     void Compact();
+    /// Lets go of the store, freeing it when no other rows hold it.
+    void Release() noexcept;
+    /// Appends row `row` of `from`, which shares the store, as a reference to its block.
+    void PushShared(const PackedRows& from, std::size_t row);
 
-    ReallocArray<std::size_t> m_rows; // where each row's block starts, with the kFollows mark
-    ReallocArray<char> m_bytes;
-    std::size_t m_nGarbage = 0; // bytes of blocks no row uses any more
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::size_t m_nLastBlock = kNone; // start of the block that ends the bytes in use, if a block does
-    bool m_bAllFollow = true;         // every row after the first carries the kFollows mark
-    std::uint64_t m_nEdits = 0;       // changes so far, to notice changes made while rows are appended
+    ReallocArray<std::uintptr_t> m_rows; // where each row's block starts, with the kFollows mark
+    Store* m_store = nullptr;
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::size_t m_nLive = 0;     // bytes of the blocks the rows refer to; kUnknown until counted
+    bool m_bAllFollow = true;    // every row after the first carries the kFollows mark
+    std::uint64_t m_nEdits = 0;  // changes so far, to notice changes made while rows are appended
     MemoryLeftFn m_pfnMemoryLeft = nullptr;
 };

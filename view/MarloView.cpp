@@ -115,10 +115,9 @@ CMarloView::CMarloView(CMarloDoc& doc)
     connect(&m_listCtrl, &CListCtrl::KeyDownNotify, this, &CMarloView::OnKeydownList);
     // Every change of the text, typed or set by the program, runs the search.
     connect(&m_editSearch, &QLineEdit::textChanged, this, &CMarloView::OnUpdateSearch);
-    // Changes of the phone book reach the rows searches copy from in place.
+    // The document tells of its own changes of the phone book, so that searches after
+    // them know the book's order without looking.
     m_doc.SetBookObserver(&m_bookRows);
-    // The list may show those rows without a copy: it takes its copy before they change.
-    m_bookRows.SetBeforeChange([this] { m_listCtrl.DetachItems(); });
     OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
     OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
@@ -133,7 +132,7 @@ CMarloView::CMarloView(CMarloDoc& doc)
 
 CMarloView::~CMarloView() {
     m_doc.SetBookObserver(nullptr);
-    m_listCtrl.DeleteAllItems(); // its rows may be the packed book's, which go first
+    m_listCtrl.DeleteAllItems(); // its rows hold the book's texts for as long as it lives
 }
 
 void CMarloView::DoDataExchange(CDataExchange& dx) {
@@ -166,7 +165,7 @@ void CMarloView::OnInitialUpdate() {
         if (pApp)
             new ColumnWidthKeeper(header, *pApp); // the header owns it
     }
-    // A phone book just opened is packed for searching now, not at the first keystroke.
+    // Whether a phone book just opened is in order is learnt now, not at the first keystroke.
     if (m_doc.m_pData)
         m_bookRows.Of(m_doc.m_pData->m_list);
     m_strSearch.clear(); // every new or opened phone book starts with an empty search box

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-// The rows' texts live packed in one buffer (PackedRows): filling the list with
-// 200,000 rows costs a few copies into it, not 800,000 small allocations. Rows
-// shown from another buffer (CListCtrl::ShowItemsOf) are copied only when the
-// list or that buffer is about to change.
+// The rows' texts live packed (PackedRows): filling the list with 200,000 rows
+// costs a few copies, not 800,000 small allocations. Rows shown from other packed
+// rows (CListCtrl::ShowItemsOf) are a snapshot of them: their index, sharing the
+// texts, which stay whatever the other rows do afterwards.
 class ListModel : public QAbstractTableModel {
 public:
     int rowCount(const QModelIndex& parent = {}) const override {
@@ -29,8 +29,7 @@ public:
     }
 
     std::string_view Text(int nItem, int nSubItem) const {
-        const auto row = static_cast<std::size_t>(nItem);
-        return m_pShared ? m_pShared->Text(m_nSharedFirst + row, nSubItem) : m_rows.Text(row, nSubItem);
+        return m_rows.Text(static_cast<std::size_t>(nItem), nSubItem);
     }
 
     /// The text a cell shows.
@@ -70,7 +69,6 @@ public:
     }
 
     void InsertRow(int nItem, const PackedRows::Texts& texts) {
-        Own();
         if (!m_bBatch)
             beginInsertRows({}, nItem, nItem);
         m_rows.Insert(static_cast<std::size_t>(nItem), texts);
@@ -79,7 +77,6 @@ public:
     }
 
     void SetText(int nItem, int nSubItem, std::string_view text) {
-        Own();
         m_rows.SetText(static_cast<std::size_t>(nItem), nSubItem, text);
         if (!m_bBatch) {
             const QModelIndex i = index(nItem, nSubItem);
@@ -88,7 +85,6 @@ public:
     }
 
     void RemoveRow(int nItem) {
-        Own();
         if (!m_bBatch)
             beginRemoveRows({}, nItem, nItem);
         m_rows.Erase(static_cast<std::size_t>(nItem));
@@ -99,39 +95,24 @@ public:
     void RemoveAll() {
         if (!m_bBatch)
             beginResetModel();
-        m_pShared = nullptr;
         m_rows.Clear();
         if (!m_bBatch)
             endResetModel();
     }
 
     void Reserve(std::size_t nRows) {
-        Own();
         m_rows.ReserveRows(nRows);
     }
 
     /// Rows appended at the end; the caller has the view told (SetBatch).
     void AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
                     const std::function<void(std::size_t)>& onRow) {
-        Own();
         m_rows.AppendRows(from, first, count, onRow);
     }
 
     /// Rows of `from` in place of the list's; the caller has the view told (SetBatch).
     void Share(const PackedRows& from, std::size_t first, std::size_t count) {
-        m_rows.Clear();
-        m_pShared = &from;
-        m_nSharedFirst = first;
-        m_nSharedCount = count;
-    }
-
-    /// Shared rows copied into the list's own: the texts stay, so the view need not know.
-    void Own() {
-        if (!m_pShared)
-            return;
-        const PackedRows* from = std::exchange(m_pShared, nullptr);
-        m_rows.Clear();
-        m_rows.AppendRows(*from, m_nSharedFirst, m_nSharedCount, {});
+        m_rows = from.Snapshot(first, count);
     }
 
     void SetBatch(bool bBatch) {
@@ -144,16 +125,13 @@ public:
             endResetModel();
     }
 
-    std::size_t RowCount() const { return m_pShared ? m_nSharedCount : m_rows.Count(); }
+    std::size_t RowCount() const { return m_rows.Count(); }
 
     std::vector<QString> m_headings;
     bool m_bBatch = false;
 
 private:
     PackedRows m_rows;
-    const PackedRows* m_pShared = nullptr; // rows shown from elsewhere, not copied yet
-    std::size_t m_nSharedFirst = 0;
-    std::size_t m_nSharedCount = 0;
 };
 
 namespace {
@@ -320,10 +298,6 @@ void CListCtrl::ShowItemsOf(const PackedRows& rows, std::size_t first, std::size
     }
     if (bRedraw)
         SetRedraw(true);
-}
-
-void CListCtrl::DetachItems() {
-    m_pModel->Own();
 }
 
 bool CListCtrl::SetItemText(int nItem, int nSubItem, std::string_view text) {

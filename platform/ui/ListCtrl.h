@@ -1,7 +1,7 @@
 #pragma once
 // The report list: rows of four code page 932 byte strings on Qt model/view.
-// The list keeps its own copies of the texts; text is converted for display
-// only when a cell is drawn.
+// The list keeps its own rows, which may share their texts with the rows they
+// were shown from; text is converted for display only when a cell is drawn.
 
 #include "platform/PackedRows.h"
 
@@ -43,12 +43,10 @@ public:
     /// gives. Rows stored back to back are copied in one go.
     void AppendItems(const PackedRows& rows, std::size_t first, std::size_t count);
     /// Replaces the list's rows with rows [first, first + count) of `rows`, as
-    /// DeleteAllItems and AppendItems would, but copies them only once the list is
-    /// changed or DetachItems is called: whoever owns `rows` calls DetachItems before
-    /// changing or destroying them. With an insert handler the rows are copied at once.
+    /// DeleteAllItems and AppendItems would, but shares their texts instead of copying
+    /// them (a snapshot: the list's rows stay as they are whatever `rows` does next).
+    /// With an insert handler the rows are listed one by one as AppendItems lists them.
     void ShowItemsOf(const PackedRows& rows, std::size_t first, std::size_t count);
-    /// Copies the rows ShowItemsOf lists, so that their source may change.
-    void DetachItems();
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);

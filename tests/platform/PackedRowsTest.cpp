@@ -199,4 +199,62 @@ TEST(PackedRows, MatchAPlainModelUnderRandomEdits) {
     }
 }
 
+// Snapshots share the rows' store: whatever either side does afterwards (texts
+// written in place at the end, rows rewritten, erased, compacted or emptied, rows
+// appended by reference), each keeps reading as the rows it was taken of.
+TEST(PackedRows, SnapshotsKeepTheirTextsWhateverTheRowsDo) {
+    std::mt19937 random(11);
+    auto text = [&random] {
+        static constexpr std::size_t kLengths[] = {0, 0, 0, 1, 3, 9, 20, 300};
+        std::string t(kLengths[random() % std::size(kLengths)], 'a');
+        for (char& c : t)
+            c = static_cast<char>('a' + random() % 26);
+        return t;
+    };
+    // Slot 0 is the source; the others hold snapshots of it or of each other.
+    std::array<PackedRows, 4> rows;
+    std::array<std::vector<Row>, 4> models;
+    for (int step = 0; step < 20000; ++step) {
+        const std::size_t k = random() % 8 < 5 ? 0 : 1 + random() % 3;
+        PackedRows& packed = rows[k];
+        std::vector<Row>& model = models[k];
+        const std::size_t count = model.size();
+        const unsigned op = random() % 100;
+        if (op < 35 || count == 0) {
+            const std::size_t at = op % 3 ? count : random() % (count + 1);
+            const Row row = {text(), text(), text(), text()};
+            packed.Insert(at, {row[0], row[1], row[2], row[3]});
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), row);
+        } else if (op < 70) {
+            // The last row's empty cells most often: the text then goes on at the store's end.
+            const std::size_t at = op % 2 ? count - 1 : random() % count;
+            const int cell = static_cast<int>(random() % PackedRows::kCells);
+            const std::string t = text();
+            packed.SetText(at, cell, t);
+            model[at][static_cast<std::size_t>(cell)] = t;
+        } else if (op < 88) {
+            const std::size_t at = random() % count;
+            packed.Erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        } else if (op < 97) {
+            const std::size_t to = 1 + random() % 3, from = (to + 1 + random() % 3) % 4;
+            const std::size_t first = random() % (models[from].size() + 1);
+            const std::size_t n = random() % (models[from].size() - first + 1);
+            const auto begin = models[from].begin() + static_cast<std::ptrdiff_t>(first);
+            if (op % 2) {
+                rows[to] = rows[from].Snapshot(first, n);
+                models[to].assign(begin, begin + static_cast<std::ptrdiff_t>(n));
+            } else {
+                rows[to].AppendRows(rows[from], first, n, {});
+                models[to].insert(models[to].end(), begin, begin + static_cast<std::ptrdiff_t>(n));
+            }
+        } else {
+            packed.Clear();
+            model.clear();
+        }
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            ASSERT_EQ(Read(rows[i]), models[i]) << "step " << step << " rows " << i;
+    }
+}
+
 } // namespace
