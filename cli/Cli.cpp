@@ -1,12 +1,16 @@
 #include "Cli.h"
 
+#include "BookSearch.h"
+#include "data/BookScan.h"
 #include "data/MarloDoc.h"
 #include "data/Settings.h"
 #include "data/TextFormat.h"
 #include "interop/ContactImport.h"
 #include "platform/FileSystem.h"
 #include "platform/Cp932.h"
+#include "platform/Archive.h"
 #include "platform/Mbcs.h"
+#include "platform/PackedRows.h"
 #include "platform/SystemError.h"
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
@@ -17,6 +21,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -180,8 +185,8 @@ class EntryWriter {
 public:
     EntryWriter(std::FILE* out, bool rawBytes) : m_pOut(out), m_bRawBytes(rawBytes) {}
 
-    void Write(const PhoneRecord& record) {
-        m_chunk += FormatTextLine(record);
+    template <class Record> void Write(const Record& record) {
+        AppendTextLine(m_chunk, record);
         m_lineEnds.push_back(m_chunk.size());
         m_chunk += '\n';
         if (m_chunk.size() >= kChunkBytes)
@@ -254,13 +259,187 @@ std::unique_ptr<CMarloDoc> OpenBook(const std::string& path, CliReporter& report
     return doc;
 }
 
+// A phone book read as bytes, with the checks and reports of an open: the commands
+// that look at each record once read it this way instead of opening it.
+class BookReader : public CMarloDoc {
+public:
+    explicit BookReader(CliReporter& reporter) { SetReporter(&reporter); }
+    /// Reads the file at `path` and runs `scan` on its bytes; an ArchiveError that
+    /// `scan` throws is reported as a failed open. The bytes stay in `bytes`.
+    bool Scan(const std::string& path, std::unique_ptr<BookBytes>& bytes,
+              const std::function<void(std::string_view)>& scan) {
+        return ReadFile(path, [&](QIODevice& file) {
+            bytes = std::make_unique<BookBytes>(file);
+            scan(bytes->View());
+        });
+    }
+};
+
+// Keeps the fields of records whose views would not last: those converted from the
+// wide form live in the reader only until its next record.
+class KeptFields {
+public:
+    PhoneRecordView Keep(const PhoneRecordView& record) {
+        return {Keep(record.m_strRomaji), Keep(record.m_strKanji), Keep(record.m_strPhone), Keep(record.m_strMemo)};
+    }
+
+private:
+    std::string_view Keep(std::string_view text) { return m_texts.emplace_back(text); }
+    std::deque<std::string> m_texts;
+};
+
+// The lines of a text file, in the order reading files them: a stable sort by name.
+std::vector<std::string_view> SortedTextLines(std::string_view bytes) {
+    const std::string_view text = TextPart(bytes);
+    // A field past the longest a record holds needs a line at least half as long.
+    const bool checkSizes = text.size() / 2 >= PackedRows::kMaxText;
+    std::vector<std::string_view> lines;
+    ForEachTextLine(text, [&](std::string_view line) {
+        if (checkSizes)
+            TextLineFields(line).CheckSizes();
+        lines.push_back(line);
+    });
+    // Sorted by a key of each name's first characters; names the keys cannot tell apart
+    // are compared whole, and equal names keep the order of their lines.
+    struct Item {
+        MbsSortKey key;
+        std::size_t line;
+    };
+    const auto nameOf = [](std::string_view line) {
+        const std::size_t comma = line.find(',');
+        return comma == std::string_view::npos ? std::string_view() : line.substr(0, comma);
+    };
+    std::vector<Item> items(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        items[i] = {MakeMbsSortKey(nameOf(lines[i])), i};
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        if ((a.key.lo & 0xFF) != 0) {
+            if (const int cmp = MbsCmp(nameOf(lines[a.line]), nameOf(lines[b.line])))
+                return cmp < 0;
+        }
+        return a.line < b.line;
+    });
+    std::vector<std::string_view> sorted(lines.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        sorted[i] = lines[items[i].line];
+    return sorted;
+}
+
+// The bytes a save of the archive's records as an archive writes.
+std::string_view ArchiveAsSaved(std::string_view bytes, std::string& storage) {
+    ArchiveRecords records(bytes);
+    PhoneRecordView record;
+    while (records.Next(record)) {
+    }
+    if (records.GetCount() > 0 && records.AsSaved())
+        return bytes.substr(0, records.Offset()); // what a save writes, and nothing after it
+    AppendArchiveHead(storage, records.GetCount());
+    ArchiveRecords again(bytes);
+    while (again.Next(record)) {
+        AppendArchiveString(storage, record.m_strRomaji);
+        AppendArchiveString(storage, record.m_strKanji);
+        AppendArchiveString(storage, record.m_strPhone);
+        AppendArchiveString(storage, record.m_strMemo);
+    }
+    return storage;
+}
+
+// The text file of the archive's records, in stored order, and what reading it back loses.
+void ArchiveAsText(std::string_view bytes, std::string& text, TextExportLoss& loss) {
+    ArchiveRecords records(bytes);
+    TextExportCheck check;
+    PhoneRecordView record;
+    text.reserve(bytes.size() + records.GetCount() * 2);
+    // Most records hold no byte that a text line treats apart: only those that do need
+    // a closer look, and only their bytes are looked at twice.
+    std::size_t special = NextTextSpecial(bytes, records.RecordsBegin());
+    while (records.Next(record)) {
+        const std::size_t end = records.Offset();
+        const bool plain = special >= end && !records.LastWasWide();
+        if (special < end)
+            special = NextTextSpecial(bytes, end);
+        check.Add(record, plain);
+        const std::size_t at = text.size();
+        AppendTextLine(text, record);
+        // A text file's line ends are CR LF, and so is every LF inside a field.
+        if (!plain && std::memchr(text.data() + at, '\n', text.size() - at)) {
+            const std::string line = text.substr(at);
+            text.resize(at);
+            for (const char c : line)
+                (c == '\n' ? text += "\r\n" : text += c);
+        }
+        text += "\r\n";
+    }
+    loss = check.Result();
+}
+
+// The archive of a text file's records.
+void TextAsArchive(std::string_view bytes, std::string& archive) {
+    const std::vector<std::string_view> lines = SortedTextLines(bytes);
+    if (lines.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
+    archive.reserve(bytes.size() + lines.size() * 4 + 64);
+    AppendArchiveHead(archive, lines.size());
+    std::string memo;
+    for (const std::string_view line : lines) {
+        const TextLineFields fields(line);
+        AppendArchiveString(archive, fields.romaji);
+        AppendArchiveString(archive, fields.kanji);
+        AppendArchiveString(archive, fields.phone);
+        if (fields.memoSize == fields.memoText.size()) {
+            AppendArchiveString(archive, fields.memoText); // a single line
+        } else {
+            fields.MemoInto(memo);
+            AppendArchiveString(archive, memo);
+        }
+    }
+}
+
 int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     CliReporter reporter(err);
-    std::unique_ptr<CMarloDoc> doc = OpenBook(in, reporter);
-    if (!doc)
+    const bool textIn = CMarloDoc::IsTextPath(in), textOut = CMarloDoc::IsTextPath(out);
+    if (textIn && textOut) {
+        std::unique_ptr<CMarloDoc> doc = OpenBook(in, reporter);
+        if (!doc)
+            return kCliFailed;
+        return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
+    }
+    // The file is read and checked whole before anything is written, as an open would.
+    BookReader reader(reporter);
+    std::unique_ptr<BookBytes> bytes;
+    std::string storage;
+    std::string_view result;
+    TextExportLoss loss;
+    std::optional<ArchiveError> tooMany;
+    const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
+        if (textIn) {
+            try {
+                TextAsArchive(view, storage);
+            } catch (const ArchiveError& e) {
+                if (e.kind() != ArchiveError::Kind::Io)
+                    throw;
+                tooMany = e; // a save's failure, not the read's
+            }
+            result = storage;
+        } else if (textOut) {
+            ArchiveAsText(view, storage, loss);
+            result = storage;
+        } else {
+            result = ArchiveAsSaved(view, storage);
+        }
+    });
+    if (!read)
         return kCliFailed;
-    // What a text file cannot carry back is told by the document's save, through the reporter.
-    return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
+    if (tooMany) {
+        reporter.ReportError(QuotePath(out) + " に保存できません。" + tooMany->what() + " ファイルは元のままです。");
+        return kCliFailed;
+    }
+    // What a text file cannot carry back is told before it is written.
+    if (loss.Any() && !reporter.ConfirmLoss(loss.Describe(out)))
+        return kCliFailed;
+    return reader.WriteWholeFile(out, result) ? kCliOk : kCliFailed;
 }
 
 // Adds the contacts of `files` to the phone book at `bookPath` (made when it does not
@@ -286,7 +465,7 @@ int Import(const std::string& bookPath, const std::vector<std::string>& files, b
     if (dryRun) {
         EntryWriter writer(out, rawBytes);
         for (const PhoneRecord& record : records)
-            writer.Write(record);
+            writer.Write(PhoneRecordView(record));
         writer.Finish();
         std::fprintf(err, "marlo-cli: %zu 件を追加します (--dry-run のため保存していません)。\n", records.size());
         if (!notes.isEmpty())
@@ -315,6 +494,134 @@ int Export(const std::string& bookPath, const std::string& outPath, ExportFormat
         return kCliFailed;
     std::fprintf(out, "%s に %zu 件を書き出しました。\n", QuotePath(outPath).c_str(), doc->m_pData->m_list.GetCount());
     return FlushOutput(out, err);
+}
+
+// The full-text search over an archive: only records whose bytes hold a key are
+// tested, and only hits are kept. An archive's phone-book order is its stored order;
+// nothing is printed before the whole file has been read and checked.
+// Returns kCliFailed when the file cannot be read, else kCliOk with the hits written.
+int FindInArchive(const std::string& path, const std::array<std::string, 3>& keys, CliReporter& reporter,
+                  EntryWriter& writer) {
+    const FullTextFilter filter(keys);
+    const KeyCandidates candidates(keys, false);
+    std::vector<PhoneRecordView> hits;
+    KeptFields kept;
+    BookReader reader(reporter);
+    std::unique_ptr<BookBytes> bytes;
+    const bool read = reader.Scan(path, bytes, [&](std::string_view view) {
+        ArchiveRecords records(view);
+        PhoneRecordView record;
+        std::size_t next = filter.IsEmpty() ? view.size() : candidates.Next(view, records.RecordsBegin());
+        while (records.Next(record)) {
+            const std::size_t end = records.Offset();
+            // Fields stored wide are not the bytes of the file: they are always tested.
+            const bool wide = records.LastWasWide() && !filter.IsEmpty();
+            if (next >= end && !wide)
+                continue;
+            if (next < end)
+                next = candidates.Next(view, end);
+            if (filter.Matches(record))
+                hits.push_back(wide ? kept.Keep(record) : record);
+        }
+    });
+    if (!read)
+        return kCliFailed;
+    for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit)
+        writer.Write(*hit);
+    writer.Finish();
+    return kCliOk;
+}
+
+// The same over a text file: its phone-book order is its lines in a stable sort by
+// name, and the hits keep that relative order when sorted alone.
+int FindInText(const std::string& path, const std::array<std::string, 3>& keys, CliReporter& reporter,
+               EntryWriter& writer) {
+    const FullTextFilter filter(keys);
+    const KeyCandidates candidates(keys, true);
+    std::vector<TextLineFields> hits;
+    BookReader reader(reporter);
+    std::unique_ptr<BookBytes> bytes;
+    const bool read = reader.Scan(path, bytes, [&](std::string_view view) {
+        const std::string_view text = TextPart(view);
+        const bool checkSizes = text.size() / 2 >= PackedRows::kMaxText;
+        std::size_t next = filter.IsEmpty() ? text.size() : candidates.Next(text, 0);
+        std::string memo;
+        ForEachTextLine(text, [&](std::string_view line) {
+            const std::size_t end = static_cast<std::size_t>(line.data() - text.data()) + line.size();
+            if (checkSizes)
+                TextLineFields(line).CheckSizes();
+            if (next > end || (next == end && !line.empty()))
+                return;
+            next = candidates.Next(text, end + 1);
+            const TextLineFields fields(line);
+            std::string_view memoView = fields.memoText;
+            if (fields.memoSize != fields.memoText.size()) {
+                fields.MemoInto(memo);
+                memoView = memo;
+            }
+            if (filter.Matches(PhoneRecordView(fields.romaji, fields.kanji, fields.phone, memoView)))
+                hits.push_back(fields);
+        });
+    });
+    if (!read)
+        return kCliFailed;
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const TextLineFields& a, const TextLineFields& b) { return MbsCmp(a.romaji, b.romaji) < 0; });
+    for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit)
+        writer.Write(*hit);
+    writer.Finish();
+    return kCliOk;
+}
+
+// list and search over an archive: the records in stored order, or the rows the name
+// search lists for `key`, written once the whole file has been read and checked.
+int ListArchive(const std::string& path, bool search, const std::string& key, int limit, CliReporter& reporter,
+                EntryWriter& writer) {
+    std::vector<PhoneRecordView> rows;
+    KeptFields kept;
+    BookReader reader(reporter);
+    std::unique_ptr<BookBytes> bytes;
+    const bool read = reader.Scan(path, bytes, [&](std::string_view view) {
+        ArchiveRecords records(view);
+        NameSearchWalk walk(key, limit, records.GetCount());
+        PhoneRecordView record, previous;
+        PhoneRecord previousCopy; // the record before, when its fields were stored wide
+        bool previousWide = false;
+        for (std::size_t index = 0; records.Next(record); ++index) {
+            if (!search || !walk.Wants())
+                continue;
+            walk.Next(record.m_strRomaji);
+            // The rows may have just taken in this record and the one before it.
+            const RowRange listed = walk.Rows();
+            while (rows.size() < listed.count) {
+                if (listed.first + rows.size() == index)
+                    rows.push_back(records.LastWasWide() ? kept.Keep(record) : record);
+                else
+                    rows.push_back(previousWide ? kept.Keep(previous) : previous);
+            }
+            previousWide = records.LastWasWide();
+            if (previousWide) {
+                record.CopyTo(previousCopy);
+                previous = previousCopy;
+            } else {
+                previous = record;
+            }
+        }
+    });
+    if (!read)
+        return kCliFailed;
+    if (search) {
+        for (const PhoneRecordView& row : rows)
+            writer.Write(row);
+    } else {
+        // Checked whole: now every record, in stored order.
+        ArchiveRecords records(bytes->View());
+        PhoneRecordView record;
+        while (records.Next(record))
+            writer.Write(record);
+    }
+    writer.Finish();
+    return kCliOk;
 }
 
 int Run(const Options& options, std::FILE* out, std::FILE* err) {
@@ -381,45 +688,22 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
 
     CliReporter reporter(err);
     EntryWriter writer(out, rawBytes);
-    if (isFind) {
-        // The full-text search looks at one record at a time and keeps only its hits
-        // instead of the whole phone book. An archive's phone-book order is its stored
-        // order; a text file's is its lines in a stable sort by name, and the hits
-        // keep that relative order when sorted alone. Nothing is printed before the
-        // whole file has been read.
-        const FullTextFilter filter(keys);
-        std::vector<PhoneRecord> hits;
-        CMarloDoc scanner;
-        scanner.SetReporter(&reporter);
-        const auto keepHit = [&](const PhoneRecord& record) {
-            if (filter.Matches(record))
-                hits.push_back(record);
-        };
-        const bool text = CMarloDoc::IsTextPath(path);
-        if (!(text ? scanner.ScanTextFile(path, keepHit) : scanner.ScanArchiveFile(path, keepHit)))
-            return kCliFailed;
-        if (text)
-            std::stable_sort(hits.begin(), hits.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
-                return MbsCmp(a.m_strRomaji, b.m_strRomaji) < 0;
-            });
-        for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit)
-            writer.Write(*hit);
-        writer.Finish();
-        return FlushOutput(out, err);
+    const bool text = CMarloDoc::IsTextPath(path);
+    if (isFind || !text) {
+        const int status = isFind ? (text ? FindInText(path, keys, reporter, writer)
+                                          : FindInArchive(path, keys, reporter, writer))
+                                  : ListArchive(path, isSearch, keys[0], limit, reporter, writer);
+        return status == kCliOk ? FlushOutput(out, err) : status;
     }
 
+    // A text file's phone book is its lines in a stable sort by name: it is opened.
     std::unique_ptr<CMarloDoc> doc = OpenBook(path, reporter);
     if (!doc)
         return kCliFailed;
     const RecordList& list = doc->m_pData->m_list;
-    PhoneRecord line; // keeps its storage from one record to the next
-    const auto write = [&](std::size_t i) {
-        list[i].CopyTo(line);
-        writer.Write(line);
-    };
     const RowRange rows = isSearch ? NameSearch(list, keys[0], limit) : RowRange{0, list.GetCount()};
     for (std::size_t i = rows.first; i < rows.first + rows.count; ++i)
-        write(i);
+        writer.Write(list[i]);
     writer.Finish();
     return FlushOutput(out, err);
 }

@@ -71,6 +71,37 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     return Compare(a.substr(start), b.substr(start), false);
 }
 
+MbsSortKey MakeMbsSortKey(std::string_view s) noexcept {
+    unsigned char code[16 + 2] = {}; // room for a three-byte code begun at the last byte
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size() && n < 16;) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b == 0)
+            break;
+        if (b < 0x80) {
+            code[n++] = b;
+            ++i;
+        } else if (!IsLeadByte(b)) {
+            code[n++] = 0x80;
+            code[n++] = b;
+            ++i;
+        } else {
+            if (i + 1 >= s.size() || s[i + 1] == '\0')
+                break; // a lead byte without its trail byte ends the string
+            code[n++] = 0x81;
+            code[n++] = b;
+            code[n++] = static_cast<unsigned char>(s[i + 1]);
+            i += 2;
+        }
+    }
+    MbsSortKey key;
+    for (std::size_t k = 0; k < 8; ++k) {
+        key.hi = key.hi << 8 | code[k];
+        key.lo = key.lo << 8 | code[k + 8];
+    }
+    return key;
+}
+
 int MbsICmp(std::string_view a, std::string_view b) noexcept {
     return Compare(a, b, true);
 }

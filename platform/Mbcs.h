@@ -3,7 +3,9 @@
 // program's original platform gives them. Every string is a byte string;
 // lengths and positions are byte counts.
 
+#include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,19 @@ inline std::size_t MbcLen(std::string_view s, std::size_t pos) noexcept {
 /// or a lead byte directly before the end or before a NUL, ends the string.
 /// Returns <0, 0 or >0.
 int MbsCmp(std::string_view a, std::string_view b) noexcept;
+
+/// A key of the first characters of `s` in MbsCmp's order, for sorting many names:
+/// when the keys of two strings differ they order the strings as MbsCmp does; when
+/// they are equal the strings may still differ (compare them), unless the key's last
+/// byte is 0, which says both strings end within it and are equal. Each character is
+/// a code of its own (1 byte below 0x80, 2 for any other single byte, 3 for a double
+/// byte), the string's end all zeros after it; the key holds the first 16 bytes of that
+/// code, most significant first.
+struct MbsSortKey {
+    std::uint64_t hi = 0, lo = 0;
+    friend auto operator<=>(const MbsSortKey&, const MbsSortKey&) = default;
+};
+MbsSortKey MakeMbsSortKey(std::string_view s) noexcept;
 
 /// Case-insensitive multibyte comparison (`_mbsicmp`): as MbsCmp, but the
 /// single-byte letters A-Z/a-z and the full-width Latin letters (82 60-82 79,

@@ -1,7 +1,11 @@
 // marlo-cli end to end: the built program run in a temporary working directory
 // on phone books written byte by byte.
 
+#include "data/MarloDoc.h"
+#include "data/TextFormat.h"
 #include "platform/Cp932.h"
+#include "view/FullTextSearch.h"
+#include "view/NameSearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +15,8 @@
 
 #include <array>
 #include <cstdint>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -221,6 +227,86 @@ TEST_F(CliTest, ConvertWarnsAboutWhatTextCannotCarry) {
                      " 2 件の項目 (最初は「a,b」) はカンマや改行を含むため、別の項目として読み込まれます。"
                      " 項目の並び順が変わります (読み込むとローマ字名の順に並べ替えられます)。\n");
     EXPECT_EQ(Read("out.txt"), "b,,\r\na,b,,\r\nc,,,x,y\r\nd\r\ne,,\r\ntanaka,,,m\x1Am\r\nu,,\r\nv,,\r\n");
+}
+
+// Says yes to every question: a save goes on as the command line's does.
+class YesReporter : public DocReporter {
+public:
+    void ReportError(const std::string& message) override { errors += message; }
+    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
+    bool ConfirmLoss(const std::string&) override { return true; }
+    std::string errors;
+};
+
+TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
+    // Strings in every stored form: a short one in the word and the double-word form, a
+    // wide one, a long one; bytes after the last record; names out of order, sharing
+    // beginnings, with a NUL and a lone lead byte; line bytes and a Ctrl-Z in fields.
+    std::string book("\xFF\xFF\x01\x00\x08\x00"
+                     "CMrlData\x07\x00\x00\x00",
+                     18);
+    const auto narrow = [&book](const std::string& s) {
+        book += static_cast<char>(s.size());
+        book += s;
+    };
+    const auto record = [&](const std::string& romaji, const std::string& memo) {
+        narrow(romaji);
+        narrow(Sjis("田中"));
+        narrow("03");
+        narrow(memo);
+    };
+    record("tanaka", "a\r\nb");
+    book += std::string("\xFF\x05\x00tanak", 8) + std::string("\xFF\xFF\xFF\x02\x00\x00\x00TA", 9); // word, dword
+    book += std::string("\xFF\xFE\xFF\x02\xA2\x30x\x00", 8) + std::string("\x00", 1); // wide "イx", empty
+    record(std::string("tan\0aka", 7), "memo,1");
+    record("tanaka\x82", "x\ny");
+    record("abe", std::string(300, 'm').substr(0, 254));
+    record("tani", "z\x1Az");
+    record("b", "\r\nlead");
+    book += "trailing bytes";
+    Write("book", book);
+    const std::string bookPath = Path("book");
+
+    CMarloDoc doc;
+    YesReporter reporter;
+    doc.SetReporter(&reporter);
+    ASSERT_TRUE(doc.OnOpenDocument(bookPath)) << reporter.errors;
+    ASSERT_EQ(doc.m_pData->m_list.GetCount(), 7u);
+    for (const char* out : {"doc.mrl", "doc.txt"})
+        ASSERT_TRUE(doc.OnSaveDocument(Path(out)));
+    for (const char* out : {"cli.mrl", "cli.txt"})
+        EXPECT_EQ(Run({"convert", "book", out}).code, 0);
+    EXPECT_EQ(Read("cli.mrl"), Read("doc.mrl"));
+    EXPECT_EQ(Read("cli.txt"), Read("doc.txt"));
+    // The text back to an archive, as an open of the text and a save give it.
+    ASSERT_TRUE(doc.OnOpenDocument(Path("doc.txt")));
+    ASSERT_TRUE(doc.OnSaveDocument(Path("doc2.mrl")));
+    EXPECT_EQ(Run({"convert", "doc.txt", "cli2.mrl"}).code, 0);
+    EXPECT_EQ(Read("cli2.mrl"), Read("doc2.mrl"));
+
+    // Searches: the rows of the window's searches on the opened book, as text lines.
+    const auto lines = [](const RecordList& list, const std::vector<std::size_t>& rows) {
+        std::string text;
+        for (const std::size_t row : rows)
+            text += FormatTextLine(list[row].ToRecord()) + "\n";
+        return text;
+    };
+    for (const char* file : {"book", "doc.txt"}) {
+        ASSERT_TRUE(doc.OnOpenDocument(Path(file)));
+        const RecordList& list = doc.m_pData->m_list;
+        for (const std::string key : {"tan", "TA", "x", "a", "\xA2", "0"}) {
+            const std::string utf8 = Cp932ToUnicode(key).toStdString();
+            const std::vector<std::size_t> hits = FullTextSearch(list, {key, "", ""});
+            const Result found = Run({"-f", file, "--encoding", "cp932", "find", utf8});
+            EXPECT_EQ(found.out, lines(list, hits)) << file << " find " << key;
+            const RowRange range = NameSearch(list, key, 0);
+            std::vector<std::size_t> rows(range.count);
+            std::iota(rows.begin(), rows.end(), range.first);
+            const Result searched = Run({"-f", file, "--encoding", "cp932", "search", utf8});
+            EXPECT_EQ(searched.out, lines(list, rows)) << file << " search " << key;
+        }
+    }
 }
 
 TEST_F(CliTest, FilesThatCannotBeRead) {

@@ -138,3 +138,25 @@ TEST(IToA, Decimal) {
     EXPECT_EQ(IToA(-3), "-3");
     EXPECT_EQ(IToA(INT_MIN), "-2147483648");
 }
+
+TEST(MakeMbsSortKey, OrdersAsMbsCmpWhereTheKeysDiffer) {
+    // Long common beginnings too, so that the keys' 16 bytes run out on every kind of character.
+    const char alphabet[] = {'a', 'b', '\x7F', '\x80', '\x81', '\x82', '\x40', '\xA0', '\xDF', '\xE0', '\xFC', '\xFD', '\0'};
+    unsigned seed = 99;
+    auto rnd = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    for (int n = 0; n < 50000; ++n) {
+        std::string a;
+        for (std::size_t k = rnd() % 20; k > 0; --k)
+            a.push_back(alphabet[rnd() % sizeof alphabet]);
+        std::string b = a.substr(0, rnd() % (a.size() + 1));
+        for (std::size_t k = rnd() % 6; k > 0; --k)
+            b.push_back(alphabet[rnd() % sizeof alphabet]);
+        const MbsSortKey ka = MakeMbsSortKey(a), kb = MakeMbsSortKey(b);
+        const int cmp = Sign(MbsCmp(a, b));
+        if (ka != kb) {
+            ASSERT_EQ(ka < kb ? -1 : 1, cmp) << "a=" << a << " b=" << b;
+        } else if ((ka.lo & 0xFF) == 0) {
+            ASSERT_EQ(cmp, 0) << "a=" << a << " b=" << b; // both end within the key
+        }
+    }
+}

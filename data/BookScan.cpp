@@ -1,0 +1,399 @@
+#include "BookScan.h"
+
+#include "MrlData.h"
+#include "TextFormat.h"
+#include "platform/Archive.h"
+#include "platform/Cp932.h"
+#include "platform/Mbcs.h"
+#include "platform/PackedRows.h"
+
+#include <QBuffer>
+#include <QIODevice>
+#include <QString>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <new>
+#include <sys/mman.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr std::uint16_t kNewClassTag = 0xFFFF;
+constexpr std::uint16_t kMaxClassNameLength = 64;
+constexpr std::uint64_t kMinRecordBytes = 4; // four empty strings of one length byte each
+constexpr char kCtrlZ = 0x1A;
+
+[[noreturn]] void ThrowEnd() {
+    throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
+}
+
+[[noreturn]] void ThrowFormat(const std::string& detail) {
+    throw ArchiveError(ArchiveError::Kind::BadFormat, "電話帳のファイルではありません（" + detail + "）。");
+}
+
+std::uint16_t Word(const char* p) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8));
+}
+
+std::uint32_t DWord(const char* p) {
+    return static_cast<std::uint32_t>(Word(p)) | (static_cast<std::uint32_t>(Word(p + 2)) << 16);
+}
+
+void AppendLE(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+} // namespace
+
+BookBytes::BookBytes(QIODevice& file) {
+    // A pipe's bytes were gathered when it was opened: they are used where they are.
+    if (auto* buffer = qobject_cast<QBuffer*>(&file)) {
+        m_gathered = buffer->data();
+        m_view = std::string_view(m_gathered.constData(), static_cast<std::size_t>(m_gathered.size()));
+        return;
+    }
+    const auto size = static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos()));
+    if (size == 0)
+        return;
+    // Memory straight from the system in large pages where it has them: a fresh page
+    // costs a fault each, and the file's bytes are copied over all of them at once.
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    m_nBlockSize = (size + kLargePage - 1) / kLargePage * kLargePage;
+    m_pBlock = ::mmap(nullptr, m_nBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m_pBlock == MAP_FAILED) {
+        m_pBlock = nullptr;
+        throw std::bad_alloc();
+    }
+#ifdef MADV_HUGEPAGE
+    (void)::madvise(m_pBlock, m_nBlockSize, MADV_HUGEPAGE);
+#endif
+    char* block = static_cast<char*>(m_pBlock);
+    std::size_t got = 0;
+    while (got < size) {
+        errno = 0;
+        const qint64 n = file.read(block + got, static_cast<qint64>(size - got));
+        if (n < 0) {
+            const ArchiveError error = DeviceIoError("ファイルを読み込めません", file, errno);
+            ::munmap(m_pBlock, m_nBlockSize);
+            m_pBlock = nullptr;
+            throw error;
+        }
+        if (n == 0)
+            break; // the file got shorter: its end is where reading stops
+        got += static_cast<std::size_t>(n);
+    }
+    m_view = std::string_view(block, got);
+}
+
+BookBytes::~BookBytes() {
+    if (m_pBlock)
+        ::munmap(m_pBlock, m_nBlockSize);
+}
+
+ArchiveRecords::ArchiveRecords(std::string_view bytes) : m_bytes(bytes) {
+    if (bytes.empty())
+        return; // an empty file holds an empty phone book
+    Require(2);
+    const std::uint16_t tag = Word(bytes.data());
+    if (tag == 0)
+        ThrowFormat("データが空です");
+    if (tag != kNewClassTag)
+        ThrowFormat("先頭の印が違います");
+    Require(4);
+    const std::uint16_t schema = Word(bytes.data() + 2);
+    if (schema != CMrlData::kSchema)
+        ThrowFormat("版数 " + std::to_string(schema) + " には対応していません");
+    Require(6);
+    const std::uint16_t nameLength = Word(bytes.data() + 4);
+    if (nameLength >= kMaxClassNameLength)
+        ThrowFormat("クラス名が長すぎます");
+    m_pos = 6;
+    Require(nameLength);
+    if (bytes.substr(6, nameLength) != CMrlData::kClassName)
+        ThrowFormat("クラス名が違います");
+    m_pos += nameLength;
+    Require(4);
+    const auto count = static_cast<std::int32_t>(DWord(bytes.data() + m_pos));
+    m_pos += 4;
+    m_nRecordsBegin = m_pos;
+    if (count <= 0)
+        return;
+    // A count the file cannot hold fails before any record is read.
+    Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
+    m_nCount = static_cast<std::size_t>(count);
+}
+
+void ArchiveRecords::Require(std::uint64_t n) const {
+    if (m_bytes.size() - m_pos < n)
+        ThrowEnd();
+}
+
+std::uint32_t ArchiveRecords::ReadLength() {
+    Require(1);
+    const auto b = static_cast<unsigned char>(m_bytes[m_pos++]);
+    if (b < 0xFF)
+        return b;
+    Require(2);
+    const std::uint16_t w = Word(m_bytes.data() + m_pos);
+    m_pos += 2;
+    if (w < 0xFFFF)
+        return w;
+    Require(4);
+    const std::uint32_t d = DWord(m_bytes.data() + m_pos);
+    m_pos += 4;
+    return d;
+}
+
+std::string_view ArchiveRecords::ReadString(std::string& wide) {
+    Require(1);
+    std::uint32_t length = static_cast<unsigned char>(m_bytes[m_pos++]);
+    if (length == 0xFF) {
+        Require(2);
+        const std::uint16_t w = Word(m_bytes.data() + m_pos);
+        m_pos += 2;
+        if (w == 0xFFFE) {
+            // The wide form: the length again, counted in UTF-16 units.
+            length = ReadLength();
+            const std::uint64_t bytes = static_cast<std::uint64_t>(length) * 2;
+            Require(bytes);
+            QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
+            for (std::uint32_t i = 0; i < length; ++i)
+                text[i] = QChar(Word(m_bytes.data() + m_pos + 2 * i));
+            m_pos += static_cast<std::size_t>(bytes);
+            Cp932Encoded encoded = UnicodeToCp932(text);
+            if (!encoded.ok())
+                ThrowFormat("Shift_JIS で表せない文字を含んでいます: " +
+                            NameUnconvertible(encoded.unconvertible).toStdString());
+            wide = std::move(encoded.bytes);
+            m_bLastWide = true;
+            m_bAsSaved = false;
+            return wide;
+        }
+        if (w == 0xFFFF) {
+            Require(4);
+            length = DWord(m_bytes.data() + m_pos);
+            m_pos += 4;
+            m_bAsSaved = m_bAsSaved && length >= 0xFFFE;
+        } else {
+            length = w;
+            m_bAsSaved = m_bAsSaved && length >= 0xFF;
+        }
+    }
+    Require(length);
+    const std::string_view text = m_bytes.substr(m_pos, length);
+    m_pos += length;
+    return text;
+}
+
+std::string_view TextPart(std::string_view bytes) {
+    // A Ctrl-Z ends the text: nothing after it is read.
+    if (const void* z = std::memchr(bytes.data(), kCtrlZ, bytes.size()))
+        return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(z) - bytes.data()));
+    return bytes;
+}
+
+std::size_t NextTextSpecial(std::string_view bytes, std::size_t from) {
+    const char* s = bytes.data();
+    const std::size_t size = bytes.size();
+    std::size_t p = from;
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+    for (; p + 16 <= size; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, ctrlZ)));
+        if (const auto flags = static_cast<unsigned>(_mm_movemask_epi8(hit)))
+            return p + static_cast<std::size_t>(std::countr_zero(flags));
+    }
+#endif
+    for (; p < size; ++p)
+        if (s[p] == ',' || s[p] == '\r' || s[p] == '\n' || s[p] == kCtrlZ)
+            return p;
+    return size;
+}
+
+TextLineFields::TextLineFields(std::string_view line) {
+    // A comma byte always ends a field (no code page 932 character holds one).
+    std::size_t commas[3];
+    std::size_t found = 0;
+    for (std::size_t pos = line.find(','); pos != std::string_view::npos && found < 3; pos = line.find(',', pos + 1))
+        commas[found++] = pos;
+    if (found < 3) {
+        // Fewer than four fields: the last one is the phone number.
+        const std::size_t restAt = found == 0 ? 0 : commas[found - 1] + 1;
+        if (found >= 1)
+            romaji = line.substr(0, commas[0]);
+        if (found == 2)
+            kanji = line.substr(commas[0] + 1, commas[1] - commas[0] - 1);
+        phone = line.substr(restAt);
+        return;
+    }
+    romaji = line.substr(0, commas[0]);
+    kanji = line.substr(commas[0] + 1, commas[1] - commas[0] - 1);
+    phone = line.substr(commas[1] + 1, commas[2] - commas[1] - 1);
+    // The memo's lines: empty ones before the first line with bytes are dropped, and so
+    // is an empty last one (a comma at the end of the line).
+    std::string_view memo = line.substr(commas[2] + 1);
+    const std::size_t first = memo.find_first_not_of(',');
+    if (first == std::string_view::npos)
+        return;
+    memo.remove_prefix(first);
+    if (memo.back() == ',')
+        memo.remove_suffix(1);
+    memoText = memo;
+    memoSize = memo.size() + static_cast<std::size_t>(std::count(memo.begin(), memo.end(), ','));
+}
+
+void TextLineFields::MemoInto(std::string& memo) const {
+    memo.clear();
+    memo.reserve(memoSize);
+    std::size_t start = 0;
+    for (std::size_t pos = memoText.find(','); pos != std::string_view::npos; pos = memoText.find(',', start)) {
+        memo.append(memoText.substr(start, pos - start));
+        memo.append("\r\n");
+        start = pos + 1;
+    }
+    memo.append(memoText.substr(start));
+}
+
+void TextLineFields::CheckSizes() const {
+    for (const std::size_t size : {romaji.size(), kanji.size(), phone.size(), memoSize})
+        if (size > PackedRows::kMaxText)
+            throw ArchiveError(ArchiveError::Kind::BadFormat, "4 GB を超える項目は読み込めません。");
+}
+
+void AppendTextLine(std::string& out, const PhoneRecordView& record) {
+    out.append(record.m_strRomaji);
+    out += ',';
+    out.append(record.m_strKanji);
+    out += ',';
+    out.append(record.m_strPhone);
+    const std::string_view memo = record.m_strMemo;
+    if (memo.empty())
+        return;
+    out += ',';
+    // Each memo line break becomes a field separator; a CR without its LF stays.
+    std::size_t start = 0;
+    for (std::size_t cr = memo.find("\r\n"); cr != std::string_view::npos; cr = memo.find("\r\n", start)) {
+        out.append(memo.substr(start, cr - start));
+        out += ',';
+        start = cr + 2;
+    }
+    out.append(memo.substr(start));
+}
+
+void AppendTextLine(std::string& out, const TextLineFields& fields) {
+    out.append(fields.romaji);
+    out += ',';
+    out.append(fields.kanji);
+    out += ',';
+    out.append(fields.phone);
+    if (fields.memoText.empty())
+        return;
+    out += ',';
+    out.append(fields.memoText); // its commas are the memo's line breaks
+}
+
+void AppendArchiveString(std::string& out, std::string_view text) {
+    const std::size_t n = text.size();
+    if (n < 0xFF) {
+        out += static_cast<char>(n);
+    } else if (n < 0xFFFE) {
+        out += '\xFF';
+        AppendLE(out, static_cast<std::uint32_t>(n), 2);
+    } else {
+        out += "\xFF\xFF\xFF";
+        AppendLE(out, static_cast<std::uint32_t>(n), 4);
+    }
+    out.append(text);
+}
+
+void AppendArchiveHead(std::string& out, std::size_t count) {
+    AppendLE(out, kNewClassTag, 2);
+    AppendLE(out, CMrlData::kSchema, 2);
+    const std::string_view name = CMrlData::kClassName;
+    AppendLE(out, static_cast<std::uint32_t>(name.size()), 2);
+    out.append(name);
+    AppendLE(out, static_cast<std::uint32_t>(count), 4);
+}
+
+namespace {
+
+// Whether reading the record's text line gives the record back, decided on its bytes
+// where they are plain: no comma, no LF but in the memo's line breaks, and no memo
+// that begins or ends with a line break (reading drops those).
+bool PlainlyReadsBack(const PhoneRecordView& record) {
+    // (find_first_of would look each byte up in the set with a call of its own.)
+    for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone})
+        if (NextTextSpecial(field, 0) != field.size())
+            return false;
+    const std::string_view memo = record.m_strMemo;
+    if (memo.find(',') != std::string_view::npos || memo.starts_with("\r\n") || memo.ends_with("\r\n"))
+        return false;
+    for (std::size_t lf = memo.find('\n'); lf != std::string_view::npos; lf = memo.find('\n', lf + 1))
+        if (lf == 0 || memo[lf - 1] != '\r')
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TextExportCheck::Add(const PhoneRecordView& record, bool plain) {
+    const std::size_t index = m_nCount++;
+    if (m_nCutOffAt != SIZE_MAX)
+        return; // reading stops before this one
+    if (plain) {
+        if (index > 0 && !m_bReordered)
+            m_bReordered = MbsCmp(m_strPrevName, record.m_strRomaji) > 0;
+        m_strPrevName.assign(record.m_strRomaji);
+        return;
+    }
+    const std::pair<std::string_view, const char*> fields[] = {{record.m_strRomaji, "ローマ字名"},
+                                                               {record.m_strKanji, "氏名"},
+                                                               {record.m_strPhone, "電話番号"},
+                                                               {record.m_strMemo, "メモ"}};
+    for (const auto& [text, name] : fields) {
+        if (text.find(kCtrlZ) != std::string_view::npos) {
+            m_nCutOffAt = index;
+            m_strCutOffName = record.m_strRomaji;
+            m_pszCutOffField = name;
+            return;
+        }
+    }
+    if (!PlainlyReadsBack(record)) {
+        record.CopyTo(m_scratch);
+        const std::string line = FormatTextLine(m_scratch);
+        bool same = line.find('\n') == std::string::npos;
+        if (same) {
+            m_back.m_strRomaji.clear();
+            m_back.m_strKanji.clear();
+            m_back.m_strPhone.clear();
+            ParseTextLine(m_back, line);
+            same = m_back == m_scratch;
+        }
+        if (!same && m_nChanged++ == 0)
+            m_strFirstChanged = record.m_strRomaji;
+    }
+    if (index > 0 && !m_bReordered)
+        m_bReordered = MbsCmp(m_strPrevName, record.m_strRomaji) > 0;
+    m_strPrevName.assign(record.m_strRomaji);
+}
+
+TextExportLoss TextExportCheck::Result() const {
+    TextExportLoss loss;
+    if (m_nCutOffAt != SIZE_MAX) {
+        loss.nCutOff = m_nCount - m_nCutOffAt;
+        loss.strCutOffName = m_strCutOffName;
+        loss.pszCutOffField = m_pszCutOffField;
+    }
+    loss.nChanged = m_nChanged;
+    loss.strFirstChanged = m_strFirstChanged;
+    loss.bReordered = m_bReordered;
+    return loss;
+}

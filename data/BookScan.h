@@ -1,0 +1,166 @@
+#pragma once
+// Phone-book files read straight from their bytes, record by record, for
+// readers that look at each record once (the command line's searches and
+// conversions): no record list, no copy of a field that lies in the file.
+// The checks and messages are those of an open.
+
+#include "PhoneRecord.h"
+
+#include <QByteArray>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QIODevice;
+struct TextExportLoss;
+
+/// All bytes of a file opened for reading (OpenForReading): a regular file read
+/// whole into one block, a pipe's bytes as they were gathered. Throws ArchiveError(Io)
+/// when a read fails, std::bad_alloc when memory runs out.
+class BookBytes {
+public:
+    explicit BookBytes(QIODevice& file);
+    ~BookBytes();
+    BookBytes(const BookBytes&) = delete;
+    BookBytes& operator=(const BookBytes&) = delete;
+    std::string_view View() const noexcept { return m_view; }
+
+private:
+    void* m_pBlock = nullptr;
+    std::size_t m_nBlockSize = 0;
+    QByteArray m_gathered;
+    std::string_view m_view;
+};
+
+/// The stored records of an archive's bytes, one after the other. A narrow field is a
+/// view of the bytes; a wide one is converted to code page 932 into storage of the
+/// reader, valid until the next record is read. Throws the ArchiveError an open
+/// throws, at the record where the open would.
+class ArchiveRecords {
+public:
+    /// Reads the object header and the count. Empty bytes hold an empty phone book.
+    explicit ArchiveRecords(std::string_view bytes);
+
+    std::size_t GetCount() const noexcept { return m_nCount; }
+    /// The next record into `record`; false after the last one.
+    bool Next(PhoneRecordView& record) {
+        if (m_nRead == m_nCount)
+            return false;
+        m_bLastWide = false;
+        record.m_strRomaji = Field(0);
+        record.m_strKanji = Field(1);
+        record.m_strPhone = Field(2);
+        record.m_strMemo = Field(3);
+        ++m_nRead;
+        return true;
+    }
+    /// Whether one of the fields of the last record read was stored wide.
+    bool LastWasWide() const noexcept { return m_bLastWide; }
+    /// Whether every string read so far was narrow, with the shortest length form: then
+    /// the bytes read are those a save of the same records writes.
+    bool AsSaved() const noexcept { return m_bAsSaved; }
+    /// Offset of the byte after the last record read.
+    std::size_t Offset() const noexcept { return m_pos; }
+    /// Offset of the first record.
+    std::size_t RecordsBegin() const noexcept { return m_nRecordsBegin; }
+
+private:
+    // Most fields are short and stored narrow: one length byte, then the bytes.
+    std::string_view Field(int i) {
+        if (m_pos < m_bytes.size()) {
+            const auto length = static_cast<unsigned char>(m_bytes[m_pos]);
+            if (length < 0xFF && m_bytes.size() - m_pos - 1 >= length) {
+                const std::string_view text(m_bytes.data() + m_pos + 1, length);
+                m_pos += 1 + static_cast<std::size_t>(length);
+                return text;
+            }
+        }
+        return ReadString(m_wide[i]);
+    }
+    std::string_view ReadString(std::string& wide);
+    std::uint32_t ReadLength();
+    void Require(std::uint64_t n) const;
+
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+    std::size_t m_nRecordsBegin = 0;
+    std::size_t m_nCount = 0;
+    std::size_t m_nRead = 0;
+    bool m_bLastWide = false;
+    bool m_bAsSaved = true;
+    std::string m_wide[4];
+};
+
+/// The bytes of a text exchange file that reading takes: up to the first Ctrl-Z.
+std::string_view TextPart(std::string_view bytes);
+
+/// Calls `line(text)` for each line of `text` as a text-mode read gives it: split at
+/// LF, a CR directly before the LF taken away, a last line without LF kept when it
+/// is not empty.
+template <class F> void ForEachTextLine(std::string_view text, F&& line) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const void* nl = std::memchr(text.data() + pos, '\n', text.size() - pos);
+        if (!nl) {
+            line(text.substr(pos));
+            return;
+        }
+        const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
+        const std::size_t take = end > pos && text[end - 1] == '\r' ? end - 1 - pos : end - pos;
+        line(text.substr(pos, take));
+        pos = end + 1;
+    }
+}
+
+/// The fields of a text line as reading makes them (ParseTextLine), as views of the
+/// line. The memo's lines are `memoText` with each comma standing for a CR LF.
+struct TextLineFields {
+    std::string_view romaji, kanji, phone;
+    std::string_view memoText;
+    std::size_t memoSize = 0; ///< byte length of the memo, its line breaks as CR LF
+
+    explicit TextLineFields(std::string_view line);
+    /// The memo as the record holds it, into `memo`.
+    void MemoInto(std::string& memo) const;
+    /// Throws ArchiveError(BadFormat) for a field past the longest a record holds.
+    void CheckSizes() const;
+};
+
+/// The first position at or after `from` of a byte that a text line treats apart: a
+/// comma, CR, LF or Ctrl-Z. `bytes.size()` when there is none.
+std::size_t NextTextSpecial(std::string_view bytes, std::size_t from);
+
+/// Appends the text line of `record`, without its line end, as FormatTextLine makes it.
+void AppendTextLine(std::string& out, const PhoneRecordView& record);
+/// Appends the text line of the record of `fields` (the line as writing gives it back).
+void AppendTextLine(std::string& out, const TextLineFields& fields);
+
+/// Appends `text` as the archive stores a string (WriteString): shortest length form.
+void AppendArchiveString(std::string& out, std::string_view text);
+/// Appends the archive's object header and the count, as a save of the phone book writes them.
+void AppendArchiveHead(std::string& out, std::size_t count);
+
+/// Works out, record by record in phone-book order, what a text save loses
+/// (AssessTextExport on the same records).
+class TextExportCheck {
+public:
+    /// The next record. `plain`: none of its fields holds a comma, CR, LF or Ctrl-Z
+    /// (NextTextSpecial found none in its bytes); then its line reads back as it is.
+    void Add(const PhoneRecordView& record, bool plain = false);
+    /// The loss for all records added.
+    TextExportLoss Result() const;
+
+private:
+    std::size_t m_nCount = 0;
+    std::size_t m_nCutOffAt = SIZE_MAX;
+    std::string m_strCutOffName;
+    const char* m_pszCutOffField = nullptr;
+    std::size_t m_nChanged = 0;
+    std::string m_strFirstChanged;
+    bool m_bReordered = false;
+    std::string m_strPrevName;
+    PhoneRecord m_scratch, m_back;
+};
