@@ -23,6 +23,14 @@ namespace {
 // each: cheaper than copying the book's rows again.
 constexpr std::size_t kOneByOneBelow = 64;
 
+// The phone book of an archive file; bytes after the last record are not read. A book
+// that fails half-way is dropped with the exception.
+std::unique_ptr<CMrlData> LoadBook(QIODevice& file) {
+    auto data = std::make_unique<CMrlData>();
+    data->LoadFile(file);
+    return data;
+}
+
 // On the working directory's bytes: a folder whose name is not UTF-8 still holds its own phone book.
 std::string InWorkingDirectory(const char* name) {
     return AbsolutePath(name);
@@ -166,12 +174,7 @@ bool CMarloDoc::OnNewDocument() {
     // A missing default phone book is a normal start; one that cannot be read is
     // reported, and the empty phone book takes its place.
     if (PathExists(bookPath)) {
-        const bool bRead = ReadFile(bookPath, [this](QIODevice& file) {
-            if (file.size() == 0)
-                return;
-            CArchive ar(file, CArchive::load);
-            Serialize(ar); // bytes after the last record are not read
-        });
+        const bool bRead = ReadFile(bookPath, [this](QIODevice& file) { m_pData = LoadBook(file); });
         // The path stays the default phone book's; a save onto the file that failed asks first.
         NoteReadResult(bookPath, bRead);
         if (!m_pData)
@@ -187,10 +190,13 @@ bool CMarloDoc::OnNewDocument() {
 bool CMarloDoc::OnOpenDocument(const std::string& path) {
     m_pData.reset();
     if (!IsTextPath(path)) {
-        if (!CDocument::OnOpenDocument(path)) {
+        DeleteContents();
+        if (!ReadFile(path, [this](QIODevice& file) { m_pData = LoadBook(file); })) {
+            DeleteContents();
             NoteReadResult(path, false); // should the user later save onto it with Save As
             return false;
         }
+        SetModifiedFlag(false);
         if (!m_pData)
             m_pData = std::make_unique<CMrlData>(); // an empty file holds an empty phone book
         NoteReadResult(path, true);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 class CArchive;
+class QIODevice;
 
 /// The phone book: the archive object "CMrlData", schema 1, that owns its records.
 class CMrlData {
@@ -36,6 +37,12 @@ public:
     /// after holding it against the memory the system can still give: a file too big
     /// for it fails with std::bad_alloc before its records are read.
     void Serialize(CArchive& ar);
+
+    /// Loads a phone-book file from where `file` stands to its end: the object header,
+    /// then the records as Serialize loads them, with the same checks and errors. The
+    /// bytes are read in one block that becomes the records' store, each record of
+    /// short narrow fields made where it lies, and the order learnt on the way.
+    void LoadFile(QIODevice& file);
 };
 
 /// Reads the stored records of a phone book one at a time, for callers that

@@ -124,6 +124,14 @@ void RecordList::InsertBefore(std::size_t i, const PhoneRecordView& record) {
     CountPairs(i > 0 ? i - 1 : 0, i + 1, +1);
 }
 
+void RecordList::AddTailOver(char* at, const PackedRows::ShortLengths& lengths) {
+    m_rows.AppendOver(at, lengths);
+    if (!m_bLoading)
+        m_nVersion = NextVersion();
+    if (GetCount() > 1)
+        CountPairs(GetCount() - 2, GetCount() - 1, +1);
+}
+
 void RecordList::RemoveAt(std::size_t i) {
     m_nVersion = NextVersion();
     CountPairs(i > 0 ? i - 1 : 0, i + 1, -1);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -126,29 +127,70 @@ std::uint64_t PackedRows::MemoryLeft() const {
     return left > unused ? left - unused : 0;
 }
 
+void PackedRows::Store::Add(char* p, std::size_t size, std::size_t capacity) {
+    m_chunks.push_back({p, size, capacity});
+    m_nUsed += size;
+    m_nCapacity += capacity;
+}
+
 char* PackedRows::Reserve(std::size_t bytes) {
     if (!m_store) {
         m_store = new Store;
         m_store->m_nHolders = 1;
     }
     if (bytes > m_store->Room()) {
-        // A new chunk, the store's size at least, so that the chunks stay few; the
-        // blocks already written stay where they are.
+        // A new chunk as large as those made so far together, so that the chunks stay
+        // few; the blocks already written stay where they are.
         constexpr std::size_t kFirstChunk = 4096;
-        std::size_t size = std::max({bytes, kFirstChunk, m_store->m_nCapacity});
+        std::size_t size = std::max({bytes, kFirstChunk, m_store->m_nGrown});
         const std::uint64_t left = MemoryLeft();
         if (bytes > left)
             throw std::bad_alloc();
         size = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
+        m_store->m_chunks.reserve(m_store->m_chunks.size() + 1);
         char* p = static_cast<char*>(std::malloc(size));
         if (!p)
             throw std::bad_alloc();
-        Store::Chunk& last = m_store->m_chunks.emplace_back();
-        last.p = p;
-        last.capacity = size;
-        m_store->m_nCapacity += size;
+        m_store->Add(p, 0, size);
+        m_store->m_nGrown += size;
     }
     return m_store->m_chunks.back().p + m_store->m_chunks.back().size;
+}
+
+void PackedRows::AdoptChunk(char* bytes, std::size_t size) {
+    struct Free {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    std::unique_ptr<char, Free> owned(bytes);
+    if (!m_store) {
+        m_store = new Store;
+        m_store->m_nHolders = 1;
+    }
+    // Before the last chunk, which rows written at the end go on filling.
+    std::vector<Store::Chunk>& chunks = m_store->m_chunks;
+    chunks.insert(chunks.empty() ? chunks.end() : chunks.end() - 1, {owned.release(), size, size});
+    m_store->m_nUsed += size;
+    m_store->m_nCapacity += size;
+}
+
+void PackedRows::AppendOver(char* at, const ShortLengths& lengths) {
+    if (m_rows.Size() == m_rows.Capacity())
+        m_rows.ReserveMore(1, MemoryLeft());
+    const std::size_t l0 = lengths[0], l1 = lengths[1], l2 = lengths[2];
+    // The header gathers the length bytes in front: each text moves up by the length
+    // bytes after it that lay before it, the last one first so that none is overwritten.
+    std::memmove(at + kShortHeader + l0 + l1, at + 3 + l0 + l1, l2);
+    std::memmove(at + kShortHeader + l0, at + 2 + l0, l1);
+    std::memmove(at + kShortHeader, at + 1, l0);
+    std::memcpy(at, lengths.data(), kShortHeader);
+    const std::size_t size = kShortHeader + l0 + l1 + l2 + lengths[3];
+    ++m_nEdits;
+    const bool follows = !m_rows.Empty() && Block(m_rows.Size() - 1) + BlockSize(m_rows.Size() - 1) == at;
+    if (!follows && !m_rows.Empty())
+        m_bAllFollow = false;
+    m_rows.PushBack(Entry(at, follows));
+    if (m_nLive != kUnknown)
+        m_nLive += size;
 }
 
 char* PackedRows::Extend(std::size_t bytes) noexcept {
@@ -365,6 +407,7 @@ void PackedRows::Clear() noexcept {
     chunks.back().size = 0;
     m_store->m_nUsed = 0;
     m_store->m_nCapacity = chunks.back().capacity;
+    m_store->m_nGrown = chunks.back().capacity;
 }
 
 void PackedRows::ReserveRows(std::size_t rows) {
@@ -385,24 +428,29 @@ void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
             m_store = new Store;
             m_store->m_nHolders = 1;
         }
+        m_store->m_chunks.reserve(m_store->m_chunks.size() + 1);
         char* p = static_cast<char*>(std::malloc(bytes));
         if (!p)
             throw std::bad_alloc();
-        Store::Chunk& last = m_store->m_chunks.emplace_back();
-        last.p = p;
-        last.capacity = bytes;
-        m_store->m_nCapacity += bytes;
+        m_store->Add(p, 0, bytes);
+        m_store->m_nGrown += bytes;
     }
 }
 
 void PackedRows::ShrinkToFit() noexcept {
     m_rows.ShrinkToFit();
+    try {
+        CompactIfWasteful();
+    } catch (const std::bad_alloc&) {
+        // The rows stay as they are, space unused and all.
+    }
     if (!OwnsStore() || m_store->Room() == 0)
         return;
     Store::Chunk& last = m_store->m_chunks.back();
     if (last.size == 0) {
         std::free(last.p);
         m_store->m_nCapacity -= last.capacity;
+        m_store->m_nGrown -= std::min(m_store->m_nGrown, last.capacity);
         m_store->m_chunks.pop_back();
         if (m_store->m_chunks.empty())
             Release();
@@ -413,6 +461,7 @@ void PackedRows::ShrinkToFit() noexcept {
     if (!p)
         return;
     m_store->m_nCapacity -= last.capacity - last.size;
+    m_store->m_nGrown -= std::min(m_store->m_nGrown, last.capacity - last.size);
     last.capacity = last.size;
     last.p = static_cast<char*>(p);
     const auto newStart = reinterpret_cast<std::uintptr_t>(p);

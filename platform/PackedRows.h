@@ -94,8 +94,20 @@ public:
     void ReserveRows(std::size_t rows);
     /// Room for `rows` more rows whose blocks take `bytes` in all, exactly.
     void Reserve(std::size_t rows, std::size_t bytes);
-    /// Gives back the room reserved past the rows in use.
+    /// Gives back the room reserved past the rows in use, and the space of blocks no
+    /// row uses when it makes up half the store and no other rows share it.
     void ShrinkToFit() noexcept;
+
+    /// Takes `bytes` (`size` bytes from malloc, freed with the store) into the store as
+    /// a chunk of its own, for rows made over its bytes with AppendOver. Its bytes count
+    /// as unused until rows use them; rows added otherwise go elsewhere.
+    void AdoptChunk(char* bytes, std::size_t size);
+    /// The lengths of AppendOver's texts, each below 255.
+    using ShortLengths = std::array<std::uint8_t, kCells>;
+    /// Appends a row made in place of the bytes at `at`, in a chunk AdoptChunk gave these
+    /// rows, that hold its four texts each after one byte of its own (the lengths): the
+    /// row's block takes exactly those bytes.
+    void AppendOver(char* at, const ShortLengths& lengths);
     /// The memory the rows hold, room reserved included, and all of a store they share.
     std::size_t MemoryBytes() const noexcept {
         return m_rows.Capacity() * sizeof(std::uintptr_t) + (m_store ? m_store->m_nCapacity : 0);
@@ -142,6 +154,7 @@ private:
         std::vector<Chunk> m_chunks;
         std::size_t m_nUsed = 0;     // bytes written, in all chunks
         std::size_t m_nCapacity = 0; // bytes allocated, in all chunks
+        std::size_t m_nGrown = 0;    // bytes of the chunks made for rows written at the end
         int m_nHolders = 0;          // sets of rows that refer to the store
         Store() = default;
         Store(const Store&) = delete;
@@ -150,6 +163,7 @@ private:
         /// Where the next byte goes (null before the first chunk).
         const char* End() const noexcept { return m_chunks.empty() ? nullptr : m_chunks.back().p + m_chunks.back().size; }
         std::size_t Room() const noexcept { return m_chunks.empty() ? 0 : m_chunks.back().capacity - m_chunks.back().size; }
+        void Add(char* p, std::size_t size, std::size_t capacity);
     };
 
     static Lengths ReadLengths(const char* block) noexcept {
@@ -167,7 +181,12 @@ private:
     /// Writes the lengths at `block`; returns their size.
     static std::size_t WriteHeader(char* block, const Lengths& lengths) noexcept;
     static std::size_t BlockSize(const Lengths& lengths) noexcept;
-    static std::size_t BlockSize(const char* block) noexcept { return BlockSize(ReadLengths(block)); }
+    static std::size_t BlockSize(const char* block) noexcept {
+        const auto* b = reinterpret_cast<const unsigned char*>(block);
+        if (b[0] != kLongMark) // short lengths: all of them below the mark
+            return kShortHeader + std::size_t{b[0]} + b[1] + b[2] + b[3];
+        return BlockSize(ReadLengths(block));
+    }
     static std::string_view LongText(const char* block, int cell) noexcept;
     const char* Block(std::size_t row) const noexcept { return reinterpret_cast<const char*>(m_rows[row] & ~kFollows); }
     std::size_t BlockSize(std::size_t row) const noexcept { return BlockSize(Block(row)); }

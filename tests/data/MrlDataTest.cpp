@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <functional>
 #include <limits>
 #include <random>
 
@@ -49,7 +50,100 @@ std::unique_ptr<CMrlData> Load(const std::string& file) {
 
 const char kHeader[] = "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61";
 
+// Reads a phone-book file as an open does: straight from its bytes.
+std::unique_ptr<CMrlData> LoadFile(const std::string& file) {
+    QByteArray bytes = QByteArray::fromStdString(file);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    auto data = std::make_unique<CMrlData>();
+    data->LoadFile(buffer);
+    return data;
+}
+
+// The outcome of a load: the records and whether they are in order, or the error.
+std::string Outcome(const std::function<std::unique_ptr<CMrlData>()>& load) {
+    try {
+        const auto data = load();
+        std::string out = data->m_list.IsSorted() ? "sorted:" : "unsorted:";
+        for (const PhoneRecordView r : data->m_list)
+            for (std::string_view field : {r.m_strRomaji, r.m_strKanji, r.m_strPhone, r.m_strMemo})
+                out += ToHex(field) + "|";
+        return out;
+    } catch (const ArchiveError& e) {
+        return "error " + std::to_string(static_cast<int>(e.kind())) + ": " + e.what();
+    }
+}
+
 } // namespace
+
+// An open reads the bytes itself rather than through the archive; the archive is the
+// model. Records whose strings take every stored form (the length in one, three or
+// seven bytes, wide strings of characters code page 932 holds and of one it does not),
+// counts that fall short or run over, and each file cut at random places, must load
+// to the same records in the same order, or fail with the same error.
+TEST(PhoneBookFile, LoadFileReadsAsTheArchiveDoes) {
+    std::mt19937 random(1208);
+    const std::string names[] = {"abe", "sato", "Sato", "", std::string("a\0b", 3), "\x82\xA0"};
+    auto narrow = [&](std::string text, int form) {
+        std::string out;
+        if (form == 0 && text.size() < 255)
+            return std::string(1, static_cast<char>(text.size())) + text;
+        const auto n = static_cast<std::uint32_t>(text.size());
+        if (form == 1 && n < 0xFFFE)
+            out = Hex("FF") + std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)};
+        else
+            out = Hex("FF FF FF") + std::string{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                                                static_cast<char>(n >> 16), static_cast<char>(n >> 24)};
+        return out + text;
+    };
+    auto wide = [&](bool convertible) {
+        // "a", あ (U+3042) and, when not convertible, U+00E9.
+        std::string units = Hex("61 00 42 30");
+        if (!convertible)
+            units += Hex("E9 00");
+        return Hex("FF FE FF") + std::string(1, static_cast<char>(units.size() / 2)) + units;
+    };
+    auto field = [&](const std::string& text) {
+        switch (random() % 12) {
+        case 0:
+            return narrow(text, 1);
+        case 1:
+            return narrow(text, 2);
+        case 2:
+            return wide(random() % 8 != 0);
+        case 3:
+            return narrow(text + std::string(300, 'x'), 0); // past the one-byte form
+        default:
+            return narrow(text, 0);
+        }
+    };
+    for (int book = 0; book < 300; ++book) {
+        const int records = static_cast<int>(random() % 12);
+        std::string body;
+        for (int i = 0; i < records; ++i) {
+            body += field(names[random() % std::size(names)]);
+            for (int k = 1; k < 4; ++k)
+                body += field(random() % 2 ? "" : std::to_string(random() % 1000));
+        }
+        int count = records;
+        if (book % 5 == 0)
+            count += static_cast<int>(random() % 3) - 1;
+        if (book % 17 == 0)
+            count = -count;
+        const auto c = static_cast<std::uint32_t>(count);
+        std::string file = Hex(kHeader) + std::string{static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF),
+                                                      static_cast<char>((c >> 16) & 0xFF), static_cast<char>(c >> 24)};
+        file += body;
+        if (book % 3 == 0)
+            file += "trailing bytes";
+        for (int cut = 0; cut < 6; ++cut) {
+            // Not cut to nothing: the document takes an empty file for an empty book before reading.
+            const std::string bytes = cut == 0 ? file : file.substr(0, 1 + random() % file.size());
+            ASSERT_EQ(Outcome([&] { return LoadFile(bytes); }), Outcome([&] { return Load(bytes); }))
+                << "book " << book << " cut " << cut << ": " << ToHex(bytes);
+        }
+    }
+}
 
 TEST(PhoneBookFile, EmptyPhoneBook) {
     CMrlData empty;
