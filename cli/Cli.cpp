@@ -15,6 +15,7 @@
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
 
+#include <QIODevice>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
@@ -263,6 +264,8 @@ std::unique_ptr<CMarloDoc> OpenBook(const std::string& path, CliReporter& report
 // that look at each record once read it this way instead of opening it.
 class BookReader : public CMarloDoc {
 public:
+    // No file this reader failed to read is ever kept to ask about: a save is the write alone.
+    using CDocument::WriteFileAtomically;
     explicit BookReader(CliReporter& reporter) { SetReporter(&reporter); }
     /// Reads the file at `path` and runs `scan` on its bytes; an ArchiveError that
     /// `scan` throws is reported as a failed open. The bytes stay in `bytes`.
@@ -327,60 +330,103 @@ std::vector<std::string_view> SortedTextLines(std::string_view bytes) {
     return sorted;
 }
 
-// The bytes a save of the archive's records as an archive writes.
-std::string_view ArchiveAsSaved(std::string_view bytes, std::string& storage) {
+// A file's new content handed to it in large pieces, as a save writes.
+class ChunkedOutput {
+public:
+    explicit ChunkedOutput(QIODevice& file) : m_file(file) { m_chunk.reserve(kChunkBytes + 4096); }
+    ~ChunkedOutput() = default;
+    ChunkedOutput(const ChunkedOutput&) = delete;
+    ChunkedOutput& operator=(const ChunkedOutput&) = delete;
+
+    /// Where the next bytes go; hand them over with Filled().
+    std::string& Chunk() noexcept { return m_chunk; }
+    void Filled() {
+        if (m_chunk.size() >= kChunkBytes)
+            Flush();
+    }
+    /// Throws ArchiveError(Io) when the file refuses the bytes.
+    void Flush() {
+        errno = 0;
+        if (!m_chunk.empty() &&
+            m_file.write(m_chunk.data(), static_cast<qint64>(m_chunk.size())) != static_cast<qint64>(m_chunk.size()))
+            throw DeviceIoError("ファイルに書き込めません", m_file, errno);
+        m_chunk.clear();
+    }
+
+private:
+    static constexpr std::size_t kChunkBytes = 1 << 20;
+    QIODevice& m_file;
+    std::string m_chunk;
+};
+
+// Writes the archive a save of the archive's records writes. Its bytes, checked whole
+// before, are those of the file up to the last record when every string in them has the
+// form a save gives it.
+void WriteArchiveAsSaved(std::string_view bytes, QIODevice& file) {
+    ArchiveRecords all(bytes);
+    all.SkipAll();
+    ChunkedOutput out(file);
+    AppendArchiveHead(out.Chunk(), all.GetCount());
+    if (all.GetCount() > 0 && all.AsSaved()) {
+        // Nothing after the last record: a save would not write it.
+        out.Flush();
+        const std::string_view stored = bytes.substr(all.RecordsBegin(), all.Offset() - all.RecordsBegin());
+        errno = 0;
+        if (file.write(stored.data(), static_cast<qint64>(stored.size())) != static_cast<qint64>(stored.size()))
+            throw DeviceIoError("ファイルに書き込めません", file, errno);
+        return;
+    }
     ArchiveRecords records(bytes);
     PhoneRecordView record;
     while (records.Next(record)) {
+        for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo})
+            AppendArchiveString(out.Chunk(), field);
+        out.Filled();
     }
-    if (records.GetCount() > 0 && records.AsSaved())
-        return bytes.substr(0, records.Offset()); // what a save writes, and nothing after it
-    AppendArchiveHead(storage, records.GetCount());
-    ArchiveRecords again(bytes);
-    while (again.Next(record)) {
-        AppendArchiveString(storage, record.m_strRomaji);
-        AppendArchiveString(storage, record.m_strKanji);
-        AppendArchiveString(storage, record.m_strPhone);
-        AppendArchiveString(storage, record.m_strMemo);
-    }
-    return storage;
+    out.Flush();
 }
 
-// The text file of the archive's records, in stored order, and what reading it back loses.
-void ArchiveAsText(std::string_view bytes, std::string& text, TextExportLoss& loss) {
+// What saving the archive's records as text and reading it back loses.
+TextExportLoss AssessArchiveAsText(std::string_view bytes) {
     ArchiveRecords records(bytes);
     TextExportCheck check;
     PhoneRecordView record;
-    text.reserve(bytes.size() + records.GetCount() * 2);
     // Most records hold no byte that a text line treats apart: only those that do need
-    // a closer look, and only their bytes are looked at twice.
-    std::size_t special = NextTextSpecial(bytes, records.RecordsBegin());
+    // a closer look.
+    PlainRecords plain(bytes, records.RecordsBegin());
+    while (records.Next(record))
+        check.Add(record, plain.IsPlain(record, records.Offset(), records.LastWasWide()));
+    return check.Result();
+}
+
+// Writes the text file of the archive's records, in stored order.
+void WriteArchiveAsText(std::string_view bytes, QIODevice& file) {
+    ArchiveRecords records(bytes);
+    PhoneRecordView record;
+    ChunkedOutput out(file);
+    std::string& text = out.Chunk();
+    PlainRecords plain(bytes, records.RecordsBegin());
     while (records.Next(record)) {
-        const std::size_t end = records.Offset();
-        const bool plain = special >= end && !records.LastWasWide();
-        if (special < end)
-            special = NextTextSpecial(bytes, end);
-        check.Add(record, plain);
+        const bool noLineFeed = plain.IsPlain(record, records.Offset(), records.LastWasWide());
         const std::size_t at = text.size();
         AppendTextLine(text, record);
         // A text file's line ends are CR LF, and so is every LF inside a field.
-        if (!plain && std::memchr(text.data() + at, '\n', text.size() - at)) {
+        if (!noLineFeed && std::memchr(text.data() + at, '\n', text.size() - at)) {
             const std::string line = text.substr(at);
             text.resize(at);
             for (const char c : line)
                 (c == '\n' ? text += "\r\n" : text += c);
         }
         text += "\r\n";
+        out.Filled();
     }
-    loss = check.Result();
+    out.Flush();
 }
 
-// The archive of a text file's records.
-void TextAsArchive(std::string_view bytes, std::string& archive) {
-    const std::vector<std::string_view> lines = SortedTextLines(bytes);
-    if (lines.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
-    archive.reserve(bytes.size() + lines.size() * 4 + 64);
+// Writes the archive of a text file's lines, sorted as reading sorts them.
+void WriteTextAsArchive(const std::vector<std::string_view>& lines, QIODevice& file) {
+    ChunkedOutput out(file);
+    std::string& archive = out.Chunk();
     AppendArchiveHead(archive, lines.size());
     std::string memo;
     for (const std::string_view line : lines) {
@@ -394,7 +440,9 @@ void TextAsArchive(std::string_view bytes, std::string& archive) {
             fields.MemoInto(memo);
             AppendArchiveString(archive, memo);
         }
+        out.Filled();
     }
+    out.Flush();
 }
 
 int Convert(const std::string& in, const std::string& out, std::FILE* err) {
@@ -409,37 +457,35 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     // The file is read and checked whole before anything is written, as an open would.
     BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
-    std::string storage;
-    std::string_view result;
+    std::vector<std::string_view> lines;
     TextExportLoss loss;
-    std::optional<ArchiveError> tooMany;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
-        if (textIn) {
-            try {
-                TextAsArchive(view, storage);
-            } catch (const ArchiveError& e) {
-                if (e.kind() != ArchiveError::Kind::Io)
-                    throw;
-                tooMany = e; // a save's failure, not the read's
-            }
-            result = storage;
-        } else if (textOut) {
-            ArchiveAsText(view, storage, loss);
-            result = storage;
-        } else {
-            result = ArchiveAsSaved(view, storage);
-        }
+        if (textIn)
+            lines = SortedTextLines(view);
+        else if (textOut)
+            loss = AssessArchiveAsText(view);
+        else
+            ArchiveRecords(view).SkipAll();
     });
     if (!read)
         return kCliFailed;
-    if (tooMany) {
-        reporter.ReportError(QuotePath(out) + " に保存できません。" + tooMany->what() + " ファイルは元のままです。");
-        return kCliFailed;
-    }
     // What a text file cannot carry back is told before it is written.
     if (loss.Any() && !reporter.ConfirmLoss(loss.Describe(out)))
         return kCliFailed;
-    return reader.WriteWholeFile(out, result) ? kCliOk : kCliFailed;
+    const std::string_view view = bytes->View();
+    return reader.WriteFileAtomically(out, [&](QIODevice& file) {
+               if (textIn) {
+                   if (lines.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+                       throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
+                   WriteTextAsArchive(lines, file);
+               } else if (textOut) {
+                   WriteArchiveAsText(view, file);
+               } else {
+                   WriteArchiveAsSaved(view, file);
+               }
+           })
+               ? kCliOk
+               : kCliFailed;
 }
 
 // Adds the contacts of `files` to the phone book at `bookPath` (made when it does not

@@ -218,6 +218,71 @@ std::size_t NextTextSpecial(std::string_view bytes, std::size_t from) {
     return size;
 }
 
+std::size_t PlainRecords::Next(std::size_t from) {
+    const std::size_t size = m_bytes.size();
+    for (;;) {
+        if (from >= size)
+            return size;
+        if (from < m_nWindow || from - m_nWindow >= 64) {
+            m_nWindow = from;
+            m_nMask = 0;
+            const char* s = m_bytes.data() + from;
+#if defined(__SSE2__)
+            if (size - from >= 64) {
+                const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+                const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+                for (int k = 0; k < 4; ++k) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+                    const __m128i hit =
+                        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, ctrlZ)));
+                    m_nMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+                }
+            } else
+#endif
+            {
+                for (std::size_t k = 0; k < 64 && from + k < size; ++k)
+                    if (s[k] == ',' || s[k] == '\r' || s[k] == '\n' || s[k] == kCtrlZ)
+                        m_nMask |= std::uint64_t{1} << k;
+            }
+        }
+        const std::uint64_t ahead = m_nMask >> (from - m_nWindow);
+        if (ahead != 0)
+            return from + static_cast<std::size_t>(std::countr_zero(ahead));
+        from = m_nWindow + 64;
+    }
+}
+
+bool PlainRecords::IsPlain(const PhoneRecordView& record, std::size_t end, bool wide) {
+    if (m_nNext >= end)
+        return !wide;
+    const char* base = m_bytes.data();
+    const std::string_view fields[] = {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo};
+    while (!wide && m_nNext < end) {
+        const char* p = base + m_nNext;
+        int field = -1;
+        for (int i = 0; i < 4; ++i)
+            if (p >= fields[i].data() && p < fields[i].data() + fields[i].size())
+                field = i;
+        if (field < 0) { // a byte of a length
+            m_nNext = Next(m_nNext + 1);
+            continue;
+        }
+        const std::string_view memo = fields[3];
+        const char* memoEnd = memo.data() + memo.size();
+        if (field == 3 && *p == '\r' && p + 1 < memoEnd && p[1] == '\n' && p != memo.data() && p + 2 != memoEnd) {
+            m_nNext = Next(m_nNext + 2); // a line break inside the memo
+            continue;
+        }
+        break;
+    }
+    if (m_nNext < end) {
+        m_nNext = Next(end);
+        return false;
+    }
+    return !wide;
+}
+
 TextLineFields::TextLineFields(std::string_view line) {
     // A comma byte always ends a field (no code page 932 character holds one).
     std::size_t commas[3];

@@ -57,6 +57,12 @@ public:
         ++m_nRead;
         return true;
     }
+    /// Reads the records not read yet, to check them or to learn AsSaved().
+    void SkipAll() {
+        PhoneRecordView record;
+        while (Next(record)) {
+        }
+    }
     /// Whether one of the fields of the last record read was stored wide.
     bool LastWasWide() const noexcept { return m_bLastWide; }
     /// Whether every string read so far was narrow, with the shortest length form: then
@@ -132,6 +138,29 @@ struct TextLineFields {
 /// The first position at or after `from` of a byte that a text line treats apart: a
 /// comma, CR, LF or Ctrl-Z. `bytes.size()` when there is none.
 std::size_t NextTextSpecial(std::string_view bytes, std::size_t from);
+
+/// Tells, record after record of an archive's bytes, which records are plain for the
+/// text format: no comma, CR, LF or Ctrl-Z in their fields but the line breaks inside a
+/// memo (not at its ends). A plain record's line reads back as the record and holds no LF.
+class PlainRecords {
+public:
+    /// Over `bytes` from the first record at `from` on.
+    PlainRecords(std::string_view bytes, std::size_t from) : m_bytes(bytes), m_nNext(Next(from)) {}
+    /// Whether the record just read, its narrow fields views of the bytes and its last
+    /// byte before `end`, is plain. Every record must be shown, in order; one with a
+    /// field stored wide (`wide`) is not plain.
+    bool IsPlain(const PhoneRecordView& record, std::size_t end, bool wide);
+
+private:
+    /// The first byte a text line treats apart at or after `from`, from a window of 64
+    /// bytes looked at once: these bytes stand a few dozen apart.
+    std::size_t Next(std::size_t from);
+
+    std::string_view m_bytes;
+    std::size_t m_nWindow = SIZE_MAX; // where the window starts
+    std::uint64_t m_nMask = 0;        // bit k: byte m_nWindow + k is one
+    std::size_t m_nNext;              // the next such byte
+};
 
 /// Appends the text line of `record`, without its line end, as FormatTextLine makes it.
 void AppendTextLine(std::string& out, const PhoneRecordView& record);
