@@ -74,6 +74,8 @@ Archived RandomArchive(std::mt19937& rng, std::size_t count) {
             // Lengths on both sides of each step between the length forms.
             constexpr std::size_t kLong[] = {0xFE, 0xFF, 0x100, 0xFFFD, 0xFFFE};
             *field = rng() % 20 == 0 ? std::string(kLong[rng() % std::size(kLong)], 'z') : RandomText(rng, 6);
+            if (field == &record.m_strMemo && rng() % 4 == 0)
+                *field = RandomText(rng, 2, 12) + "\r\n" + RandomText(rng, 2, 12); // a memo of two lines
             const auto n = static_cast<std::uint32_t>(field->size());
             if (form == 1 && n < 0xFFFE) { // the word form, for a length that may have taken a byte
                 a.bytes += '\xFF';
@@ -290,4 +292,27 @@ TEST(KeyCandidates, FindsEveryPlaceWhereAKeyStands) {
             }
         }
     }
+}
+
+TEST(PlainRecords, OnlyRecordsWhoseLinesReadBackAsThemselves) {
+    std::mt19937 rng(19);
+    std::size_t plainSeen = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const Archived a = RandomArchive(rng, 1 + rng() % 5);
+        ArchiveRecords records(a.bytes);
+        PlainRecords plain(a.bytes, records.RecordsBegin());
+        PhoneRecordView view;
+        while (records.Next(view)) {
+            if (!plain.IsPlain(view, records.Offset(), records.LastWasWide()))
+                continue;
+            ++plainSeen;
+            const PhoneRecord record = view.ToRecord();
+            const std::string line = FormatTextLine(record);
+            ASSERT_EQ(line.find_first_of("\n\x1A"), std::string::npos) << "round " << round;
+            PhoneRecord back;
+            ParseTextLine(back, line);
+            ASSERT_EQ(back, record) << "round " << round;
+        }
+    }
+    EXPECT_GT(plainSeen, 300u); // the test looked at plain records, memos with line breaks among them
 }

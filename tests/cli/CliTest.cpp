@@ -261,7 +261,10 @@ TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
     book += std::string("\xFF\xFE\xFF\x02\xA2\x30x\x00", 8) + std::string("\x00", 1); // wide "イx", empty
     record(std::string("tan\0aka", 7), "memo,1");
     record("tanaka\x82", "x\ny");
-    record("abe", std::string(300, 'm').substr(0, 254));
+    narrow("abe"); // a wide field in the record a search starts at, the one before the key's place
+    book += std::string("\xFF\xFE\xFF\x02\x3F\x96\xE8\x90", 8);
+    narrow("03");
+    narrow(std::string(254, 'm'));
     record("tani", "z\x1Az");
     record("b", "\r\nlead");
     book += "trailing bytes";
@@ -295,7 +298,7 @@ TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
     for (const char* file : {"book", "doc.txt"}) {
         ASSERT_TRUE(doc.OnOpenDocument(Path(file)));
         const RecordList& list = doc.m_pData->m_list;
-        for (const std::string key : {"tan", "TA", "x", "a", "\xA2", "0"}) {
+        for (const std::string key : {"tan", "TA", "x", "a", "\xA2", "0", "abz"}) {
             const std::string utf8 = Cp932ToUnicode(key).toStdString();
             const std::vector<std::size_t> hits = FullTextSearch(list, {key, "", ""});
             const Result found = Run({"-f", file, "--encoding", "cp932", "find", utf8});
