@@ -9,7 +9,7 @@ namespace {
 
 // Reads the character at `pos` and advances; returns 0 at the end of the string.
 // With `fold`, letters map to their lower-case form.
-unsigned NextChar(std::string_view s, std::size_t& pos, bool fold) noexcept {
+inline __attribute__((always_inline)) unsigned NextChar(std::string_view s, std::size_t& pos, bool fold) noexcept {
     if (pos >= s.size())
         return 0;
     const auto b = static_cast<unsigned char>(s[pos]);
@@ -45,21 +45,24 @@ int Compare(std::string_view a, std::string_view b, bool fold) noexcept {
 } // namespace
 
 int MbsCmp(std::string_view a, std::string_view b) noexcept {
-    // Fast path: plain bytes compare like characters as long as both sides agree;
-    // only the first differing position needs the character-aware rules.
+    // Plain bytes compare like characters as long as both sides agree: the common
+    // prefix goes eight bytes at a time, and only the character where the strings
+    // first differ needs the character rules.
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t k = 0;
-    for (std::uint64_t x, y; k + 8 <= n; k += 8) { // eight bytes at a time over the common prefix
+    for (std::uint64_t x, y; k + 8 <= n; k += 8) {
         std::memcpy(&x, a.data() + k, 8);
         std::memcpy(&y, b.data() + k, 8);
         if (x != y)
             break;
+        // A NUL byte in the common prefix ends both strings there: they are equal.
+        if (((x - kOnes) & ~x & kHighs) != 0)
+            return 0;
     }
-    while (k < n && a[k] == b[k])
-        ++k;
-    // A NUL inside the common prefix ends both strings there: they are equal.
-    if (k > 0 && std::memchr(a.data(), '\0', k) != nullptr)
-        return 0;
+    for (; k < n && a[k] == b[k]; ++k)
+        if (a[k] == '\0')
+            return 0;
     // Back up to the start of the character that holds position k. The run of
     // lead-range bytes just before k starts on a character boundary (the byte
     // before the run is a single character or a trail byte) and pairs up from

@@ -38,32 +38,35 @@ TEST(MbsCmp, EndOfStringRules) {
     EXPECT_LT(MbsCmp("", "a"), 0);
 }
 
+// MbsCmp as a plain walk over the characters, for the fast paths to agree with.
+static int CharacterWalkCmp(std::string_view a, std::string_view b) {
+    auto next = [](std::string_view s, std::size_t& i) -> unsigned {
+        if (i >= s.size() || s[i] == '\0')
+            return 0;
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (IsLeadByte(c)) {
+            if (i + 1 >= s.size() || s[i + 1] == '\0')
+                return 0;
+            const unsigned v = c * 256u + static_cast<unsigned char>(s[i + 1]);
+            i += 2;
+            return v;
+        }
+        ++i;
+        return c;
+    };
+    std::size_t i = 0, j = 0;
+    for (;;) {
+        const unsigned x = next(a, i), y = next(b, j);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
 TEST(MbsCmp, AgreesWithCharacterWalkOnRandomStrings) {
     // The fast path skips the common prefix; it must agree with a plain character walk.
-    auto slow = [](std::string_view a, std::string_view b) {
-        auto next = [](std::string_view s, std::size_t& i) -> unsigned {
-            if (i >= s.size() || s[i] == '\0')
-                return 0;
-            const auto c = static_cast<unsigned char>(s[i]);
-            if (IsLeadByte(c)) {
-                if (i + 1 >= s.size() || s[i + 1] == '\0')
-                    return 0;
-                const unsigned v = c * 256u + static_cast<unsigned char>(s[i + 1]);
-                i += 2;
-                return v;
-            }
-            ++i;
-            return c;
-        };
-        std::size_t i = 0, j = 0;
-        for (;;) {
-            const unsigned x = next(a, i), y = next(b, j);
-            if (x != y)
-                return x < y ? -1 : 1;
-            if (x == 0)
-                return 0;
-        }
-    };
+    const auto slow = CharacterWalkCmp;
     const char alphabet[] = {'a', 'b', '\x81', '\x82', '\xA0', '\xB1', '\xE0', '\0', '\x40', '\xFC'};
     unsigned seed = 12345;
     auto rnd = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
@@ -158,5 +161,26 @@ TEST(MakeMbsSortKey, OrdersAsMbsCmpWhereTheKeysDiffer) {
         } else if ((ka.lo & 0xFF) == 0) {
             ASSERT_EQ(cmp, 0) << "a=" << a << " b=" << b; // both end within the key
         }
+    }
+}
+
+TEST(MbsCmp, AgreesWithCharacterWalkAcrossEightByteSteps) {
+    // Common beginnings long enough for the eight-byte steps: a NUL inside a step, lead
+    // bytes on either side of a step's edge, a difference in a trail byte.
+    const char alphabet[] = {'a', '\x81', '\x82', '\xA0', '\xE0', '\0', '\x40', '\xFC'};
+    unsigned seed = 4321;
+    auto rnd = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    for (int n = 0; n < 50000; ++n) {
+        std::string a;
+        for (std::size_t k = rnd() % 24; k > 0; --k)
+            a.push_back(alphabet[rnd() % sizeof alphabet]);
+        std::string b = a;
+        for (unsigned k = rnd() % 3; k > 0; --k)
+            a.push_back(alphabet[rnd() % sizeof alphabet]);
+        for (unsigned k = rnd() % 3; k > 0; --k)
+            b.push_back(alphabet[rnd() % sizeof alphabet]);
+        if (!b.empty() && rnd() % 2)
+            b[rnd() % b.size()] = alphabet[rnd() % sizeof alphabet];
+        ASSERT_EQ(Sign(MbsCmp(a, b)), CharacterWalkCmp(a, b)) << "a=" << a << " b=" << b;
     }
 }
