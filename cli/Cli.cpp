@@ -393,32 +393,34 @@ void WriteArchiveAsSaved(std::string_view bytes, QIODevice& file) {
     out.Flush();
 }
 
-// What saving the archive's records as text and reading it back loses.
-TextExportLoss AssessArchiveAsText(std::string_view bytes) {
+// What saving the archive's records as text and reading it back loses. `plain` gets a
+// flag per record: its line reads back as it is and holds no LF (PlainRecords).
+TextExportLoss AssessArchiveAsText(std::string_view bytes, std::vector<bool>& plain) {
     ArchiveRecords records(bytes);
     TextExportCheck check;
     PhoneRecordView record;
     // Most records hold no byte that a text line treats apart: only those that do need
     // a closer look.
-    PlainRecords plain(bytes, records.RecordsBegin());
-    while (records.Next(record))
-        check.Add(record, plain.IsPlain(record, records.Offset(), records.LastWasWide()));
+    PlainRecords plainRecords(bytes, records.RecordsBegin());
+    plain.reserve(records.GetCount());
+    while (records.Next(record)) {
+        plain.push_back(plainRecords.IsPlain(record, records.Offset(), records.LastWasWide()));
+        check.Add(record, plain.back());
+    }
     return check.Result();
 }
 
 // Writes the text file of the archive's records, in stored order.
-void WriteArchiveAsText(std::string_view bytes, QIODevice& file) {
+void WriteArchiveAsText(std::string_view bytes, const std::vector<bool>& plain, QIODevice& file) {
     ArchiveRecords records(bytes);
     PhoneRecordView record;
     ChunkedOutput out(file);
     std::string& text = out.Chunk();
-    PlainRecords plain(bytes, records.RecordsBegin());
-    while (records.Next(record)) {
-        const bool noLineFeed = plain.IsPlain(record, records.Offset(), records.LastWasWide());
+    for (std::size_t i = 0; records.Next(record); ++i) {
         const std::size_t at = text.size();
         AppendTextLine(text, record);
         // A text file's line ends are CR LF, and so is every LF inside a field.
-        if (!noLineFeed && std::memchr(text.data() + at, '\n', text.size() - at)) {
+        if (!plain[i] && std::memchr(text.data() + at, '\n', text.size() - at)) {
             const std::string line = text.substr(at);
             text.resize(at);
             for (const char c : line)
@@ -471,11 +473,12 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     std::unique_ptr<BookBytes> bytes;
     SortedLines lines;
     TextExportLoss loss;
+    std::vector<bool> plain;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
         if (textIn)
             lines = SortTextLines(view);
         else if (textOut)
-            loss = AssessArchiveAsText(view);
+            loss = AssessArchiveAsText(view, plain);
         else
             ArchiveRecords(view).SkipAll();
     });
@@ -491,7 +494,7 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
                        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
                    WriteTextAsArchive(lines, file);
                } else if (textOut) {
-                   WriteArchiveAsText(view, file);
+                   WriteArchiveAsText(view, plain, file);
                } else {
                    WriteArchiveAsSaved(view, file);
                }
