@@ -6,6 +6,7 @@
 // for the display server to draw it: bench/xcb-typing.sh runs them on X.
 //
 //   uibench [benchmark flags]
+//   uibench --window-rss FILE    resident memory of the window with FILE open, shown all, edited
 
 #include "BookGenerator.h"
 
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -30,11 +32,13 @@
 #include <benchmark/benchmark.h>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -493,12 +497,68 @@ void BM_WindowBusiestKeys(benchmark::State& state) {
 }
 BENCHMARK(BM_WindowBusiestKeys)->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond)->Iterations(200);
 
+// A value in kB of /proc/self/status ("VmRSS", "VmHWM"), in MiB.
+double StatusMiB(const char* name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(name) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::strtod(line.c_str() + prefix.size(), nullptr) / 1024.0;
+    return 0;
+}
+
+// The search window with the phone book at `path` opened, in this fresh process: its
+// resident memory against the file's size at each step a user takes first.
+int WindowRss(const char* path) {
+    const double fileMiB = static_cast<double>(QFileInfo(QFile::decodeName(path)).size()) / (1024.0 * 1024.0);
+    const double baseMiB = StatusMiB("VmRSS");
+    CMarloDoc doc;
+    if (!doc.OnOpenDocument(path))
+        return 1;
+    const double openedMiB = StatusMiB("VmRSS");
+    CMarloView view(doc);
+    view.OnInitialUpdate();
+    view.show();
+    QApplication::processEvents();
+    auto report = [&](const char* step) {
+        const double rss = StatusMiB("VmRSS");
+        std::printf("%-22s RSS %7.1f MiB (%.2f x the file), peak %7.1f MiB (%.2f x)\n", step, rss, rss / fileMiB,
+                    StatusMiB("VmHWM"), StatusMiB("VmHWM") / fileMiB);
+    };
+    std::printf("file %s: %.1f MiB, %zu entries; %.1f MiB resident before the open, %.1f MiB after it\n", path, fileMiB,
+                doc.m_pData->m_list.GetCount(), baseMiB, openedMiB);
+    report("opened, shown");
+    view.GetDlgItem<QPushButton>(IDC_SHOWALL)->click();
+    view.m_listCtrl.viewport()->repaint();
+    QApplication::processEvents();
+    report("show-all");
+    // The list keeps showing every entry while the book changes under it.
+    for (int i = 0; i < 100; ++i)
+        doc.AddEntry(PhoneRecord{"tanaka" + std::to_string(i), "", "03", ""});
+    for (int i = 0; i < 100; ++i)
+        doc.RemoveEntry(static_cast<std::size_t>(i) * 997 % doc.m_pData->m_list.GetCount());
+    QApplication::processEvents();
+    report("100 added, 100 removed");
+    view.GetDlgItem<QLineEdit>(IDC_SEARCH)->setText(QStringLiteral("s"));
+    QApplication::processEvents();
+    report("search \"s\"");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
+    if (argc >= 2 && std::string_view(argv[1]) == "--window-rss") {
+        if (argc != 3) {
+            std::fprintf(stderr, "usage: uibench --window-rss FILE\n");
+            return 2;
+        }
+        return WindowRss(argv[2]);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -42,13 +42,16 @@ PackedRows::Store::~Store() {
 }
 
 PackedRows::PackedRows(PackedRows&& other) noexcept
-    : m_rows(std::move(other.m_rows)), m_store(std::exchange(other.m_store, nullptr)), m_nLive(other.m_nLive),
-      m_bAllFollow(other.m_bAllFollow), m_nEdits(other.m_nEdits), m_pfnMemoryLeft(other.m_pfnMemoryLeft) {
+    : m_rows((other.TellViewer(), std::move(other.m_rows))), m_store(std::exchange(other.m_store, nullptr)),
+      m_nLive(other.m_nLive), m_bAllFollow(other.m_bAllFollow), m_nEdits(other.m_nEdits),
+      m_pfnMemoryLeft(other.m_pfnMemoryLeft) {
     other.Clear();
 }
 
 PackedRows& PackedRows::operator=(PackedRows&& other) noexcept {
     if (this != &other) {
+        TellViewer();
+        other.TellViewer();
         Release();
         m_rows = std::move(other.m_rows);
         m_store = std::exchange(other.m_store, nullptr);
@@ -62,6 +65,7 @@ PackedRows& PackedRows::operator=(PackedRows&& other) noexcept {
 }
 
 PackedRows::~PackedRows() {
+    TellViewer();
     Release();
 }
 
@@ -82,9 +86,9 @@ PackedRows PackedRows::Snapshot(std::size_t first, std::size_t count) const {
     ++m_store->m_nHolders;
     copy.m_bAllFollow = m_bAllFollow;
     // One run of blocks: its bytes are where it starts and ends. Else counted when needed.
-    copy.m_nLive = m_bAllFollow ? static_cast<std::size_t>(copy.Block(count - 1) + copy.BlockSize(count - 1) -
-                                                           copy.Block(0))
-                                : kUnknown;
+    copy.m_nLive = m_bAllFollow
+                       ? static_cast<std::size_t>(copy.Block(count - 1) + copy.BlockSize(count - 1) - copy.Block(0))
+                       : kUnknown;
     return copy;
 }
 
@@ -174,6 +178,7 @@ void PackedRows::AdoptChunk(char* bytes, std::size_t size) {
 }
 
 void PackedRows::AppendOver(char* at, const ShortLengths& lengths) {
+    TellViewer();
     if (m_rows.Size() == m_rows.Capacity())
         m_rows.ReserveMore(1, MemoryLeft());
     const std::size_t l0 = lengths[0], l1 = lengths[1], l2 = lengths[2];
@@ -202,6 +207,7 @@ char* PackedRows::Extend(std::size_t bytes) noexcept {
 }
 
 void PackedRows::Insert(std::size_t row, const Texts& texts) {
+    TellViewer();
     Lengths lengths;
     std::size_t size = 0;
     for (std::size_t i = 0; i < kCells; ++i) {
@@ -249,6 +255,7 @@ void PackedRows::MarkFollows(std::size_t row) noexcept {
 }
 
 void PackedRows::SetText(std::size_t row, int cell, std::string_view text) {
+    TellViewer();
     text = Cut(text);
     const char* block = Block(row);
     const Lengths lengths = ReadLengths(block);
@@ -304,6 +311,7 @@ void PackedRows::Rewrite(std::size_t row, std::size_t cell, std::string_view tex
 }
 
 void PackedRows::Erase(std::size_t row) {
+    TellViewer();
     ++m_nEdits;
     if (m_nLive != kUnknown)
         m_nLive -= BlockSize(row);
@@ -316,6 +324,7 @@ void PackedRows::Erase(std::size_t row) {
 }
 
 void PackedRows::MoveHeadBefore(std::size_t i) {
+    TellViewer();
     if (i <= 1)
         return; // already in front of the row at position 1
     ++m_nEdits;
@@ -327,6 +336,7 @@ void PackedRows::MoveHeadBefore(std::size_t i) {
 }
 
 void PackedRows::Reorder(std::vector<std::size_t>& order) {
+    TellViewer();
     // The permutation is applied in place, one cycle at a time; a done place is marked
     // by pointing at itself.
     for (std::size_t start = 0; start < order.size(); ++start) {
@@ -389,6 +399,7 @@ void PackedRows::Compact() {
 }
 
 void PackedRows::Clear() noexcept {
+    TellViewer();
     ++m_nEdits;
     m_rows.Clear();
     m_nLive = 0;
@@ -477,6 +488,7 @@ void PackedRows::ShrinkToFit() noexcept {
 
 void PackedRows::AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
                             const std::function<void(std::size_t row)>& onRow) {
+    TellViewer();
     const std::size_t end = first + count;
     if (count == 0)
         return;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 /// Each row is one block: its four texts' lengths, then the texts themselves;
@@ -50,6 +51,28 @@ public:
     /// Rows [first, first + count) as rows of their own that share these rows' store:
     /// no text is copied, and later changes on either side leave the other as it was.
     PackedRows Snapshot(std::size_t first, std::size_t count) const;
+    /// Something that shows these rows through their own index rather than a snapshot,
+    /// until they are about to change: it takes its snapshot then.
+    class Viewer {
+    public:
+        /// Called just before these rows change or go; the viewer is no longer registered.
+        virtual void BeforeRowsChange(const PackedRows& rows) noexcept = 0;
+
+    protected:
+        ~Viewer() = default;
+    };
+    /// Registers `viewer` (null for none); a viewer registered before is told first.
+    void SetViewer(Viewer* viewer) const noexcept {
+        if (m_pViewer != viewer)
+            TellViewer();
+        m_pViewer = viewer;
+    }
+    /// Unregisters `viewer` if it is the one registered, without telling it.
+    void DropViewer(const Viewer* viewer) const noexcept {
+        if (m_pViewer == viewer)
+            m_pViewer = nullptr;
+    }
+
     /// Whether these rows' store is shared with other rows (a snapshot, or the rows it was taken of).
     bool SharesStore() const noexcept { return m_store && m_store->m_nHolders > 1; }
 
@@ -161,8 +184,12 @@ private:
         Store& operator=(const Store&) = delete;
         ~Store();
         /// Where the next byte goes (null before the first chunk).
-        const char* End() const noexcept { return m_chunks.empty() ? nullptr : m_chunks.back().p + m_chunks.back().size; }
-        std::size_t Room() const noexcept { return m_chunks.empty() ? 0 : m_chunks.back().capacity - m_chunks.back().size; }
+        const char* End() const noexcept {
+            return m_chunks.empty() ? nullptr : m_chunks.back().p + m_chunks.back().size;
+        }
+        std::size_t Room() const noexcept {
+            return m_chunks.empty() ? 0 : m_chunks.back().capacity - m_chunks.back().size;
+        }
         void Add(char* p, std::size_t size, std::size_t capacity);
     };
 
@@ -224,11 +251,18 @@ private:
     /// Appends row `row` of `from`, which shares the store, as a reference to its block.
     void PushShared(const PackedRows& from, std::size_t row);
 
+    /// Tells the registered viewer, if any, that the rows are about to change.
+    void TellViewer() const noexcept {
+        if (Viewer* viewer = std::exchange(m_pViewer, nullptr))
+            viewer->BeforeRowsChange(*this);
+    }
+
     ReallocArray<std::uintptr_t> m_rows; // where each row's block starts, with the kFollows mark
+    mutable Viewer* m_pViewer = nullptr;
     Store* m_store = nullptr;
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    std::size_t m_nLive = 0;     // bytes of the blocks the rows refer to; kUnknown until counted
-    bool m_bAllFollow = true;    // every row after the first carries the kFollows mark
-    std::uint64_t m_nEdits = 0;  // changes so far, to notice changes made while rows are appended
+    std::size_t m_nLive = 0;    // bytes of the blocks the rows refer to; kUnknown until counted
+    bool m_bAllFollow = true;   // every row after the first carries the kFollows mark
+    std::uint64_t m_nEdits = 0; // changes so far, to notice changes made while rows are appended
     MemoryLeftFn m_pfnMemoryLeft = nullptr;
 };

@@ -17,10 +17,13 @@
 
 // The rows' texts live packed (PackedRows): filling the list with 200,000 rows
 // costs a few copies, not 800,000 small allocations. Rows shown from other packed
-// rows (CListCtrl::ShowItemsOf) are a snapshot of them: their index, sharing the
-// texts, which stay whatever the other rows do afterwards.
-class ListModel : public QAbstractTableModel {
+// rows (CListCtrl::ShowItemsOf) are read through those rows until the list changes
+// or they are about to: the list then takes a snapshot of them (their index,
+// sharing the texts, which stay whatever the other rows do afterwards).
+class ListModel : public QAbstractTableModel, private PackedRows::Viewer {
 public:
+    ~ListModel() override { Unshow(); }
+
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(RowCount());
     }
@@ -29,7 +32,8 @@ public:
     }
 
     std::string_view Text(int nItem, int nSubItem) const {
-        return m_rows.Text(static_cast<std::size_t>(nItem), nSubItem);
+        const auto row = static_cast<std::size_t>(nItem);
+        return m_pShown ? m_pShown->Text(m_nShownFirst + row, nSubItem) : m_rows.Text(row, nSubItem);
     }
 
     /// The text a cell shows.
@@ -69,6 +73,7 @@ public:
     }
 
     void InsertRow(int nItem, const PackedRows::Texts& texts) {
+        Own();
         if (!m_bBatch)
             beginInsertRows({}, nItem, nItem);
         m_rows.Insert(static_cast<std::size_t>(nItem), texts);
@@ -77,6 +82,7 @@ public:
     }
 
     void SetText(int nItem, int nSubItem, std::string_view text) {
+        Own();
         m_rows.SetText(static_cast<std::size_t>(nItem), nSubItem, text);
         if (!m_bBatch) {
             const QModelIndex i = index(nItem, nSubItem);
@@ -85,6 +91,7 @@ public:
     }
 
     void RemoveRow(int nItem) {
+        Own();
         if (!m_bBatch)
             beginRemoveRows({}, nItem, nItem);
         m_rows.Erase(static_cast<std::size_t>(nItem));
@@ -95,24 +102,41 @@ public:
     void RemoveAll() {
         if (!m_bBatch)
             beginResetModel();
+        Unshow();
         m_rows.Clear();
         if (!m_bBatch)
             endResetModel();
     }
 
     void Reserve(std::size_t nRows) {
+        Own();
         m_rows.ReserveRows(nRows);
     }
 
     /// Rows appended at the end; the caller has the view told (SetBatch).
     void AppendRows(const PackedRows& from, std::size_t first, std::size_t count,
                     const std::function<void(std::size_t)>& onRow) {
+        Own();
         m_rows.AppendRows(from, first, count, onRow);
     }
 
     /// Rows of `from` in place of the list's; the caller has the view told (SetBatch).
     void Share(const PackedRows& from, std::size_t first, std::size_t count) {
-        m_rows = from.Snapshot(first, count);
+        Unshow();
+        m_rows.Clear();
+        m_pShown = &from;
+        m_nShownFirst = first;
+        m_nShownCount = count;
+        from.SetViewer(this);
+    }
+
+    /// The rows shown from elsewhere as a snapshot of the list's own: the texts stay, so
+    /// the view need not know.
+    void Own() noexcept {
+        if (const PackedRows* from = std::exchange(m_pShown, nullptr)) {
+            from->DropViewer(this);
+            TakeSnapshot(*from);
+        }
     }
 
     void SetBatch(bool bBatch) {
@@ -125,13 +149,40 @@ public:
             endResetModel();
     }
 
-    std::size_t RowCount() const { return m_rows.Count(); }
+    std::size_t RowCount() const { return m_pShown ? m_nShownCount : m_rows.Count(); }
 
     std::vector<QString> m_headings;
     bool m_bBatch = false;
 
 private:
+    void BeforeRowsChange(const PackedRows& rows) noexcept override {
+        m_pShown = nullptr;
+        TakeSnapshot(rows);
+    }
+
+    void TakeSnapshot(const PackedRows& from) noexcept {
+        try {
+            m_rows = from.Snapshot(m_nShownFirst, m_nShownCount);
+        } catch (const std::bad_alloc&) {
+            // No memory for the index: the list shows nothing rather than rows that change.
+            if (!m_bBatch)
+                beginResetModel();
+            m_rows.Clear();
+            if (!m_bBatch)
+                endResetModel();
+        }
+    }
+
+    /// Stops showing rows from elsewhere, without a snapshot.
+    void Unshow() noexcept {
+        if (const PackedRows* from = std::exchange(m_pShown, nullptr))
+            from->DropViewer(this);
+    }
+
     PackedRows m_rows;
+    const PackedRows* m_pShown = nullptr; // rows shown from elsewhere, no snapshot taken yet
+    std::size_t m_nShownFirst = 0;
+    std::size_t m_nShownCount = 0;
 };
 
 namespace {

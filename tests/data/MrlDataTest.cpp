@@ -6,8 +6,8 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 

@@ -2,9 +2,9 @@
 // phone book, and only be made again when there was one.
 
 #include "view/BookRows.h"
+#include "../TestUtil.h"
 #include "BookUtil.h"
 #include "data/MarloDoc.h"
-#include "../TestUtil.h"
 #include "platform/Archive.h"
 #include "platform/Mbcs.h"
 
@@ -129,8 +129,7 @@ std::string ArchiveOf(const std::vector<PhoneRecord>& records) {
 using Texts = std::array<std::string, 4>;
 
 Texts TextsOf(const PhoneRecordView& r) {
-    return {std::string(r.m_strRomaji), std::string(r.m_strKanji), std::string(r.m_strPhone),
-            std::string(r.m_strMemo)};
+    return {std::string(r.m_strRomaji), std::string(r.m_strKanji), std::string(r.m_strPhone), std::string(r.m_strMemo)};
 }
 
 std::vector<Texts> TextsOf(const PackedRows& rows) {
@@ -158,8 +157,8 @@ TEST(BookRows, DocumentBookMatchesAPlainModel) {
         // Now and then a field too long for the one-byte length form: such records are
         // read into the store's end rather than where they lie.
         std::string memo = random() % 6 == 0 ? std::string(255 + random() % 50, 'm') : std::to_string(step);
-        return Entry(names[random() % std::size(names)], random() % 2 ? Sjis("漢字") : "", std::to_string(random() % 100),
-                     std::move(memo));
+        return Entry(names[random() % std::size(names)], random() % 2 ? Sjis("漢字") : "",
+                     std::to_string(random() % 100), std::move(memo));
     };
     // Filing: before the first later name that is strictly greater, walking a book out of order.
     auto file = [](std::vector<PhoneRecord>& model, const PhoneRecord& r) {
