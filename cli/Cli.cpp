@@ -685,6 +685,28 @@ int ListArchive(const std::string& path, bool search, const std::string& key, in
     return kCliOk;
 }
 
+// list and search over a text file: its phone book is its lines in a stable sort by
+// name, which is sorted, so the name search's walk over them lists its rows.
+int ListText(const std::string& path, bool search, const std::string& key, int limit, CliReporter& reporter,
+             EntryWriter& writer) {
+    SortedLines sorted;
+    BookReader reader(reporter);
+    std::unique_ptr<BookBytes> bytes;
+    if (!reader.Scan(path, bytes, [&](std::string_view view) { sorted = SortTextLines(view); }))
+        return kCliFailed;
+    RowRange rows{0, sorted.order.size()};
+    if (search) {
+        NameSearchWalk walk(key, limit, sorted.order.size());
+        for (std::size_t i = 0; i < sorted.order.size() && walk.Wants(); ++i)
+            walk.Next(TextLineFields(sorted.lines[sorted.order[i]]).romaji);
+        rows = walk.Rows();
+    }
+    for (std::size_t i = rows.first; i < rows.first + rows.count; ++i)
+        writer.Write(TextLineFields(sorted.lines[sorted.order[i]]));
+    writer.Finish();
+    return kCliOk;
+}
+
 int Run(const Options& options, std::FILE* out, std::FILE* err) {
     const std::vector<std::string>& ops = options.operands;
     if (ops.empty())
@@ -750,23 +772,11 @@ int Run(const Options& options, std::FILE* out, std::FILE* err) {
     CliReporter reporter(err);
     EntryWriter writer(out, rawBytes);
     const bool text = CMarloDoc::IsTextPath(path);
-    if (isFind || !text) {
-        const int status = isFind ? (text ? FindInText(path, keys, reporter, writer)
-                                          : FindInArchive(path, keys, reporter, writer))
-                                  : ListArchive(path, isSearch, keys[0], limit, reporter, writer);
-        return status == kCliOk ? FlushOutput(out, err) : status;
-    }
-
-    // A text file's phone book is its lines in a stable sort by name: it is opened.
-    std::unique_ptr<CMarloDoc> doc = OpenBook(path, reporter);
-    if (!doc)
-        return kCliFailed;
-    const RecordList& list = doc->m_pData->m_list;
-    const RowRange rows = isSearch ? NameSearch(list, keys[0], limit) : RowRange{0, list.GetCount()};
-    for (std::size_t i = rows.first; i < rows.first + rows.count; ++i)
-        writer.Write(list[i]);
-    writer.Finish();
-    return FlushOutput(out, err);
+    const int status = isFind ? (text ? FindInText(path, keys, reporter, writer)
+                                      : FindInArchive(path, keys, reporter, writer))
+                              : (text ? ListText(path, isSearch, keys[0], limit, reporter, writer)
+                                      : ListArchive(path, isSearch, keys[0], limit, reporter, writer));
+    return status == kCliOk ? FlushOutput(out, err) : status;
 }
 
 } // namespace
