@@ -291,51 +291,64 @@ private:
     std::deque<std::string> m_texts;
 };
 
-// The lines of a text file and the order reading files them in: a stable sort by name.
-struct SortedLines {
-    std::vector<std::string_view> lines; // in the file's order
-    std::vector<std::size_t> order;      // indexes of `lines` in phone-book order
-};
+// The lines of a text file in the order reading files them: a stable sort by name.
+// Each line is known by where it starts, so that a book of a million empty lines
+// takes a few bytes per line.
+class SortedLines {
+public:
+    std::size_t Count() const noexcept { return m_items.size(); }
+    /// The line at `i` in phone-book order, without its line end.
+    std::string_view Line(std::size_t i) const { return LineAt(m_items[i].start); }
+    /// Asks the memory for the line at `i` to be read ahead.
+    void Prefetch(std::size_t i) const { __builtin_prefetch(m_text.data() + m_items[i].start); }
 
-SortedLines SortTextLines(std::string_view bytes) {
-    const std::string_view text = TextPart(bytes);
-    // A field past the longest a record holds needs a line at least half as long (a
-    // memo's line breaks take two bytes for the comma's one).
-    const bool checkSizes = text.size() >= PackedRows::kMaxText / 2;
-    SortedLines sorted;
-    std::vector<std::string_view>& lines = sorted.lines;
-    ForEachTextLine(text, [&](std::string_view line) {
-        if (checkSizes)
-            TextLineFields(line).CheckSizes();
-        lines.push_back(line);
-    });
-    // Sorted by a key of each name's first characters; names the keys cannot tell apart
-    // are compared whole, and equal names keep the order of their lines.
+    void Sort(std::string_view bytes) {
+        m_text = TextPart(bytes);
+        // A field past the longest a record holds needs a line at least half as long (a
+        // memo's line breaks take two bytes for the comma's one).
+        const bool checkSizes = m_text.size() >= PackedRows::kMaxText / 2;
+        std::size_t count = 0;
+        ForEachTextLine(m_text, [&count](std::string_view) { ++count; });
+        if (count > AvailableMemory() / sizeof(Item))
+            throw std::bad_alloc(); // rather than the system stopping the program on the way
+        m_items.reserve(count);
+        ForEachTextLine(m_text, [&](std::string_view line) {
+            if (checkSizes)
+                TextLineFields(line).CheckSizes();
+            m_items.push_back({MakeMbsSortKey(TextLineFields::NameOf(line)),
+                               static_cast<std::uint64_t>(line.data() - m_text.data())});
+        });
+        // Names the keys cannot tell apart are compared whole; equal names keep the
+        // order of their lines.
+        std::sort(m_items.begin(), m_items.end(), [this](const Item& a, const Item& b) {
+            if (a.key != b.key)
+                return a.key < b.key;
+            if ((a.key.lo & 0xFF) != 0) {
+                if (const int cmp = MbsCmp(TextLineFields::NameOf(LineAt(a.start)),
+                                           TextLineFields::NameOf(LineAt(b.start))))
+                    return cmp < 0;
+            }
+            return a.start < b.start;
+        });
+    }
+
+private:
     struct Item {
         MbsSortKey key;
-        std::size_t line;
-        std::uint32_t nameSize; // no name is longer than the longest field
+        std::uint64_t start;
     };
-    std::vector<Item> items(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t comma = lines[i].find(',');
-        const std::size_t size = comma == std::string_view::npos ? 0 : comma;
-        items[i] = {MakeMbsSortKey(lines[i].substr(0, size)), i, static_cast<std::uint32_t>(size)};
+
+    std::string_view LineAt(std::uint64_t start) const {
+        const std::string_view rest = m_text.substr(start);
+        const std::size_t lf = rest.find('\n');
+        if (lf == std::string_view::npos)
+            return rest; // the last line, without a line end: a CR at its end stays
+        return rest.substr(0, lf > 0 && rest[lf - 1] == '\r' ? lf - 1 : lf);
     }
-    std::sort(items.begin(), items.end(), [&lines](const Item& a, const Item& b) {
-        if (a.key != b.key)
-            return a.key < b.key;
-        if ((a.key.lo & 0xFF) != 0) {
-            if (const int cmp = MbsCmp(lines[a.line].substr(0, a.nameSize), lines[b.line].substr(0, b.nameSize)))
-                return cmp < 0;
-        }
-        return a.line < b.line;
-    });
-    sorted.order.resize(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i)
-        sorted.order[i] = items[i].line;
-    return sorted;
-}
+
+    std::string_view m_text;
+    std::vector<Item> m_items;
+};
 
 // A file's new content handed to it in large pieces, as a save writes.
 class ChunkedOutput {
@@ -436,15 +449,15 @@ void WriteArchiveAsText(std::string_view bytes, const std::vector<bool>& plain, 
 void WriteTextAsArchive(const SortedLines& sorted, QIODevice& file) {
     ChunkedOutput out(file);
     std::string& archive = out.Chunk();
-    AppendArchiveHead(archive, sorted.lines.size());
+    AppendArchiveHead(archive, sorted.Count());
     std::string memo;
     // The lines are read in another order than they lie: ask for them a few ahead.
     constexpr std::size_t kAhead = 8;
-    const std::size_t count = sorted.order.size();
+    const std::size_t count = sorted.Count();
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kAhead < count)
-            __builtin_prefetch(sorted.lines[sorted.order[i + kAhead]].data());
-        const TextLineFields fields(sorted.lines[sorted.order[i]]);
+            sorted.Prefetch(i + kAhead);
+        const TextLineFields fields(sorted.Line(i));
         AppendArchiveString(archive, fields.romaji);
         AppendArchiveString(archive, fields.kanji);
         AppendArchiveString(archive, fields.phone);
@@ -476,7 +489,7 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     std::vector<bool> plain;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
         if (textIn)
-            lines = SortTextLines(view);
+            lines.Sort(view);
         else if (textOut)
             loss = AssessArchiveAsText(view, plain);
         else
@@ -490,7 +503,7 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     const std::string_view view = bytes->View();
     return reader.WriteFileAtomically(out, [&](QIODevice& file) {
                if (textIn) {
-                   if (lines.lines.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+                   if (lines.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
                        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
                    WriteTextAsArchive(lines, file);
                } else if (textOut) {
@@ -692,17 +705,17 @@ int ListText(const std::string& path, bool search, const std::string& key, int l
     SortedLines sorted;
     BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
-    if (!reader.Scan(path, bytes, [&](std::string_view view) { sorted = SortTextLines(view); }))
+    if (!reader.Scan(path, bytes, [&](std::string_view view) { sorted.Sort(view); }))
         return kCliFailed;
-    RowRange rows{0, sorted.order.size()};
+    RowRange rows{0, sorted.Count()};
     if (search) {
-        NameSearchWalk walk(key, limit, sorted.order.size());
-        for (std::size_t i = 0; i < sorted.order.size() && walk.Wants(); ++i)
-            walk.Next(TextLineFields(sorted.lines[sorted.order[i]]).romaji);
+        NameSearchWalk walk(key, limit, sorted.Count());
+        for (std::size_t i = 0; i < sorted.Count() && walk.Wants(); ++i)
+            walk.Next(TextLineFields::NameOf(sorted.Line(i)));
         rows = walk.Rows();
     }
     for (std::size_t i = rows.first; i < rows.first + rows.count; ++i)
-        writer.Write(TextLineFields(sorted.lines[sorted.order[i]]));
+        writer.Write(TextLineFields(sorted.Line(i)));
     writer.Finish();
     return kCliOk;
 }

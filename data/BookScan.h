@@ -129,6 +129,11 @@ struct TextLineFields {
     std::size_t memoSize = 0; ///< byte length of the memo, its line breaks as CR LF
 
     explicit TextLineFields(std::string_view line);
+    /// The romaji name alone: the bytes before the first comma, none without one.
+    static std::string_view NameOf(std::string_view line) {
+        const std::size_t comma = line.find(',');
+        return comma == std::string_view::npos ? std::string_view() : line.substr(0, comma);
+    }
     /// The memo as the record holds it, into `memo`.
     void MemoInto(std::string& memo) const;
     /// Throws ArchiveError(BadFormat) for a field past the longest a record holds.
