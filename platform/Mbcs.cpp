@@ -1,5 +1,6 @@
 #include "Mbcs.h"
 
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -54,10 +55,20 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     for (std::uint64_t x, y; k + 8 <= n; k += 8) {
         std::memcpy(&x, a.data() + k, 8);
         std::memcpy(&y, b.data() + k, 8);
-        if (x != y)
+        // The lowest flagged byte is the first NUL (flags above it may be false).
+        const std::uint64_t nuls = (x - kOnes) & ~x & kHighs;
+        if (x != y) {
+            if constexpr (std::endian::native == std::endian::little) {
+                // Byte i of the text is bits 8i..8i+7: the first difference is the lowest one.
+                const auto at = static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+                if (nuls != 0 && static_cast<std::size_t>(std::countr_zero(nuls)) / 8 < at)
+                    return 0; // a NUL before it ends both strings
+                k += at;
+            }
             break;
+        }
         // A NUL byte in the common prefix ends both strings there: they are equal.
-        if (((x - kOnes) & ~x & kHighs) != 0)
+        if (nuls != 0)
             return 0;
     }
     for (; k < n && a[k] == b[k]; ++k)
@@ -71,6 +82,12 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     while (run < k && IsLeadByte(static_cast<unsigned char>(a[k - 1 - run])))
         ++run;
     const std::size_t start = k - (run % 2);
+    // Most often two single-byte characters differ there and decide at once.
+    if (start == k && k < n) {
+        const auto x = static_cast<unsigned char>(a[k]), y = static_cast<unsigned char>(b[k]);
+        if (x != 0 && y != 0 && !IsLeadByte(x) && !IsLeadByte(y))
+            return x < y ? -1 : 1;
+    }
     return Compare(a.substr(start), b.substr(start), false);
 }
 
