@@ -421,11 +421,6 @@ void PackedRows::Clear() noexcept {
     m_store->m_nGrown = chunks.back().capacity;
 }
 
-void PackedRows::ReserveRows(std::size_t rows) {
-    constexpr std::size_t kBytesPerRow = kShortHeader + 48; // a typical entry's four texts
-    Reserve(rows, rows * kBytesPerRow);
-}
-
 void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
     const std::size_t moreRows = m_rows.Size() + rows - std::min(m_rows.Capacity(), m_rows.Size() + rows);
     const std::size_t room = m_store ? m_store->Room() : 0;

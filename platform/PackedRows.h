@@ -73,9 +73,6 @@ public:
             m_pViewer = nullptr;
     }
 
-    /// Whether these rows' store is shared with other rows (a snapshot, or the rows it was taken of).
-    bool SharesStore() const noexcept { return m_store && m_store->m_nHolders > 1; }
-
     std::string_view Text(std::size_t row, int cell) const noexcept {
         const char* block = Block(row);
         const auto* lengths = reinterpret_cast<const unsigned char*>(block);
@@ -113,8 +110,6 @@ public:
     void Reorder(std::vector<std::size_t>& order);
     /// Empties the rows; the memory stays for the next ones.
     void Clear() noexcept;
-    /// Room for about `rows` more rows of typical entries.
-    void ReserveRows(std::size_t rows);
     /// Room for `rows` more rows whose blocks take `bytes` in all, exactly.
     void Reserve(std::size_t rows, std::size_t bytes);
     /// Gives back the room reserved past the rows in use, and the space of blocks no

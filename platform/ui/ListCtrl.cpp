@@ -110,7 +110,8 @@ public:
 
     void Reserve(std::size_t nRows) {
         Own();
-        m_rows.ReserveRows(nRows);
+        // Rows appended from the book refer to its texts: room in the index is what they take.
+        m_rows.Reserve(nRows, 0);
     }
 
     /// Rows appended at the end; the caller has the view told (SetBatch).
