@@ -1,6 +1,7 @@
 #include "BookSearch.h"
 
 #include "platform/Mbcs.h"
+#include "view/NameSearch.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,21 +9,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-
-namespace {
-
-// MbsCmp(name, key) in sign, quicker where most names already differ from the key in
-// their first byte: when both first bytes are whole single-byte characters, they decide.
-int CompareToKey(std::string_view name, std::string_view key) {
-    if (!name.empty()) {
-        const auto a = static_cast<unsigned char>(name[0]), b = static_cast<unsigned char>(key[0]);
-        if (a != b && a != 0 && b != 0 && !IsLeadByte(a) && !IsLeadByte(b))
-            return a < b ? -1 : 1;
-    }
-    return MbsCmp(name, key);
-}
-
-} // namespace
 
 NameSearchWalk::NameSearchWalk(std::string_view key, int maxHits, std::size_t count)
     : m_keyStore(key.substr(0, std::min(key.size(), kSearchKeyMax))),

@@ -72,7 +72,7 @@ public:
     void OnDblclkList();
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
     void OnKeydownList(int nKey);
-    /// Whether the rows searches copy from match the phone book as it is now.
+    /// Whether the rows the searches last read are the phone book as it is now.
     bool IsBookPacked() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
 
     CListCtrl& m_listCtrl;
@@ -90,7 +90,7 @@ private:
     void PlaceBesideFrame(QWidget& dlg) const;
 
     CMarloDoc& m_doc;
-    BookRows m_bookRows; // the rows searches copy from
+    BookRows m_bookRows; // the book's rows as the searches and the list read them
     QLineEdit& m_editSearch;
     int m_nRowsPerPage = 1;
 };

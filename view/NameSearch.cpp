@@ -52,18 +52,6 @@ std::size_t JudgeAlone(const Names& names, std::size_t i, std::string_view key) 
     return Match(names, i, key) > 0 ? i : kNone;
 }
 
-// MbsCmp(name, key), quicker where most names already differ from the key in
-// their first byte: when both first bytes are whole single-byte characters,
-// they decide.
-int CompareToKey(std::string_view name, std::string_view key) {
-    if (!name.empty()) {
-        const auto a = static_cast<unsigned char>(name[0]), b = static_cast<unsigned char>(key[0]);
-        if (a != b && a != 0 && b != 0 && !IsLeadByte(a) && !IsLeadByte(b))
-            return a < b ? -1 : 1;
-    }
-    return MbsCmp(name, key);
-}
-
 // The walk from the head; right for any order.
 template <class Names>
 std::size_t FindStartByWalk(const Names& names, std::string_view key) {
@@ -176,6 +164,15 @@ RowRange Search(const Names& names, std::string_view key, int maxHits) {
 }
 
 } // namespace
+
+int CompareToKey(std::string_view name, std::string_view key) {
+    if (!name.empty()) {
+        const auto a = static_cast<unsigned char>(name[0]), b = static_cast<unsigned char>(key[0]);
+        if (a != b && a != 0 && b != 0 && !IsLeadByte(a) && !IsLeadByte(b))
+            return a < b ? -1 : 1;
+    }
+    return MbsCmp(name, key);
+}
 
 std::size_t MatchLength(std::string_view name, std::string_view key) {
     // Cuts within the common bytes are the same bytes and compare equal; past

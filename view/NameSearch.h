@@ -15,6 +15,11 @@ inline constexpr std::size_t kSearchKeyMax = 100;
 /// prefixes of growing length (0 when they differ at the first byte).
 std::size_t MatchLength(std::string_view name, std::string_view key);
 
+/// MbsCmp(name, key) in sign, quicker where most names already differ from the key in
+/// their first byte: when both first bytes are whole single-byte characters, they decide.
+/// `key` is not empty.
+int CompareToKey(std::string_view name, std::string_view key);
+
 /// Consecutive rows of a list: the name search's hits always are.
 struct RowRange {
     std::size_t first = 0;
