@@ -211,6 +211,13 @@ void CArchive::WriteDWord(std::uint32_t v) {
 
 void CArchive::WriteString(std::string_view s) {
     const std::size_t n = s.size();
+    // Most fields are short and fit in the buffer as they are: one length byte and one copy.
+    if (n < 0xFF && m_buffer.size() - m_pos > n) {
+        m_buffer[m_pos] = static_cast<char>(n);
+        std::memcpy(m_buffer.data() + m_pos + 1, s.data(), n);
+        m_pos += n + 1;
+        return;
+    }
     if (n > 0xFFFFFFFFu)
         throw ArchiveError(ArchiveError::Kind::Io, "4 GB を超える項目は保存できません。");
     if (n < 0xFF) {
