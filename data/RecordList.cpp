@@ -186,15 +186,28 @@ void RecordList::SortByName() {
         m_rows.ShrinkToFit(); // what the load left unused is not counted as held
         // The order and the sort's own buffer, or the records laid out anew beside the old
         // ones, whichever is more.
-        const std::uint64_t needed =
-            std::max<std::uint64_t>(std::uint64_t{count} * 2 * sizeof(std::size_t), m_rows.MemoryBytes());
+        const std::uint64_t needed = std::max<std::uint64_t>(
+            std::uint64_t{count} * (sizeof(SortItem) + sizeof(std::size_t)), m_rows.MemoryBytes());
         if (needed > AvailableMemory())
             throw std::bad_alloc();
     }
+    // The first characters of each name as a key beside its index: most pairs are told
+    // apart in the array itself, without reading the names where they lie. Equal names
+    // keep their order (the index decides), as a stable sort would.
+    std::vector<SortItem> items(count);
+    for (std::size_t i = 0; i < count; ++i)
+        items[i] = {MakeMbsSortKey(Name(i)).hi, i};
+    std::sort(items.begin(), items.end(), [this](const SortItem& a, const SortItem& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        if (const int cmp = MbsCmp(Name(a.index), Name(b.index)))
+            return cmp < 0;
+        return a.index < b.index;
+    });
     std::vector<std::size_t> order(count);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [this](std::size_t a, std::size_t b) { return MbsCmp(Name(a), Name(b)) < 0; });
+    for (std::size_t i = 0; i < count; ++i)
+        order[i] = items[i].index;
+    std::vector<SortItem>().swap(items);
     m_rows.Reorder(order);
     m_nVersion = NextVersion();
     m_nInversions = 0;

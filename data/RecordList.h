@@ -125,6 +125,11 @@ public:
 
 private:
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    /// A record's place in a sort: the first bytes of its name's MbsSortKey, its index.
+    struct SortItem {
+        std::uint64_t key;
+        std::size_t index;
+    };
 
     bool InvertedAt(std::size_t i) const noexcept; // record i sorts after record i + 1
     void CountPairs(std::size_t from, std::size_t to, int sign) const noexcept;

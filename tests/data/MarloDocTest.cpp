@@ -141,7 +141,10 @@ TEST_F(DocFixture, TextLoadMatchesFilingLineByLine) {
     // Random text files: the stable sort must give the order of one InsertSorted per line.
     unsigned seed = 99;
     auto rnd = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
-    const char* pieces[] = {"a", "b", "A", "\x82\xA0", "\xB1", "\x82", "", ",", "ta", "\x82\x60"};
+    // Names longer than a sort key reaches, and names equal up to a NUL, tell the order
+    // by their whole bytes.
+    const std::string pieces[] = {"a",  "b",  "A",        "\x82\xA0", "\xB1", "\x82", "", ",", "ta", "\x82\x60",
+                                  "tanakatanaka", std::string("\0x", 2)};
     for (int round = 0; round < 30; ++round) {
         std::string text;
         CMrlData expected;
@@ -149,7 +152,7 @@ TEST_F(DocFixture, TextLoadMatchesFilingLineByLine) {
         for (unsigned l = 0; l < lines; ++l) {
             std::string line;
             for (unsigned k = rnd() % 4; k > 0; --k)
-                line += pieces[rnd() % 10];
+                line += pieces[rnd() % std::size(pieces)];
             line += "," + std::to_string(l) + ",p";
             text += line + "\r\n";
             PhoneRecord r;
