@@ -1,5 +1,9 @@
 #include "TestUtil.h"
 
+#include "data/MrlData.h"
+#include "platform/Archive.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <stdexcept>
@@ -69,4 +73,15 @@ TempWorkDir::~TempWorkDir() {
 
 std::string TempWorkDir::Path(const std::string& name) const {
     return QFile::encodeName(QDir(m_dir.path()).absoluteFilePath(QString::fromUtf8(name.c_str()))).toStdString();
+}
+
+std::string StoreArchive(CMrlData& data) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CArchive ar(buffer, CArchive::store);
+    ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    data.Serialize(ar);
+    ar.Flush();
+    return bytes.toStdString();
 }

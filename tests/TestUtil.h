@@ -15,6 +15,10 @@ std::string Hex(std::string_view hex);
 std::string ToHex(std::string_view bytes);
 
 std::string ReadAll(const std::string& path);
+
+class CMrlData;
+/// The bytes of a phone-book file of `data`, written as the document writes it.
+std::string StoreArchive(CMrlData& data);
 void WriteAll(const std::string& path, std::string_view bytes);
 
 /// A fresh temporary directory that is the working directory for the test's lifetime.

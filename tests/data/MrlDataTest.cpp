@@ -24,18 +24,6 @@ std::vector<std::string> Names(const CMrlData& data) {
     return names;
 }
 
-// The bytes of a phone-book file, written as the document writes it.
-std::string Store(CMrlData& data) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    CArchive ar(buffer, CArchive::store);
-    ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
-    data.Serialize(ar);
-    ar.Flush();
-    return bytes.toStdString();
-}
-
 // Reads a phone-book file as the document reads it.
 std::unique_ptr<CMrlData> Load(const std::string& file) {
     QByteArray bytes = QByteArray::fromStdString(file);
@@ -147,7 +135,7 @@ TEST(PhoneBookFile, LoadFileReadsAsTheArchiveDoes) {
 
 TEST(PhoneBookFile, EmptyPhoneBook) {
     CMrlData empty;
-    EXPECT_EQ(ToHex(Store(empty)), "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00");
+    EXPECT_EQ(ToHex(StoreArchive(empty)), "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00");
     EXPECT_TRUE(Load(Hex("FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00"))->m_list.IsEmpty());
 }
 
@@ -155,7 +143,7 @@ TEST(PhoneBookFile, OneRecord) {
     CMrlData data;
     data.m_list.AddTail(Rec("a"));
     const std::string expected = Hex(std::string(kHeader) + " 01 00 00 00 01 61 00 00 00");
-    EXPECT_EQ(ToHex(Store(data)), ToHex(expected));
+    EXPECT_EQ(ToHex(StoreArchive(data)), ToHex(expected));
     const auto loaded = Load(expected);
     ASSERT_EQ(loaded->m_list.GetCount(), 1u);
     EXPECT_EQ(loaded->m_list[0], (PhoneRecord{"a", "", "", ""}));
@@ -165,7 +153,7 @@ TEST(PhoneBookFile, FieldOrderAndBytesKept) {
     CMrlData data;
     data.m_list.AddTail(Rec("yamada", "\x8E\x52\x93\x63", "012", "x\r\ny"));
     data.m_list.AddTail(Rec("abe", std::string("\0\x80", 2), "", "\r"));
-    const std::string bytes = Store(data);
+    const std::string bytes = StoreArchive(data);
     EXPECT_EQ(ToHex(bytes),
               ToHex(Hex(std::string(kHeader) + " 02 00 00 00"
                                                " 06 79 61 6D 61 64 61 04 8E 52 93 63 03 30 31 32 04 78 0D 0A 79"
@@ -189,7 +177,7 @@ TEST(PhoneBookFile, OrderLearntWhileLoadingMatchesTheList) {
         const std::size_t count = random() % 6;
         for (std::size_t i = 0; i < count; ++i)
             data.m_list.AddTail(Rec(names[random() % std::size(names)]));
-        const auto loaded = Load(Store(data));
+        const auto loaded = Load(StoreArchive(data));
         bool sorted = true;
         for (std::size_t i = 1; i < count; ++i)
             sorted = sorted && MbsCmp(loaded->m_list[i - 1].m_strRomaji, loaded->m_list[i].m_strRomaji) <= 0;

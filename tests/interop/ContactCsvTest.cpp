@@ -1,6 +1,7 @@
 #include "interop/ContactCsv.h"
 
 #include "../TestUtil.h"
+#include "ContactTestUtil.h"
 #include "platform/Cp932.h"
 
 #include <gtest/gtest.h>
@@ -16,35 +17,6 @@ namespace {
 
 ContactFile ReadFixture(const char* name) {
     return ReadContactCsv(ReadAll(std::string(MARLO_CONTACTS_DIR) + "/" + name));
-}
-
-// Every field of the contacts, one line each, so that a failure shows what differs.
-std::string Describe(const std::vector<Contact>& contacts) {
-    QString out;
-    auto add = [&out](QStringView label, const QString& value) {
-        if (value.isEmpty())
-            return;
-        QString shown = value;
-        shown.replace(u'\n', u"\\n"_s).replace(QChar(u'\0'), u"\\0"_s);
-        out += label.toString() + u": "_s + shown + u'\n';
-    };
-    for (const Contact& c : contacts) {
-        out += u"--\n"_s;
-        if (c.romaji)
-            out += u"romaji: ["_s + *c.romaji + u"]\n"_s;
-        add(u"name", c.formattedName);
-        add(u"family", c.familyName);
-        add(u"given", c.givenName);
-        add(u"family reading", c.familyReading);
-        add(u"given reading", c.givenReading);
-        add(u"reading", c.reading);
-        for (const ContactPhone& phone : c.phones)
-            add(u"phone", phone.number + u" ("_s + phone.kind + (phone.preferred ? u", preferred)"_s : u")"_s));
-        for (const QString& email : c.emails)
-            add(u"email", email);
-        add(u"note", c.note);
-    }
-    return out.toStdString();
 }
 
 Contact Marlo(const QString& romaji, const QString& kanji, const QString& phone, const QString& note) {

@@ -1,6 +1,7 @@
 #include "interop/VCard.h"
 
 #include "../TestUtil.h"
+#include "ContactTestUtil.h"
 #include "platform/Cp932.h"
 
 #include <QRegularExpression>
@@ -17,37 +18,6 @@ namespace {
 
 ContactFile ReadFixture(const char* name) {
     return ReadVCards(ReadAll(std::string(MARLO_CONTACTS_DIR) + "/" + name));
-}
-
-// Every field of the contacts, one line each, so that a failure shows what differs.
-std::string Describe(const std::vector<Contact>& contacts) {
-    QString out;
-    auto add = [&out](QStringView label, const QString& value) {
-        if (value.isEmpty())
-            return;
-        QString shown = value;
-        shown.replace(u'\n', u"\\n"_s);
-        out += label.toString() + u": "_s + shown + u'\n';
-    };
-    for (const Contact& c : contacts) {
-        out += u"--\n"_s;
-        add(u"name", c.formattedName);
-        add(u"family", c.familyName);
-        add(u"given", c.givenName);
-        add(u"family reading", c.familyReading);
-        add(u"given reading", c.givenReading);
-        add(u"reading", c.reading);
-        for (const ContactPhone& phone : c.phones)
-            add(u"phone", phone.number + u" ("_s + phone.kind + (phone.preferred ? u", preferred)"_s : u")"_s));
-        for (const QString& email : c.emails)
-            add(u"email", email);
-        add(u"note", c.note);
-    }
-    return out.toStdString();
-}
-
-std::string Reasons(const ContactFile& file) {
-    return file.report.reasons.join(u'\n').toStdString();
 }
 
 } // namespace

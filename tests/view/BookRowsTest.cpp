@@ -5,10 +5,8 @@
 #include "../TestUtil.h"
 #include "BookUtil.h"
 #include "data/MarloDoc.h"
-#include "platform/Archive.h"
 #include "platform/Mbcs.h"
 
-#include <QBuffer>
 #include <algorithm>
 #include <array>
 
@@ -116,14 +114,7 @@ TEST(BookRows, FollowTheDocumentsEditsInPlace) {
 std::string ArchiveOf(const std::vector<PhoneRecord>& records) {
     CMrlData data;
     data.m_list.Assign(records);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    CArchive ar(buffer, CArchive::store);
-    ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
-    data.Serialize(ar);
-    ar.Flush();
-    return bytes.toStdString();
+    return StoreArchive(data);
 }
 
 using Texts = std::array<std::string, 4>;
