@@ -23,9 +23,13 @@
 #include <charconv>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifndef MARLO_VERSION
 #error "MARLO_VERSION must be defined by the build"
@@ -171,9 +175,10 @@ public:
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
     // Nobody to ask: the warning is printed and the command goes on, as the user asked.
     bool ConfirmLoss(const std::string& message) override {
-        std::fprintf(m_pErr, "marlo-cli: 注意: %s\n", message.c_str());
+        Warn(message);
         return true;
     }
+    void Warn(const std::string& message) { std::fprintf(m_pErr, "marlo-cli: 注意: %s\n", message.c_str()); }
 
 private:
     std::FILE* m_pErr;
@@ -406,34 +411,30 @@ void WriteArchiveAsSaved(std::string_view bytes, QIODevice& file) {
     out.Flush();
 }
 
-// What saving the archive's records as text and reading it back loses. `plain` gets a
-// flag per record: its line reads back as it is and holds no LF (PlainRecords).
-TextExportLoss AssessArchiveAsText(std::string_view bytes, std::vector<bool>& plain) {
+// What saving the archive's records as text and reading it back loses.
+TextExportLoss AssessArchiveAsText(std::string_view bytes) {
     ArchiveRecords records(bytes);
     TextExportCheck check;
     PhoneRecordView record;
     // Most records hold no byte that a text line treats apart: only those that do need
     // a closer look.
-    PlainRecords plainRecords(bytes, records.RecordsBegin());
-    plain.reserve(records.GetCount());
-    while (records.Next(record)) {
-        plain.push_back(plainRecords.IsPlain(record, records.Offset(), records.LastWasWide()));
-        check.Add(record, plain.back());
-    }
+    PlainRecords plain(bytes, records.RecordsBegin());
+    while (records.Next(record))
+        check.Add(record, plain.IsPlain(record, records.Offset(), records.LastWasWide()));
     return check.Result();
 }
 
 // Writes the text file of the archive's records, in stored order.
-void WriteArchiveAsText(std::string_view bytes, const std::vector<bool>& plain, QIODevice& file) {
+void WriteArchiveAsText(std::string_view bytes, QIODevice& file) {
     ArchiveRecords records(bytes);
     PhoneRecordView record;
     ChunkedOutput out(file);
     std::string& text = out.Chunk();
-    for (std::size_t i = 0; records.Next(record); ++i) {
+    while (records.Next(record)) {
         const std::size_t at = text.size();
         AppendTextLine(text, record);
         // A text file's line ends are CR LF, and so is every LF inside a field.
-        if (!plain[i] && std::memchr(text.data() + at, '\n', text.size() - at)) {
+        if (std::memchr(text.data() + at, '\n', text.size() - at)) {
             const std::string line = text.substr(at);
             text.resize(at);
             for (const char c : line)
@@ -443,6 +444,75 @@ void WriteArchiveAsText(std::string_view bytes, const std::vector<bool>& plain, 
         out.Filled();
     }
     out.Flush();
+}
+
+// Holds a save's reports back until the check that runs beside it has told whether the
+// file it saves could be read at all: a failed read is then the one thing to report.
+class HeldReporter : public DocReporter {
+public:
+    explicit HeldReporter(DocReporter& to) : m_to(to) {}
+    void ReportError(const std::string& message) override { m_held.push_back(message); }
+    SaveAnswer AskSaveChanges(const std::string& title) override { return m_to.AskSaveChanges(title); }
+    std::optional<std::string> AskSavePath(const std::string& path) override { return m_to.AskSavePath(path); }
+    bool ConfirmLoss(const std::string& message) override { return m_to.ConfirmLoss(message); }
+    void Release() {
+        for (const std::string& message : m_held)
+            m_to.ReportError(message);
+        m_held.clear();
+    }
+
+private:
+    DocReporter& m_to;
+    std::vector<std::string> m_held;
+};
+
+// Saves the archive's records of `bytes` as the text file `out`. What the text would lose
+// is worked out on another core while this one writes; it is told, or the save given
+// up, before the new file takes the old one's place. A record the reader cannot take
+// fails the whole as a read, just as when the check ran first.
+bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, std::string_view bytes, const std::string& out) {
+    TextExportLoss loss;
+    std::exception_ptr failure;
+    const auto assess = [&] {
+        try {
+            loss = AssessArchiveAsText(bytes);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    std::jthread check;
+    try {
+        check = std::jthread(assess);
+    } catch (const std::system_error&) {
+        assess(); // no thread to be had: the check runs first
+    }
+    bool told = false;
+    const auto settle = [&] {
+        if (check.joinable())
+            check.join();
+        if (failure)
+            std::rethrow_exception(failure); // the read's own error, reported as the read's
+        if (!told && loss.Any()) {
+            told = true;
+            reporter.Warn(loss.Describe(out));
+        }
+    };
+    HeldReporter held(reporter);
+    reader.SetReporter(&held);
+    bool saved = false;
+    try {
+        saved = reader.WriteFileAtomically(out, [&](QIODevice& file) {
+            WriteArchiveAsText(bytes, file);
+            settle();
+        });
+    } catch (...) {
+        reader.SetReporter(&reporter);
+        throw;
+    }
+    reader.SetReporter(&reporter);
+    settle();
+    held.Release();
+    return saved;
 }
 
 // Writes the archive of a text file's lines, sorted as reading sorts them.
@@ -481,24 +551,24 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
             return kCliFailed;
         return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
     }
-    // The file is read and checked whole before anything is written, as an open would.
     BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
+    if (!textIn && textOut) {
+        bool saved = false;
+        const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
+            saved = SaveArchiveAsText(reader, reporter, view, out);
+        });
+        return read && saved ? kCliOk : kCliFailed;
+    }
+    // The file is read and checked whole before anything is written, as an open would.
     SortedLines lines;
-    TextExportLoss loss;
-    std::vector<bool> plain;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
         if (textIn)
             lines.Sort(view);
-        else if (textOut)
-            loss = AssessArchiveAsText(view, plain);
         else
             ArchiveRecords(view).SkipAll();
     });
     if (!read)
-        return kCliFailed;
-    // What a text file cannot carry back is told before it is written.
-    if (loss.Any() && !reporter.ConfirmLoss(loss.Describe(out)))
         return kCliFailed;
     const std::string_view view = bytes->View();
     return reader.WriteFileAtomically(out, [&](QIODevice& file) {
@@ -506,8 +576,6 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
                    if (lines.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
                        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
                    WriteTextAsArchive(lines, file);
-               } else if (textOut) {
-                   WriteArchiveAsText(view, plain, file);
                } else {
                    WriteArchiveAsSaved(view, file);
                }

@@ -218,69 +218,98 @@ std::size_t NextTextSpecial(std::string_view bytes, std::size_t from) {
     return size;
 }
 
-std::size_t PlainRecords::Next(std::size_t from) {
+std::uint64_t PlainRecords::Flags(std::size_t from) const {
     const std::size_t size = m_bytes.size();
-    for (;;) {
-        if (from >= size)
-            return size;
-        if (from < m_nWindow || from - m_nWindow >= 64) {
-            m_nWindow = from;
-            m_nMask = 0;
-            const char* s = m_bytes.data() + from;
+    if (from >= size)
+        return 0;
+    const char* s = m_bytes.data() + from;
+    std::uint64_t flags = 0;
 #if defined(__SSE2__)
-            if (size - from >= 64) {
-                const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-                const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
-                for (int k = 0; k < 4; ++k) {
-                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-                    const __m128i hit =
-                        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
-                                     _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, ctrlZ)));
-                    m_nMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
-                }
-            } else
-#endif
-            {
-                for (std::size_t k = 0; k < 64 && from + k < size; ++k)
-                    if (s[k] == ',' || s[k] == '\r' || s[k] == '\n' || s[k] == kCtrlZ)
-                        m_nMask |= std::uint64_t{1} << k;
-            }
+    if (size - from >= 64) {
+        const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+        const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+            const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
+                                             _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, ctrlZ)));
+            flags |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
         }
-        const std::uint64_t ahead = m_nMask >> (from - m_nWindow);
-        if (ahead != 0)
-            return from + static_cast<std::size_t>(std::countr_zero(ahead));
-        from = m_nWindow + 64;
+        return flags;
     }
+#endif
+    for (std::size_t k = 0; k < 64 && from + k < size; ++k)
+        if (s[k] == ',' || s[k] == '\r' || s[k] == '\n' || s[k] == kCtrlZ)
+            flags |= std::uint64_t{1} << k;
+    return flags;
 }
 
 bool PlainRecords::IsPlain(const PhoneRecordView& record, std::size_t end, bool wide) {
-    if (m_nNext >= end)
-        return !wide;
-    const char* base = m_bytes.data();
-    const std::string_view fields[] = {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo};
-    while (!wide && m_nNext < end) {
-        const char* p = base + m_nNext;
-        int field = -1;
-        for (int i = 0; i < 4; ++i)
-            if (p >= fields[i].data() && p < fields[i].data() + fields[i].size())
-                field = i;
-        if (field < 0) { // a byte of a length
-            m_nNext = Next(m_nNext + 1);
-            continue;
-        }
-        const std::string_view memo = fields[3];
-        const char* memoEnd = memo.data() + memo.size();
-        if (field == 3 && *p == '\r' && p + 1 < memoEnd && p[1] == '\n' && p != memo.data() && p + 2 != memoEnd) {
-            m_nNext = Next(m_nNext + 2); // a line break inside the memo
-            continue;
-        }
-        break;
-    }
-    if (m_nNext < end) {
-        m_nNext = Next(end);
+    const std::size_t begin = m_nBegin;
+    m_nBegin = end;
+    if (wide)
         return false;
+    const char* base = m_bytes.data() + begin;
+    if (end - begin > 64) {
+        // A long record, window by window.
+        for (std::size_t from = begin; from < end; from += 64) {
+            std::uint64_t flags = Flags(from);
+            if (end - from < 64)
+                flags &= (std::uint64_t{1} << (end - from)) - 1;
+            // A line break's LF may open this window: it was seen with its CR.
+            if (from > begin && (flags & 1) != 0 && m_bytes[from] == '\n' && m_bytes[from - 1] == '\r' &&
+                m_bytes.data() + from - 1 > record.m_strMemo.data() &&
+                m_bytes.data() + from < record.m_strMemo.data() + record.m_strMemo.size())
+                flags &= ~std::uint64_t{1};
+            if (!OnlyLengthsAndBreaks(record, m_bytes.data() + from, flags))
+                return false;
+        }
+        return true;
     }
-    return !wide;
+    // A record of 64 bytes at most lies within the two windows once the first one holds its start.
+    if (begin - m_nWindow >= 64) {
+        if (begin - m_nWindow < 128) {
+            m_nWindow += 64;
+            m_nFlags[0] = m_nFlags[1];
+            m_nFlags[1] = Flags(m_nWindow + 64);
+        } else {
+            Slide(begin);
+        }
+    }
+    const std::size_t shift = begin - m_nWindow, length = end - begin;
+    std::uint64_t flags = m_nFlags[0] >> shift;
+    if (shift > 0)
+        flags |= m_nFlags[1] << (64 - shift);
+    if (length < 64)
+        flags &= (std::uint64_t{1} << length) - 1;
+    if (flags == 0)
+        return true;
+    // Most often the only such bytes are lengths just before the fields.
+    for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo})
+        flags &= ~(std::uint64_t{1} << (static_cast<std::size_t>(field.data() - base - 1) & 63));
+    return flags == 0 || OnlyLengthsAndBreaks(record, base, flags);
+}
+
+bool PlainRecords::OnlyLengthsAndBreaks(const PhoneRecordView& record, const char* from, std::uint64_t flags) {
+    const std::string_view memo = record.m_strMemo;
+    const char* memoEnd = memo.data() + memo.size();
+    while (flags != 0) {
+        const int at = std::countr_zero(flags);
+        const char* p = from + at;
+        flags &= flags - 1;
+        if (p >= memo.data() && p < memoEnd) {
+            // Only a line break inside the memo, neither at its start nor at its end.
+            if (p == memo.data() || p + 2 >= memoEnd || p[0] != '\r' || p[1] != '\n')
+                return false;
+            if (at < 63)
+                flags &= ~(std::uint64_t{2} << at); // its LF, unless that lies in the next window
+            continue;
+        }
+        for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone})
+            if (p >= field.data() && p < field.data() + field.size())
+                return false;
+        // Else a byte of a length.
+    }
+    return true;
 }
 
 TextLineFields::TextLineFields(std::string_view line) {
@@ -334,23 +363,34 @@ void TextLineFields::CheckSizes() const {
 }
 
 void AppendTextLine(std::string& out, const PhoneRecordView& record) {
-    out.append(record.m_strRomaji);
-    out += ',';
-    out.append(record.m_strKanji);
-    out += ',';
-    out.append(record.m_strPhone);
     const std::string_view memo = record.m_strMemo;
-    if (memo.empty())
-        return;
-    out += ',';
-    // Each memo line break becomes a field separator; a CR without its LF stays.
-    std::size_t start = 0;
-    for (std::size_t cr = memo.find("\r\n"); cr != std::string_view::npos; cr = memo.find("\r\n", start)) {
-        out.append(memo.substr(start, cr - start));
-        out += ',';
-        start = cr + 2;
+    // Room for the longest the line can be, then the bytes put in place: the line breaks
+    // of the memo only ever make it shorter.
+    const std::size_t at = out.size();
+    out.resize(at + record.m_strRomaji.size() + record.m_strKanji.size() + record.m_strPhone.size() + 2 +
+               (memo.empty() ? 0 : 1 + memo.size()));
+    char* p = out.data() + at;
+    const auto put = [&p](std::string_view text) {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    };
+    put(record.m_strRomaji);
+    *p++ = ',';
+    put(record.m_strKanji);
+    *p++ = ',';
+    put(record.m_strPhone);
+    if (!memo.empty()) {
+        *p++ = ',';
+        // Each memo line break becomes a field separator; a CR without its LF stays.
+        std::size_t start = 0;
+        for (std::size_t cr = memo.find("\r\n"); cr != std::string_view::npos; cr = memo.find("\r\n", start)) {
+            put(memo.substr(start, cr - start));
+            *p++ = ',';
+            start = cr + 2;
+        }
+        put(memo.substr(start));
     }
-    out.append(memo.substr(start));
+    out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void AppendTextLine(std::string& out, const TextLineFields& fields) {
@@ -415,8 +455,8 @@ void TextExportCheck::Add(const PhoneRecordView& record, bool plain) {
         return; // reading stops before this one
     if (plain) {
         if (index > 0 && !m_bReordered)
-            m_bReordered = MbsCmp(m_strPrevName, record.m_strRomaji) > 0;
-        m_strPrevName.assign(record.m_strRomaji);
+            m_bReordered = MbsCmp(m_prevName, record.m_strRomaji) > 0;
+        m_prevName = record.m_strRomaji;
         return;
     }
     const std::pair<std::string_view, const char*> fields[] = {{record.m_strRomaji, "ローマ字名"},
@@ -446,8 +486,9 @@ void TextExportCheck::Add(const PhoneRecordView& record, bool plain) {
             m_strFirstChanged = record.m_strRomaji;
     }
     if (index > 0 && !m_bReordered)
-        m_bReordered = MbsCmp(m_strPrevName, record.m_strRomaji) > 0;
+        m_bReordered = MbsCmp(m_prevName, record.m_strRomaji) > 0;
     m_strPrevName.assign(record.m_strRomaji);
+    m_prevName = m_strPrevName;
 }
 
 TextExportLoss TextExportCheck::Result() const {

@@ -150,21 +150,29 @@ std::size_t NextTextSpecial(std::string_view bytes, std::size_t from);
 class PlainRecords {
 public:
     /// Over `bytes` from the first record at `from` on.
-    PlainRecords(std::string_view bytes, std::size_t from) : m_bytes(bytes), m_nNext(Next(from)) {}
+    PlainRecords(std::string_view bytes, std::size_t from) : m_bytes(bytes), m_nBegin(from) { Slide(from); }
     /// Whether the record just read, its narrow fields views of the bytes and its last
     /// byte before `end`, is plain. Every record must be shown, in order; one with a
     /// field stored wide (`wide`) is not plain.
     bool IsPlain(const PhoneRecordView& record, std::size_t end, bool wide);
 
 private:
-    /// The first byte a text line treats apart at or after `from`, from a window of 64
-    /// bytes looked at once: these bytes stand a few dozen apart.
-    std::size_t Next(std::size_t from);
+    /// Flags of the bytes a text line treats apart from `from` on, 64 of them.
+    std::uint64_t Flags(std::size_t from) const;
+    /// Moves the two windows of flags to start at `from`.
+    void Slide(std::size_t from) {
+        m_nWindow = from;
+        m_nFlags[0] = Flags(from);
+        m_nFlags[1] = Flags(from + 64);
+    }
+    /// Whether the bytes of `record` flagged in `flags` (bit k: the byte at `from` + k)
+    /// are all in its lengths or its memo's inner line breaks.
+    static bool OnlyLengthsAndBreaks(const PhoneRecordView& record, const char* from, std::uint64_t flags);
 
     std::string_view m_bytes;
-    std::size_t m_nWindow = SIZE_MAX; // where the window starts
-    std::uint64_t m_nMask = 0;        // bit k: byte m_nWindow + k is one
-    std::size_t m_nNext;              // the next such byte
+    std::size_t m_nBegin;           // where the next record starts
+    std::size_t m_nWindow = 0;      // where the windows start
+    std::uint64_t m_nFlags[2] = {}; // bit k of window w: byte m_nWindow + 64 w + k is one
 };
 
 /// Appends the text line of `record`, without its line end, as FormatTextLine makes it.
@@ -181,8 +189,8 @@ void AppendArchiveHead(std::string& out, std::size_t count);
 /// (AssessTextExport on the same records).
 class TextExportCheck {
 public:
-    /// The next record. `plain`: none of its fields holds a comma, CR, LF or Ctrl-Z
-    /// (NextTextSpecial found none in its bytes); then its line reads back as it is.
+    /// The next record. `plain`: its line reads back as it is (PlainRecords); then its
+    /// name must stay where it is until the next record is added, as the file's bytes do.
     void Add(const PhoneRecordView& record, bool plain = false);
     /// The loss for all records added.
     TextExportLoss Result() const;
@@ -195,6 +203,7 @@ private:
     std::size_t m_nChanged = 0;
     std::string m_strFirstChanged;
     bool m_bReordered = false;
+    std::string_view m_prevName; // the last record's name, or m_strPrevName
     std::string m_strPrevName;
     PhoneRecord m_scratch, m_back;
 };

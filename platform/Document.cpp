@@ -153,6 +153,9 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         ::unlink(tempPath.c_str());
         ReportError(QuotePath(path) + " に保存できません。" + e.what() + " ファイルは元のままです。");
         return false;
+    } catch (...) {
+        ::unlink(tempPath.c_str()); // no unfinished file left beside the user's
+        throw;
     }
     // A linked file is written in place and keeps its own owner and mode; its temporary
     // file stays private to the user, who may need it should the copy fail.

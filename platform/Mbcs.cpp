@@ -74,6 +74,8 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     for (; k < n && a[k] == b[k]; ++k)
         if (a[k] == '\0')
             return 0;
+    if (k == n && a.size() == b.size())
+        return 0; // the same bytes
     // Back up to the start of the character that holds position k. The run of
     // lead-range bytes just before k starts on a character boundary (the byte
     // before the run is a single character or a trail byte) and pairs up from

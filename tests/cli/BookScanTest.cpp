@@ -16,6 +16,7 @@
 #include <QBuffer>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -222,8 +223,10 @@ TEST(TextExportCheck, FindsTheLossesAssessTextExportFinds) {
     for (int round = 0; round < 3000; ++round) {
         RecordList list;
         TextExportCheck check;
+        std::deque<PhoneRecord> kept; // a plain record's name stays until the next one
         for (std::size_t n = rng() % 6; n > 0; --n) {
-            PhoneRecord record{RandomText(rng, 3), RandomText(rng, 2), RandomText(rng, 2), RandomText(rng, 6)};
+            PhoneRecord& record =
+                kept.emplace_back(RandomText(rng, 3), RandomText(rng, 2), RandomText(rng, 2), RandomText(rng, 6));
             if (rng() % 3 == 0) // sorted books too, where the order check has nothing to find
                 record.m_strRomaji = std::string(1, static_cast<char>('a' + list.GetCount()));
             list.AddTail(record);
@@ -294,16 +297,46 @@ TEST(KeyCandidates, FindsEveryPlaceWhereAKeyStands) {
     }
 }
 
-TEST(PlainRecords, OnlyRecordsWhoseLinesReadBackAsThemselves) {
+// Plain by its definition: no comma, CR, LF or Ctrl-Z but the memo's inner line breaks.
+bool PlainByDefinition(const PhoneRecord& record) {
+    const auto clean = [](std::string_view text) { return text.find_first_of(",\r\n\x1A") == std::string_view::npos; };
+    std::string memo = record.m_strMemo;
+    for (std::size_t at = memo.find("\r\n", 1); at != std::string::npos && at + 2 < memo.size();
+         at = memo.find("\r\n", at))
+        memo.erase(at, 2);
+    return clean(record.m_strRomaji) && clean(record.m_strKanji) && clean(record.m_strPhone) && clean(memo);
+}
+
+TEST(PlainRecords, AreTheRecordsWhoseLinesReadBackAsThemselves) {
     std::mt19937 rng(19);
     std::size_t plainSeen = 0;
     for (int round = 0; round < 3000; ++round) {
-        const Archived a = RandomArchive(rng, 1 + rng() % 5);
+        Archived a = RandomArchive(rng, 1 + rng() % 5);
+        // Then records of any length, their memos' line breaks anywhere, windows of 64 bytes
+        // and their edges included, as a save writes them.
+        std::vector<PhoneRecord> more(rng() % 6);
+        for (PhoneRecord& record : more) {
+            record = {RandomText(rng, 6, 13), RandomText(rng, rng() % 4 ? 6 : 80), RandomText(rng, 6, 13), ""};
+            for (std::size_t lines = rng() % 8; lines > 0; --lines)
+                record.m_strMemo += RandomText(rng, 40, rng() % 4 ? 13 : sizeof kAlphabet) + "\r\n";
+            record.m_strMemo.resize(record.m_strMemo.size() - (rng() % 3 == 0 ? 0 : std::min<std::size_t>(2, record.m_strMemo.size())));
+        }
+        for (const PhoneRecord& record : more) {
+            for (const std::string* f : {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo})
+                AppendArchiveString(a.bytes, *f);
+            a.records.push_back(record);
+        }
+        const std::size_t count = a.records.size();
+        for (int i = 0; i < 4; ++i)
+            a.bytes[14 + i] = static_cast<char>((count >> (8 * i)) & 0xFF); // the count after the class name
+
         ArchiveRecords records(a.bytes);
         PlainRecords plain(a.bytes, records.RecordsBegin());
         PhoneRecordView view;
-        while (records.Next(view)) {
-            if (!plain.IsPlain(view, records.Offset(), records.LastWasWide()))
+        for (std::size_t i = 0; records.Next(view); ++i) {
+            const bool isPlain = plain.IsPlain(view, records.Offset(), records.LastWasWide());
+            ASSERT_EQ(isPlain, !records.LastWasWide() && PlainByDefinition(a.records[i])) << "round " << round;
+            if (!isPlain)
                 continue;
             ++plainSeen;
             const PhoneRecord record = view.ToRecord();
@@ -314,5 +347,5 @@ TEST(PlainRecords, OnlyRecordsWhoseLinesReadBackAsThemselves) {
             ASSERT_EQ(back, record) << "round " << round;
         }
     }
-    EXPECT_GT(plainSeen, 300u); // the test looked at plain records, memos with line breaks among them
+    EXPECT_GT(plainSeen, 1000u); // the test looked at plain records, memos with line breaks among them
 }

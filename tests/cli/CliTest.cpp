@@ -229,6 +229,29 @@ TEST_F(CliTest, ConvertWarnsAboutWhatTextCannotCarry) {
     EXPECT_EQ(Read("out.txt"), "b,,\r\na,b,,\r\nc,,,x,y\r\nd\r\ne,,\r\ntanaka,,,m\x1Am\r\nu,,\r\nv,,\r\n");
 }
 
+TEST_F(CliTest, ArchiveToTextReportsAsIfTheCheckRanFirst) {
+    // The check of what text loses runs beside the writing: a file it cannot read is
+    // reported as a failed read alone, and the old text stays.
+    const std::string good = Archive({{"b", "", "", ""}, {"a", "", "", ""}});
+    Write("cut", good.substr(0, good.size() - 2));
+    Write("out.txt", "old\r\n");
+    Result r = Run({"convert", "cut", "out.txt"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("marlo-cli: 「cut」 を読み込めません。", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("保存"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out.txt"), "old\r\n");
+    r = Run({"convert", "cut", "nodir/out.txt"});
+    EXPECT_EQ(r.err.find("nodir"), std::string::npos) << r.err;
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // A loss is told before a failed save's own report.
+    Write("in", good);
+    r = Run({"convert", "in", "nodir/out.txt"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("marlo-cli: 注意: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\nmarlo-cli: 「nodir/out.txt」 に保存できません"), std::string::npos) << r.err;
+}
+
 // Says yes to every question: a save goes on as the command line's does.
 class YesReporter : public DocReporter {
 public:
