@@ -84,6 +84,8 @@ row "name search (ref.)" "marlo-cli -f book.mrl search $key" "LC_ALL=C look $key
     "$cli" -f book.mrl search "$key" -- env LC_ALL=C look "$key" book.txt
 row "sort text into order" "marlo-cli convert unsorted.txt b.mrl" "LC_ALL=C sort -s -t, -k1,1 unsorted.txt" \
     "$cli" convert unsorted.txt b.mrl -- env LC_ALL=C sort -s -t, -k1,1 unsorted.txt
+row "sort text into order" "marlo-cli convert unsorted.txt b.txt" "LC_ALL=C sort -s -t, -k1,1 unsorted.txt" \
+    "$cli" convert unsorted.txt b.txt -- env LC_ALL=C sort -s -t, -k1,1 unsorted.txt
 # A save puts the file on disk before it answers (fsync): the copy's peer does as well.
 row "archive to text" "marlo-cli convert book.mrl c.txt" "cp book.mrl c.mrl; sync c.mrl" \
     "$cli" convert book.mrl c.txt -- sh -c 'cp book.mrl c.mrl && sync c.mrl'

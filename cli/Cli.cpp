@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -308,6 +309,10 @@ public:
     void Prefetch(std::size_t i) const { __builtin_prefetch(m_text.data() + m_items[i].start); }
 
     void Sort(std::string_view bytes) {
+        Sort(bytes, [](std::string_view) {});
+    }
+    /// The same, showing each line to `eachLine` in file order as it goes by.
+    template <class F> void Sort(std::string_view bytes, F&& eachLine) {
         m_text = TextPart(bytes);
         // A field past the longest a record holds needs a line at least half as long (a
         // memo's line breaks take two bytes for the comma's one).
@@ -320,6 +325,7 @@ public:
         ForEachTextLine(m_text, [&](std::string_view line) {
             if (checkSizes)
                 TextLineFields(line).CheckSizes();
+            eachLine(line);
             m_items.push_back({MakeMbsSortKey(TextLineFields::NameOf(line)),
                                static_cast<std::uint64_t>(line.data() - m_text.data())});
         });
@@ -542,15 +548,56 @@ void WriteTextAsArchive(const SortedLines& sorted, QIODevice& file) {
     out.Flush();
 }
 
+// What saving the records read from a text file's lines as text loses (AssessTextExport
+// on the book they open as). Such a record has no Ctrl-Z, no comma, no LF but in its
+// memo's line breaks and no memo that starts with one, and the records are in name order:
+// all that can change is a memo that ends in a line break. Its line ends in two commas
+// after a memo line with bytes; the saved line ends in one, which reading takes for an
+// empty last memo line and drops, so the record comes back without that line break.
+class TextLinesLoss {
+public:
+    /// The next line in file order.
+    void Add(std::string_view line) {
+        if (line.size() < 2 || line[line.size() - 1] != ',' || line[line.size() - 2] != ',')
+            return;
+        const TextLineFields fields(line);
+        if (fields.memoText.empty())
+            return; // no memo, or one of empty lines only
+        // The first in phone-book order: the least name, of equal names the earliest line.
+        if (m_loss.nChanged++ == 0 || MbsCmp(fields.romaji, m_firstChanged) < 0)
+            m_firstChanged = fields.romaji;
+    }
+    TextExportLoss Result() const {
+        TextExportLoss loss = m_loss;
+        loss.strFirstChanged = m_firstChanged;
+        return loss;
+    }
+
+private:
+    TextExportLoss m_loss;
+    std::string_view m_firstChanged; // in the file's bytes
+};
+
+// Writes the text file of a text file's lines, sorted as reading sorts them: each line as
+// a save writes the record read from it.
+void WriteTextAsText(const SortedLines& sorted, QIODevice& file) {
+    ChunkedOutput out(file);
+    std::string& text = out.Chunk();
+    constexpr std::size_t kAhead = 8;
+    const std::size_t count = sorted.Count();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count)
+            sorted.Prefetch(i + kAhead);
+        AppendTextLine(text, TextLineFields(sorted.Line(i)));
+        text += "\r\n"; // the line holds no LF: its memo's line breaks are commas
+        out.Filled();
+    }
+    out.Flush();
+}
+
 int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     CliReporter reporter(err);
     const bool textIn = CMarloDoc::IsTextPath(in), textOut = CMarloDoc::IsTextPath(out);
-    if (textIn && textOut) {
-        std::unique_ptr<CMarloDoc> doc = OpenBook(in, reporter);
-        if (!doc)
-            return kCliFailed;
-        return doc->OnSaveDocument(out) ? kCliOk : kCliFailed;
-    }
     BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
     if (!textIn && textOut) {
@@ -562,17 +609,24 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     }
     // The file is read and checked whole before anything is written, as an open would.
     SortedLines lines;
+    TextLinesLoss loss;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
-        if (textIn)
+        if (textIn && textOut)
+            lines.Sort(view, [&loss](std::string_view line) { loss.Add(line); });
+        else if (textIn)
             lines.Sort(view);
         else
             ArchiveRecords(view).SkipAll();
     });
     if (!read)
         return kCliFailed;
+    if (const TextExportLoss lost = loss.Result(); lost.Any())
+        reporter.Warn(lost.Describe(out));
     const std::string_view view = bytes->View();
     return reader.WriteFileAtomically(out, [&](QIODevice& file) {
-               if (textIn) {
+               if (textIn && textOut) {
+                   WriteTextAsText(lines, file);
+               } else if (textIn) {
                    if (lines.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
                        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
                    WriteTextAsArchive(lines, file);
@@ -638,6 +692,17 @@ int Export(const std::string& bookPath, const std::string& outPath, ExportFormat
     return FlushOutput(out, err);
 }
 
+// Reads the archive at `path` into `bytes` and hands `walk` its records, not read yet, and
+// its bytes; false when it cannot be read, which is reported as an open reports it.
+bool WalkArchive(const std::string& path, CliReporter& reporter, std::unique_ptr<BookBytes>& bytes,
+                 const std::function<void(ArchiveRecords&, std::string_view)>& walk) {
+    BookReader reader(reporter);
+    return reader.Scan(path, bytes, [&walk](std::string_view view) {
+        ArchiveRecords records(view);
+        walk(records, view);
+    });
+}
+
 // The full-text search over an archive: only records whose bytes hold a key are
 // tested, and only hits are kept. An archive's phone-book order is its stored order;
 // nothing is printed before the whole file has been read and checked.
@@ -648,10 +713,8 @@ int FindInArchive(const std::string& path, const std::array<std::string, 3>& key
     const KeyCandidates candidates(keys, false);
     std::vector<PhoneRecordView> hits;
     KeptFields kept;
-    BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
-    const bool read = reader.Scan(path, bytes, [&](std::string_view view) {
-        ArchiveRecords records(view);
+    const bool read = WalkArchive(path, reporter, bytes, [&](ArchiveRecords& records, std::string_view view) {
         PhoneRecordView record;
         std::size_t next = filter.IsEmpty() ? view.size() : candidates.Next(view, records.RecordsBegin());
         while (records.Next(record)) {
@@ -721,10 +784,8 @@ int ListArchive(const std::string& path, bool search, const std::string& key, in
                 EntryWriter& writer) {
     std::vector<PhoneRecordView> rows;
     KeptFields kept;
-    BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
-    const bool read = reader.Scan(path, bytes, [&](std::string_view view) {
-        ArchiveRecords records(view);
+    const bool read = WalkArchive(path, reporter, bytes, [&](ArchiveRecords& records, std::string_view) {
         NameSearchWalk walk(key, limit, records.GetCount());
         PhoneRecordView record, previous;
         PhoneRecord previousCopy; // the record before, when its fields were stored wide

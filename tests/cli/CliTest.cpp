@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <numeric>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -258,8 +259,11 @@ public:
     void ReportError(const std::string& message) override { errors += message; }
     SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
     std::optional<std::string> AskSavePath(const std::string&) override { return std::nullopt; }
-    bool ConfirmLoss(const std::string&) override { return true; }
-    std::string errors;
+    bool ConfirmLoss(const std::string& message) override {
+        warnings += message;
+        return true;
+    }
+    std::string errors, warnings;
 };
 
 TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
@@ -310,6 +314,36 @@ TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
     ASSERT_TRUE(doc.OnSaveDocument(Path("doc2.mrl")));
     EXPECT_EQ(Run({"convert", "doc.txt", "cli2.mrl"}).code, 0);
     EXPECT_EQ(Read("cli2.mrl"), Read("doc2.mrl"));
+
+    // Text to text, warnings included: that text, odd lines by hand and random ones. Lines
+    // with a Ctrl-Z, CR alone, empty, without a last line end, short, with NUL bytes, names
+    // equal up to a NUL, memos that begin or end with empty lines.
+    static constexpr char kOdd[] = "b,x,1,m,,\r\na,,,,\r\n\r\nzz\rq\r\nc,k,p,,,m1,,m2,,,\r\nab\0c,,,a,,\r\nab\0b,,,b,,\n"
+                                   "ab,,,,,\r\r\nb,1\nend,1,2,3\r\x1Arest,,,\r\n";
+    std::vector<std::string> texts = {Read("doc.txt"), std::string(kOdd, sizeof kOdd - 1), "no line end,,,x,,\r", ""};
+    std::mt19937 rng(23);
+    for (int i = 0; i < 12; ++i) {
+        static constexpr char kBytes[] = {'a', 'b', 'T', '\x82', '\xA0', '\0', ',', ',', ',', '\r', '\n', '\n'};
+        std::string text(rng() % 300, '\0');
+        for (char& c : text)
+            c = kBytes[rng() % std::size(kBytes)];
+        if (i % 4 == 0)
+            text.insert(rng() % (text.size() + 1), 1, '\x1A');
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        Write("in.txt", text);
+        reporter.warnings.clear();
+        ASSERT_TRUE(doc.OnOpenDocument(Path("in.txt")));
+        ASSERT_TRUE(doc.OnSaveDocument(Path("out.txt")));
+        const std::string saved = Read("out.txt");
+        const Result r = Run({"convert", "in.txt", Path("out.txt")});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(Read("out.txt"), saved) << text;
+        // Printed as a C string: a name's NUL ends it.
+        const std::string warning = reporter.warnings.c_str();
+        EXPECT_EQ(r.err, warning.empty() ? "" : "marlo-cli: 注意: " + warning + "\n") << text;
+    }
 
     // Searches: the rows of the window's searches on the opened book, as text lines.
     const auto lines = [](const RecordList& list, const std::vector<std::size_t>& rows) {
