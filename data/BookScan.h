@@ -4,6 +4,7 @@
 // conversions): no record list, no copy of a field that lies in the file.
 // The checks and messages are those of an open.
 
+#include "ArchiveRecords.h"
 #include "PhoneRecord.h"
 
 #include <QByteArray>
@@ -33,71 +34,6 @@ private:
     std::size_t m_nBlockSize = 0;
     QByteArray m_gathered;
     std::string_view m_view;
-};
-
-/// The stored records of an archive's bytes, one after the other. A narrow field is a
-/// view of the bytes; a wide one is converted to code page 932 into storage of the
-/// reader, valid until the next record is read. Throws the ArchiveError an open
-/// throws, at the record where the open would.
-class ArchiveRecords {
-public:
-    /// Reads the object header and the count. Empty bytes hold an empty phone book.
-    explicit ArchiveRecords(std::string_view bytes);
-
-    std::size_t GetCount() const noexcept { return m_nCount; }
-    /// The next record into `record`; false after the last one.
-    bool Next(PhoneRecordView& record) {
-        if (m_nRead == m_nCount)
-            return false;
-        m_bLastWide = false;
-        record.m_strRomaji = Field(0);
-        record.m_strKanji = Field(1);
-        record.m_strPhone = Field(2);
-        record.m_strMemo = Field(3);
-        ++m_nRead;
-        return true;
-    }
-    /// Reads the records not read yet, to check them or to learn AsSaved().
-    void SkipAll() {
-        PhoneRecordView record;
-        while (Next(record)) {
-        }
-    }
-    /// Whether one of the fields of the last record read was stored wide.
-    bool LastWasWide() const noexcept { return m_bLastWide; }
-    /// Whether every string read so far was narrow, with the shortest length form: then
-    /// the bytes read are those a save of the same records writes.
-    bool AsSaved() const noexcept { return m_bAsSaved; }
-    /// Offset of the byte after the last record read.
-    std::size_t Offset() const noexcept { return m_pos; }
-    /// Offset of the first record.
-    std::size_t RecordsBegin() const noexcept { return m_nRecordsBegin; }
-
-private:
-    // Most fields are short and stored narrow: one length byte, then the bytes.
-    std::string_view Field(int i) {
-        if (m_pos < m_bytes.size()) {
-            const auto length = static_cast<unsigned char>(m_bytes[m_pos]);
-            if (length < 0xFF && m_bytes.size() - m_pos - 1 >= length) {
-                const std::string_view text(m_bytes.data() + m_pos + 1, length);
-                m_pos += 1 + static_cast<std::size_t>(length);
-                return text;
-            }
-        }
-        return ReadString(m_wide[i]);
-    }
-    std::string_view ReadString(std::string& wide);
-    std::uint32_t ReadLength();
-    void Require(std::uint64_t n) const;
-
-    std::string_view m_bytes;
-    std::size_t m_pos = 0;
-    std::size_t m_nRecordsBegin = 0;
-    std::size_t m_nCount = 0;
-    std::size_t m_nRead = 0;
-    bool m_bLastWide = false;
-    bool m_bAsSaved = true;
-    std::string m_wide[4];
 };
 
 /// The bytes of a text exchange file that reading takes: up to the first Ctrl-Z.

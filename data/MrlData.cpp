@@ -1,12 +1,10 @@
 #include "MrlData.h"
 
+#include "ArchiveRecords.h"
 #include "platform/Archive.h"
-#include "platform/Cp932.h"
 #include "platform/Mbcs.h"
 
-#include <QBuffer>
 #include <QIODevice>
-#include <QString>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -38,73 +36,6 @@ std::size_t FirstGreater(const RecordList& list, std::string_view key, std::size
             hi = mid;
     }
     return lo;
-}
-
-// The error a CArchive reading these bytes from `pos` on throws there: the checks of a
-// load give the same messages, whichever way the bytes are read.
-[[noreturn]] void ThrowAsArchive(std::string_view bytes, std::size_t pos) {
-    QByteArray raw = QByteArray::fromRawData(bytes.data() + pos, static_cast<qsizetype>(bytes.size() - pos));
-    QBuffer device(&raw);
-    device.open(QIODevice::ReadOnly);
-    CArchive ar(device, CArchive::load);
-    std::string text;
-    ar.ReadString(text);
-    ar.Require(std::numeric_limits<std::uint64_t>::max()); // not reached: the read above throws
-    std::abort();
-}
-
-// A stored string from `pos` of `bytes`, in any of its forms, as CArchive::ReadString
-// reads it; returns the position after it. A narrow string is a view of the bytes; a
-// wide one is converted into `wide`.
-std::size_t ReadStoredString(std::string_view bytes, std::size_t pos, std::string_view& text, std::string& wide) {
-    const std::size_t start = pos;
-    auto need = [&](std::uint64_t n) {
-        if (bytes.size() - pos < n)
-            ThrowAsArchive(bytes, start);
-    };
-    auto take = [&](std::size_t n) {
-        need(n);
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            v |= std::uint64_t{static_cast<unsigned char>(bytes[pos + i])} << (8 * i);
-        pos += n;
-        return v;
-    };
-    std::uint64_t length = take(1);
-    bool isWide = false;
-    if (length == 0xFF) {
-        const std::uint64_t w = take(2);
-        if (w == 0xFFFE) {
-            isWide = true;
-            length = take(1);
-            if (length == 0xFF) {
-                length = take(2);
-                if (length == 0xFFFF)
-                    length = take(4);
-            }
-        } else if (w == 0xFFFF) {
-            length = take(4);
-        } else {
-            length = w;
-        }
-    }
-    if (!isWide) {
-        need(length);
-        text = bytes.substr(pos, length);
-        return pos + length;
-    }
-    need(length * 2);
-    QString unicode(static_cast<qsizetype>(length), Qt::Uninitialized);
-    for (std::size_t i = 0; i < length; ++i)
-        unicode[static_cast<qsizetype>(i)] =
-            QChar(static_cast<char16_t>(static_cast<unsigned char>(bytes[pos + 2 * i]) |
-                                        (static_cast<unsigned char>(bytes[pos + 2 * i + 1]) << 8)));
-    Cp932Encoded encoded = UnicodeToCp932(unicode);
-    if (!encoded.ok())
-        ThrowAsArchive(bytes, start);
-    wide = std::move(encoded.bytes);
-    text = wide;
-    return pos + length * 2;
 }
 
 } // namespace
@@ -211,51 +142,22 @@ void CMrlData::LoadFile(QIODevice& file) {
             break; // shorter than its size said: the checks below see the bytes there are
         got += n;
     }
-    const std::string_view bytes(block, static_cast<std::size_t>(got));
+    if (got == 0)
+        ThrowArchiveEnd(); // its bytes went since its size was taken: it ends before its header
 
-    // The header and the count through the archive, which knows their forms and checks.
-    std::size_t pos = 0;
-    std::int32_t count = 0;
-    {
-        QByteArray raw = QByteArray::fromRawData(block, static_cast<qsizetype>(got));
-        QBuffer device(&raw);
-        device.open(QIODevice::ReadOnly);
-        CArchive ar(device, CArchive::load);
-        ar.ReadObjectHeader(kClassName, kSchema);
-        count = ar.ReadInt();
-        pos = bytes.size() - static_cast<std::size_t>(ar.Remaining());
-        if (count > 0)
-            ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes); // before anything is set aside
-    }
-    if (count <= 0)
-        return;
-    m_list.Reserve(static_cast<std::size_t>(count), 0);
+    ArchiveRecords records(std::string_view(block, static_cast<std::size_t>(got)));
+    m_list.Reserve(records.GetCount(), 0);
     // Most records hold four short narrow fields, each after its length byte: the record
-    // is made where it lies. Any other goes through the general reading, into the store's end.
-    PhoneRecord record;
-    std::string wide[PackedRows::kCells];
-    const auto* b = reinterpret_cast<const unsigned char*>(block);
-    const std::size_t end = bytes.size();
-    for (std::int32_t n = 0; n < count; ++n) {
-        PackedRows::ShortLengths lengths;
-        std::size_t p = pos;
-        bool simple = true;
-        for (std::size_t i = 0; i < PackedRows::kCells && simple; ++i) {
-            simple = p < end && b[p] != 0xFF && end - p - 1 >= b[p];
-            if (simple) {
-                lengths[i] = b[p];
-                p += 1 + std::size_t{b[p]};
-            }
-        }
-        if (simple) {
-            m_list.AddTailOver(block + pos, lengths);
-            pos = p;
-            continue;
-        }
-        std::string_view texts[PackedRows::kCells];
-        for (std::size_t i = 0; i < PackedRows::kCells; ++i)
-            pos = ReadStoredString(bytes, pos, texts[i], wide[i]);
-        m_list.AddTail(PhoneRecordView{texts[0], texts[1], texts[2], texts[3]});
+    // is made where it lies. Any other is copied into the store's end.
+    PackedRows::ShortLengths lengths;
+    PhoneRecordView record;
+    for (std::size_t at = records.Offset();; at = records.Offset()) {
+        if (records.NextShort(lengths))
+            m_list.AddTailOver(block + at, lengths);
+        else if (records.Next(record))
+            m_list.AddTail(record);
+        else
+            break;
     }
 }
 

@@ -133,6 +133,36 @@ TEST(PhoneBookFile, LoadFileReadsAsTheArchiveDoes) {
     }
 }
 
+// A file that loses its bytes after its size was taken gives none to read: no header,
+// as the archive finds too. Only a file whose size says empty holds an empty book.
+TEST(PhoneBookFile, LoadFileOfAFileEmptiedWhileOpenEndsAsTheArchiveDoes) {
+    class Emptied : public QIODevice {
+    public:
+        Emptied() { open(QIODevice::ReadOnly); }
+        qint64 size() const override { return 18; }
+
+    protected:
+        qint64 readData(char*, qint64) override { return 0; }
+        qint64 writeData(const char*, qint64) override { return -1; }
+    };
+    const std::string viaArchive = Outcome([] {
+        Emptied file;
+        CArchive ar(file, CArchive::load);
+        ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+        auto data = std::make_unique<CMrlData>();
+        data->Serialize(ar);
+        return data;
+    });
+    EXPECT_EQ(Outcome([] {
+                  Emptied file;
+                  auto data = std::make_unique<CMrlData>();
+                  data->LoadFile(file);
+                  return data;
+              }),
+              viaArchive);
+    EXPECT_EQ(viaArchive.rfind("error ", 0), 0u) << viaArchive;
+}
+
 TEST(PhoneBookFile, EmptyPhoneBook) {
     CMrlData empty;
     EXPECT_EQ(ToHex(StoreArchive(empty)), "FF FF 01 00 08 00 43 4D 72 6C 44 61 74 61 00 00 00 00");
