@@ -2,8 +2,9 @@
 // The phone book's archive read straight from its bytes: the object header, the count
 // and the records' strings in each of their stored forms, with the checks and the
 // messages of an open. Both the window's open (CMrlData::LoadFile) and the command
-// line's walks read records through this one reader; CArchive writes the format, and
-// reads it from a device for the document's other reads.
+// line's walks read records through this one reader. CArchive writes the format, and
+// reads it from a device for the document's other reads; the command line's conversions
+// write it with AppendArchiveHead and AppendArchiveString, below.
 
 #include "PhoneRecord.h"
 
@@ -106,3 +107,8 @@ private:
 /// Throws the EndOfFile error of an archive whose bytes end before what its header, a
 /// count or a length announces.
 [[noreturn]] void ThrowArchiveEnd();
+
+/// Appends `text` as the archive stores a string (WriteString): shortest length form.
+void AppendArchiveString(std::string& out, std::string_view text);
+/// Appends the archive's object header and the count, as a save of the phone book writes them.
+void AppendArchiveHead(std::string& out, std::size_t count);

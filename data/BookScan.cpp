@@ -20,13 +20,7 @@
 
 namespace {
 
-constexpr std::uint16_t kNewClassTag = 0xFFFF;
 constexpr char kCtrlZ = 0x1A;
-
-void AppendLE(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
 
 } // namespace
 
@@ -288,29 +282,6 @@ void AppendTextLine(std::string& out, const TextLineFields& fields) {
         return;
     out += ',';
     out.append(fields.memoText); // its commas are the memo's line breaks
-}
-
-void AppendArchiveString(std::string& out, std::string_view text) {
-    const std::size_t n = text.size();
-    if (n < 0xFF) {
-        out += static_cast<char>(n);
-    } else if (n < 0xFFFE) {
-        out += '\xFF';
-        AppendLE(out, static_cast<std::uint32_t>(n), 2);
-    } else {
-        out += "\xFF\xFF\xFF";
-        AppendLE(out, static_cast<std::uint32_t>(n), 4);
-    }
-    out.append(text);
-}
-
-void AppendArchiveHead(std::string& out, std::size_t count) {
-    AppendLE(out, kNewClassTag, 2);
-    AppendLE(out, CMrlData::kSchema, 2);
-    const std::string_view name = CMrlData::kClassName;
-    AppendLE(out, static_cast<std::uint32_t>(name.size()), 2);
-    out.append(name);
-    AppendLE(out, static_cast<std::uint32_t>(count), 4);
 }
 
 namespace {

@@ -116,10 +116,6 @@ void AppendTextLine(std::string& out, const PhoneRecordView& record);
 /// Appends the text line of the record of `fields` (the line as writing gives it back).
 void AppendTextLine(std::string& out, const TextLineFields& fields);
 
-/// Appends `text` as the archive stores a string (WriteString): shortest length form.
-void AppendArchiveString(std::string& out, std::string_view text);
-/// Appends the archive's object header and the count, as a save of the phone book writes them.
-void AppendArchiveHead(std::string& out, std::size_t count);
 
 /// Works out, record by record in phone-book order, what a text save loses
 /// (AssessTextExport on the same records).

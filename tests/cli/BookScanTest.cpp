@@ -225,8 +225,8 @@ TEST(TextExportCheck, FindsTheLossesAssessTextExportFinds) {
         TextExportCheck check;
         std::deque<PhoneRecord> kept; // a plain record's name stays until the next one
         for (std::size_t n = rng() % 6; n > 0; --n) {
-            PhoneRecord& record =
-                kept.emplace_back(RandomText(rng, 3), RandomText(rng, 2), RandomText(rng, 2), RandomText(rng, 6));
+            PhoneRecord& record = kept.emplace_back(
+                PhoneRecord{RandomText(rng, 3), RandomText(rng, 2), RandomText(rng, 2), RandomText(rng, 6)});
             if (rng() % 3 == 0) // sorted books too, where the order check has nothing to find
                 record.m_strRomaji = std::string(1, static_cast<char>('a' + list.GetCount()));
             list.AddTail(record);
