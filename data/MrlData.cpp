@@ -89,12 +89,10 @@ void CMrlData::Serialize(CArchive& ar) {
         if (m_list.GetCount() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
             throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
         ar.WriteInt(static_cast<std::int32_t>(m_list.GetCount()));
-        for (const PhoneRecordView record : m_list) {
-            ar.WriteString(record.m_strRomaji);
-            ar.WriteString(record.m_strKanji);
-            ar.WriteString(record.m_strPhone);
-            ar.WriteString(record.m_strMemo);
-        }
+        // A record's four fields in one go: short ones take one look at the archive's room.
+        const PackedRows& rows = m_list.Rows();
+        for (std::size_t i = 0, count = rows.Count(); i < count; ++i)
+            ar.WriteStrings(rows.Row(i));
         return;
     }
     StoredRecordReader reader(ar);

@@ -5,14 +5,46 @@
 
 #include <QIODevice>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
+// A store hands its bytes on this many at a time (see CArchive::Writer): fewer hand-overs
+// between the threads than the reading buffer's size would make, each of which costs.
+constexpr std::size_t kStoreBufferSize = 512 * 1024;
 constexpr std::uint16_t kNewClassTag = 0xFFFF;
 constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or more is refused
+
+// Copies a short field into the archive's buffer without a library call: a fixed-size
+// copy or two that may overlap, reading and writing exactly the field's bytes.
+inline void CopyField(char* to, const char* from, std::size_t n) noexcept {
+    if (n >= 16) {
+        if (n > 32) {
+            std::memcpy(to, from, n);
+            return;
+        }
+        std::memcpy(to, from, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
 
 [[noreturn]] void ThrowEnd() {
     throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
@@ -22,7 +54,86 @@ constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or mo
     throw ArchiveError(ArchiveError::Kind::BadFormat, "電話帳のファイルではありません（" + detail + "）。");
 }
 
+// Writes `n` bytes of `data` to `device`; throws Io when it takes fewer.
+void WriteOut(QIODevice& device, const char* data, std::size_t n) {
+    errno = 0;
+    const qint64 written = device.write(data, static_cast<qint64>(n));
+    if (written != static_cast<qint64>(n))
+        throw DeviceIoError("ファイルに書き込めません", device, errno);
+}
+
 } // namespace
+
+// Writes full buffers to the device on a thread of its own while the store fills the
+// next one: making a large book's bytes takes about as long as the system takes to copy
+// them into the file, and the two go on side by side on two cores. One buffer at a time,
+// in order; a write that fails is thrown at the store's next hand-over or flush.
+class CArchive::Writer {
+public:
+    explicit Writer(QIODevice& device) : m_device(device), m_thread([this] { Run(); }) {}
+    ~Writer() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_bStop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    /// Takes the first `n` bytes of `buffer` to write, giving back in it a buffer of
+    /// the same size that has been written; throws the failure of an earlier write.
+    void Hand(std::vector<char>& buffer, std::size_t n) {
+        std::unique_lock lock(m_mutex);
+        WaitIdle(lock);
+        m_buffer.swap(buffer);
+        buffer.resize(m_buffer.size());
+        m_nPending = n;
+        lock.unlock();
+        m_changed.notify_all();
+    }
+    /// Waits until every byte handed on is written; throws the failure of a write.
+    void Wait() {
+        std::unique_lock lock(m_mutex);
+        WaitIdle(lock);
+    }
+
+private:
+    void WaitIdle(std::unique_lock<std::mutex>& lock) {
+        m_changed.wait(lock, [this] { return m_nPending == 0; });
+        if (m_failure)
+            std::rethrow_exception(m_failure); // and again at every later call: nothing more is handed on
+    }
+    void Run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_nPending > 0 || m_bStop; });
+            if (m_nPending == 0)
+                return;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                WriteOut(m_device, m_buffer.data(), m_nPending);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            m_failure = failure;
+            m_nPending = 0;
+            m_changed.notify_all();
+        }
+    }
+
+    QIODevice& m_device;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<char> m_buffer; // the bytes being written
+    std::size_t m_nPending = 0; // bytes of m_buffer to write; 0 when idle
+    bool m_bStop = false;
+    std::exception_ptr m_failure; // the write that failed
+    std::thread m_thread;         // last: starts once the rest is set up
+};
 
 ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err) {
     std::string reason;
@@ -36,7 +147,8 @@ ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int
     return ArchiveError(ArchiveError::Kind::Io, std::string(action) + ": " + reason + "。");
 }
 
-CArchive::CArchive(QIODevice& device, Mode mode) : m_device(device), m_mode(mode), m_buffer(kBufferSize) {
+CArchive::CArchive(QIODevice& device, Mode mode)
+    : m_device(device), m_mode(mode), m_buffer(mode == store ? kStoreBufferSize : kBufferSize) {
     if (mode == load) {
         const qint64 left = device.size() - device.pos();
         m_deviceLeft = left > 0 ? static_cast<std::uint64_t>(left) : 0;
@@ -185,7 +297,7 @@ void CArchive::ReadObjectHeader(std::string_view className, std::uint16_t schema
 void CArchive::WriteRaw(const char* src, std::size_t n) {
     while (n > 0) {
         if (m_pos == m_buffer.size())
-            Flush();
+            Hand();
         const std::size_t take = std::min(n, m_buffer.size() - m_pos);
         std::memcpy(m_buffer.data() + m_pos, src, take);
         m_pos += take;
@@ -233,6 +345,27 @@ void CArchive::WriteString(std::string_view s) {
     WriteRaw(s.data(), n);
 }
 
+void CArchive::WriteStrings(std::span<const std::string_view> strings) {
+    std::size_t total = 0;
+    std::size_t longest = 0;
+    for (const std::string_view s : strings) {
+        total += 1 + s.size();
+        longest = std::max(longest, s.size());
+    }
+    if (longest >= 0xFF || total > m_buffer.size() - m_pos) {
+        for (const std::string_view s : strings)
+            WriteString(s);
+        return;
+    }
+    char* out = m_buffer.data() + m_pos;
+    for (const std::string_view s : strings) {
+        *out++ = static_cast<char>(s.size());
+        CopyField(out, s.data(), s.size());
+        out += s.size();
+    }
+    m_pos += total;
+}
+
 void CArchive::WriteObjectHeader(std::string_view className, std::uint16_t schema) {
     WriteWord(kNewClassTag);
     WriteWord(schema);
@@ -240,12 +373,26 @@ void CArchive::WriteObjectHeader(std::string_view className, std::uint16_t schem
     WriteRaw(className.data(), className.size());
 }
 
-void CArchive::Flush() {
-    if (m_mode != store || m_pos == 0)
-        return;
-    errno = 0;
-    const qint64 written = m_device.write(m_buffer.data(), static_cast<qint64>(m_pos));
-    if (written != static_cast<qint64>(m_pos))
-        throw DeviceIoError("ファイルに書き込めません", m_device, errno);
+void CArchive::Hand() {
+    if (!m_writer && m_pos == m_buffer.size()) {
+        try {
+            m_writer = std::make_unique<Writer>(m_device);
+        } catch (const std::system_error&) {
+            // No thread to be had: the bytes are written here, as they come.
+        }
+    }
+    if (m_writer)
+        m_writer->Hand(m_buffer, m_pos);
+    else
+        WriteOut(m_device, m_buffer.data(), m_pos);
     m_pos = 0;
+}
+
+void CArchive::Flush() {
+    if (m_mode != store)
+        return;
+    if (m_pos > 0)
+        Hand();
+    if (m_writer)
+        m_writer->Wait();
 }

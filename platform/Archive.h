@@ -4,6 +4,8 @@
 // class tag, schema and class name.
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,20 +71,31 @@ public:
     void WriteDWord(std::uint32_t v);
     void WriteInt(std::int32_t v) { WriteDWord(static_cast<std::uint32_t>(v)); }
     void WriteString(std::string_view s);
+    /// The strings one after another, each as WriteString writes it. A record of short
+    /// fields goes in with one look at the room left and no library call per field.
+    void WriteStrings(std::span<const std::string_view> strings);
     void WriteObjectHeader(std::string_view className, std::uint16_t schema);
-    /// Hands the buffered bytes to the device; throws Io when it refuses them.
+    /// Hands the buffered bytes to the device and waits until it has them all; throws
+    /// Io when it refuses them. Before that, a large store's bytes go to the device from
+    /// another thread as each buffer fills, and a write that failed may be thrown by any
+    /// later Write; bytes still in the buffer when the archive goes are dropped.
     void Flush();
 
 private:
+    class Writer;
+
     void ReadRaw(char* dst, std::size_t n);
     void WriteRaw(const char* src, std::size_t n);
+    /// Hands on the buffer's bytes: to the writer, once the first buffer is full.
+    void Hand();
     void Fill();
     std::uint32_t ReadLength(); // the three-step length after a first byte 0xFF has been seen
 
     QIODevice& m_device;
     Mode m_mode;
     std::vector<char> m_buffer;
-    std::size_t m_pos = 0;          // next byte in m_buffer
-    std::size_t m_end = 0;          // end of valid bytes in m_buffer (loading)
-    std::uint64_t m_deviceLeft = 0; // bytes still in the device (loading)
+    std::size_t m_pos = 0;            // next byte in m_buffer
+    std::size_t m_end = 0;            // end of valid bytes in m_buffer (loading)
+    std::uint64_t m_deviceLeft = 0;   // bytes still in the device (loading)
+    std::unique_ptr<Writer> m_writer; // storing, once the first buffer was full
 };

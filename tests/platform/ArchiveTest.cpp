@@ -1,14 +1,18 @@
 #include "platform/Archive.h"
 #include "../TestUtil.h"
 #include "platform/StdioFile.h"
+#include "platform/SystemError.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -52,6 +56,29 @@ protected:
         return -1;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+// Takes its first write, then fails every later one for want of space, setting errno
+// as a system call does.
+class DeviceThatFillsUp : public QIODevice {
+public:
+    DeviceThatFillsUp() { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    int writesAfterFailing = 0;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override {
+        if (m_bFirst) {
+            m_bFirst = false;
+            return len;
+        }
+        ++writesAfterFailing;
+        errno = ENOSPC;
+        return -1;
+    }
+
+private:
+    bool m_bFirst = true;
 };
 
 // The message of the ArchiveError that `act` throws.
@@ -158,4 +185,53 @@ TEST(ArchiveString, StringsLongerThanTheBuffer) {
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char>(i * 7);
     EXPECT_EQ(LoadString(StoreString(text)), text);
+}
+
+TEST(ArchiveStore, LargeStoreEqualsItsStringsStoredOneByOne) {
+    // Several megabytes, so that the bytes go to the device from the writing thread in
+    // many buffers: each string in its own archive is the model. Strings of every length
+    // form, fields written four at a time as records are, and one string far longer
+    // than a buffer; each string has bytes of its own, so that a buffer out of order shows.
+    const std::size_t lengths[] = {0, 1, 3, 7, 8, 15, 16, 17, 31, 32, 33, 100, 254, 255, 300, 65533, 65534, 70000};
+    std::vector<std::string> strings;
+    for (std::size_t total = 0, k = 0; total < (4u << 20); ++k) {
+        const std::size_t length = k == 40 ? (1500u << 10) : lengths[k % std::size(lengths)];
+        std::string text(length, '\0');
+        for (std::size_t i = 0; i < length; ++i)
+            text[i] = static_cast<char>(k * 31 + i);
+        total += length;
+        strings.push_back(std::move(text));
+    }
+    std::string expected;
+    for (const std::string& text : strings)
+        expected += StoreString(text);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CArchive ar(buffer, CArchive::store);
+    std::size_t i = 0;
+    for (; i + 4 <= strings.size(); i += 4) {
+        const std::string_view four[] = {strings[i], strings[i + 1], strings[i + 2], strings[i + 3]};
+        ar.WriteStrings(four);
+    }
+    for (; i < strings.size(); ++i)
+        ar.WriteString(strings[i]);
+    ar.Flush(); // all of them in the device now, not only once the archive goes
+    const std::string stored = bytes.toStdString();
+    ASSERT_EQ(stored.size(), expected.size());
+    const auto differ = std::mismatch(stored.begin(), stored.end(), expected.begin());
+    EXPECT_TRUE(differ.first == stored.end()) << "first difference at byte " << (differ.first - stored.begin());
+}
+
+TEST(ArchiveStore, AWriteThatFailsOnTheWritingThreadGivesItsReasonAndEndsTheWriting) {
+    DeviceThatFillsUp device;
+    const std::string text(1000, 'x');
+    const std::string message = IoErrorOf([&] {
+        CArchive ar(device, CArchive::store);
+        for (int i = 0; i < 4000; ++i) // some 4 MB: many buffers
+            ar.WriteString(text);
+        ar.Flush();
+    });
+    EXPECT_EQ(message, "ファイルに書き込めません: " + SystemErrorText(ENOSPC) + "。");
+    EXPECT_EQ(device.writesAfterFailing, 1);
 }
