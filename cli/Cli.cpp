@@ -11,6 +11,7 @@
 #include "platform/Archive.h"
 #include "platform/Mbcs.h"
 #include "platform/PackedRows.h"
+#include "platform/ShortBytes.h"
 #include "platform/SystemError.h"
 #include "view/FullTextSearch.h"
 #include "view/NameSearch.h"
@@ -440,13 +441,13 @@ void WriteArchiveAsText(std::string_view bytes, QIODevice& file) {
         const std::size_t at = text.size();
         AppendTextLine(text, record);
         // A text file's line ends are CR LF, and so is every LF inside a field.
-        if (std::memchr(text.data() + at, '\n', text.size() - at)) {
+        if (HoldsByte(std::string_view(text).substr(at), '\n')) {
             const std::string line = text.substr(at);
             text.resize(at);
             for (const char c : line)
                 (c == '\n' ? text += "\r\n" : text += c);
         }
-        text += "\r\n";
+        text.append("\r\n", 2);
         out.Filled();
     }
     out.Flush();

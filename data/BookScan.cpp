@@ -5,6 +5,7 @@
 #include "platform/Archive.h"
 #include "platform/Mbcs.h"
 #include "platform/PackedRows.h"
+#include "platform/ShortBytes.h"
 
 #include <QBuffer>
 #include <QIODevice>
@@ -250,7 +251,7 @@ void AppendTextLine(std::string& out, const PhoneRecordView& record) {
                (memo.empty() ? 0 : 1 + memo.size()));
     char* p = out.data() + at;
     const auto put = [&p](std::string_view text) {
-        std::memcpy(p, text.data(), text.size());
+        CopyShort(p, text.data(), text.size());
         p += text.size();
     };
     put(record.m_strRomaji);

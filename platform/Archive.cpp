@@ -1,6 +1,7 @@
 #include "Archive.h"
 
 #include "Cp932.h"
+#include "ShortBytes.h"
 #include "SystemError.h"
 
 #include <QIODevice>
@@ -22,29 +23,6 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::size_t kStoreBufferSize = 512 * 1024;
 constexpr std::uint16_t kNewClassTag = 0xFFFF;
 constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or more is refused
-
-// Copies a short field into the archive's buffer without a library call: a fixed-size
-// copy or two that may overlap, reading and writing exactly the field's bytes.
-inline void CopyField(char* to, const char* from, std::size_t n) noexcept {
-    if (n >= 16) {
-        if (n > 32) {
-            std::memcpy(to, from, n);
-            return;
-        }
-        std::memcpy(to, from, 16);
-        std::memcpy(to + n - 16, from + n - 16, 16);
-    } else if (n >= 8) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + n - 8, from + n - 8, 8);
-    } else if (n >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + n - 4, from + n - 4, 4);
-    } else if (n > 0) {
-        to[0] = from[0];
-        to[n / 2] = from[n / 2];
-        to[n - 1] = from[n - 1];
-    }
-}
 
 [[noreturn]] void ThrowEnd() {
     throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
@@ -360,7 +338,7 @@ void CArchive::WriteStrings(std::span<const std::string_view> strings) {
     char* out = m_buffer.data() + m_pos;
     for (const std::string_view s : strings) {
         *out++ = static_cast<char>(s.size());
-        CopyField(out, s.data(), s.size());
+        CopyShort(out, s.data(), s.size());
         out += s.size();
     }
     m_pos += total;

@@ -71,6 +71,19 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
         if (nuls != 0)
             return 0;
     }
+    if (k + 8 > n && k < n && n >= 8) {
+        // The last few bytes as the last eight: those before k are known to be equal.
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + n - 8, 8);
+        std::memcpy(&y, b.data() + n - 8, 8);
+        const std::uint64_t nuls = (x - kOnes) & ~x & kHighs;
+        if constexpr (std::endian::native == std::endian::little) {
+            const std::size_t at = x == y ? 8 : static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+            if (nuls != 0 && static_cast<std::size_t>(std::countr_zero(nuls)) / 8 < at)
+                return 0; // a NUL before the difference ends both strings
+            k = n - 8 + at;
+        }
+    }
     for (; k < n && a[k] == b[k]; ++k)
         if (a[k] == '\0')
             return 0;
