@@ -378,10 +378,8 @@ public:
     }
     /// Throws ArchiveError(Io) when the file refuses the bytes.
     void Flush() {
-        errno = 0;
-        if (!m_chunk.empty() &&
-            m_file.write(m_chunk.data(), static_cast<qint64>(m_chunk.size())) != static_cast<qint64>(m_chunk.size()))
-            throw DeviceIoError("ファイルに書き込めません", m_file, errno);
+        if (!m_chunk.empty())
+            WriteOut(m_file, m_chunk);
         m_chunk.clear();
     }
 
@@ -402,10 +400,7 @@ void WriteArchiveAsSaved(std::string_view bytes, QIODevice& file) {
     if (all.GetCount() > 0 && all.AsSaved()) {
         // Nothing after the last record: a save would not write it.
         out.Flush();
-        const std::string_view stored = bytes.substr(all.RecordsBegin(), all.Offset() - all.RecordsBegin());
-        errno = 0;
-        if (file.write(stored.data(), static_cast<qint64>(stored.size())) != static_cast<qint64>(stored.size()))
-            throw DeviceIoError("ファイルに書き込めません", file, errno);
+        WriteOut(file, bytes.substr(all.RecordsBegin(), all.Offset() - all.RecordsBegin()));
         return;
     }
     ArchiveRecords records(bytes);

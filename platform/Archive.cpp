@@ -1,5 +1,7 @@
 #include "Archive.h"
 
+#include "BackgroundWriter.h"
+
 #include "Cp932.h"
 #include "ShortBytes.h"
 #include "SystemError.h"
@@ -8,17 +10,13 @@
 #include <QString>
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-// A store hands its bytes on this many at a time (see CArchive::Writer): fewer hand-overs
+// A store hands its bytes on this many at a time (BackgroundWriter): fewer hand-overs
 // between the threads than the reading buffer's size would make, each of which costs.
 constexpr std::size_t kStoreBufferSize = 512 * 1024;
 constexpr std::uint16_t kNewClassTag = 0xFFFF;
@@ -32,86 +30,7 @@ constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or mo
     throw ArchiveError(ArchiveError::Kind::BadFormat, "電話帳のファイルではありません（" + detail + "）。");
 }
 
-// Writes `n` bytes of `data` to `device`; throws Io when it takes fewer.
-void WriteOut(QIODevice& device, const char* data, std::size_t n) {
-    errno = 0;
-    const qint64 written = device.write(data, static_cast<qint64>(n));
-    if (written != static_cast<qint64>(n))
-        throw DeviceIoError("ファイルに書き込めません", device, errno);
-}
-
 } // namespace
-
-// Writes full buffers to the device on a thread of its own while the store fills the
-// next one: making a large book's bytes takes about as long as the system takes to copy
-// them into the file, and the two go on side by side on two cores. One buffer at a time,
-// in order; a write that fails is thrown at the store's next hand-over or flush.
-class CArchive::Writer {
-public:
-    explicit Writer(QIODevice& device) : m_device(device), m_thread([this] { Run(); }) {}
-    ~Writer() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_bStop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    /// Takes the first `n` bytes of `buffer` to write, giving back in it a buffer of
-    /// the same size that has been written; throws the failure of an earlier write.
-    void Hand(std::vector<char>& buffer, std::size_t n) {
-        std::unique_lock lock(m_mutex);
-        WaitIdle(lock);
-        m_buffer.swap(buffer);
-        buffer.resize(m_buffer.size());
-        m_nPending = n;
-        lock.unlock();
-        m_changed.notify_all();
-    }
-    /// Waits until every byte handed on is written; throws the failure of a write.
-    void Wait() {
-        std::unique_lock lock(m_mutex);
-        WaitIdle(lock);
-    }
-
-private:
-    void WaitIdle(std::unique_lock<std::mutex>& lock) {
-        m_changed.wait(lock, [this] { return m_nPending == 0; });
-        if (m_failure)
-            std::rethrow_exception(m_failure); // and again at every later call: nothing more is handed on
-    }
-    void Run() {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_nPending > 0 || m_bStop; });
-            if (m_nPending == 0)
-                return;
-            lock.unlock();
-            std::exception_ptr failure;
-            try {
-                WriteOut(m_device, m_buffer.data(), m_nPending);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            m_failure = failure;
-            m_nPending = 0;
-            m_changed.notify_all();
-        }
-    }
-
-    QIODevice& m_device;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<char> m_buffer; // the bytes being written
-    std::size_t m_nPending = 0; // bytes of m_buffer to write; 0 when idle
-    bool m_bStop = false;
-    std::exception_ptr m_failure; // the write that failed
-    std::thread m_thread;         // last: starts once the rest is set up
-};
 
 ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err) {
     std::string reason;
@@ -125,8 +44,15 @@ ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int
     return ArchiveError(ArchiveError::Kind::Io, std::string(action) + ": " + reason + "。");
 }
 
+void WriteOut(QIODevice& device, std::string_view bytes) {
+    errno = 0;
+    const qint64 written = device.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (written != static_cast<qint64>(bytes.size()))
+        throw DeviceIoError("ファイルに書き込めません", device, errno);
+}
+
 CArchive::CArchive(QIODevice& device, Mode mode)
-    : m_device(device), m_mode(mode), m_buffer(mode == store ? kStoreBufferSize : kBufferSize) {
+    : m_device(device), m_mode(mode), m_buffer(mode == store ? kStoreBufferSize : kBufferSize, '\0') {
     if (mode == load) {
         const qint64 left = device.size() - device.pos();
         m_deviceLeft = left > 0 ? static_cast<std::uint64_t>(left) : 0;
@@ -354,15 +280,18 @@ void CArchive::WriteObjectHeader(std::string_view className, std::uint16_t schem
 void CArchive::Hand() {
     if (!m_writer && m_pos == m_buffer.size()) {
         try {
-            m_writer = std::make_unique<Writer>(m_device);
+            m_writer = std::make_unique<BackgroundWriter>(m_device);
         } catch (const std::system_error&) {
             // No thread to be had: the bytes are written here, as they come.
         }
     }
-    if (m_writer)
+    if (m_writer) {
+        const std::size_t size = m_buffer.size();
         m_writer->Hand(m_buffer, m_pos);
-    else
-        WriteOut(m_device, m_buffer.data(), m_pos);
+        m_buffer.resize(size);
+    } else {
+        WriteOut(m_device, std::string_view(m_buffer.data(), m_pos));
+    }
     m_pos = 0;
 }
 

@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
+class BackgroundWriter;
 class QIODevice;
 
 /// A file that cannot be read or written as an archive. `what()` is a UTF-8
@@ -33,6 +33,8 @@ private:
 /// errno cleared before the call and read right after it; when the call set it, the
 /// system's reason is given, else the device's own.
 ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err);
+/// Writes all of `bytes` to `device`; throws DeviceIoError("ファイルに書き込めません") when it takes fewer.
+void WriteOut(QIODevice& device, std::string_view bytes);
 
 class CArchive {
 public:
@@ -82,8 +84,6 @@ public:
     void Flush();
 
 private:
-    class Writer;
-
     void ReadRaw(char* dst, std::size_t n);
     void WriteRaw(const char* src, std::size_t n);
     /// Hands on the buffer's bytes: to the writer, once the first buffer is full.
@@ -93,9 +93,9 @@ private:
 
     QIODevice& m_device;
     Mode m_mode;
-    std::vector<char> m_buffer;
+    std::string m_buffer;
     std::size_t m_pos = 0;            // next byte in m_buffer
     std::size_t m_end = 0;            // end of valid bytes in m_buffer (loading)
     std::uint64_t m_deviceLeft = 0;   // bytes still in the device (loading)
-    std::unique_ptr<Writer> m_writer; // storing, once the first buffer was full
+    std::unique_ptr<BackgroundWriter> m_writer; // storing, once the first buffer was full
 };
