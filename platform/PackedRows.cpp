@@ -137,6 +137,15 @@ void PackedRows::Store::Add(char* p, std::size_t size, std::size_t capacity) {
     m_nCapacity += capacity;
 }
 
+void PackedRows::Store::Grow(std::size_t capacity) {
+    m_chunks.reserve(m_chunks.size() + 1); // before the memory, which nothing would free
+    char* p = static_cast<char*>(std::malloc(capacity));
+    if (!p)
+        throw std::bad_alloc();
+    Add(p, 0, capacity);
+    m_nGrown += capacity;
+}
+
 char* PackedRows::Reserve(std::size_t bytes) {
     if (!m_store) {
         m_store = new Store;
@@ -150,13 +159,7 @@ char* PackedRows::Reserve(std::size_t bytes) {
         const std::uint64_t left = MemoryLeft();
         if (bytes > left)
             throw std::bad_alloc();
-        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
-        m_store->m_chunks.reserve(m_store->m_chunks.size() + 1);
-        char* p = static_cast<char*>(std::malloc(size));
-        if (!p)
-            throw std::bad_alloc();
-        m_store->Add(p, 0, size);
-        m_store->m_nGrown += size;
+        m_store->Grow(static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
     }
     return m_store->m_chunks.back().p + m_store->m_chunks.back().size;
 }
@@ -434,12 +437,7 @@ void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
             m_store = new Store;
             m_store->m_nHolders = 1;
         }
-        m_store->m_chunks.reserve(m_store->m_chunks.size() + 1);
-        char* p = static_cast<char*>(std::malloc(bytes));
-        if (!p)
-            throw std::bad_alloc();
-        m_store->Add(p, 0, bytes);
-        m_store->m_nGrown += bytes;
+        m_store->Grow(bytes);
     }
 }
 

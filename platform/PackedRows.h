@@ -186,6 +186,8 @@ private:
             return m_chunks.empty() ? 0 : m_chunks.back().capacity - m_chunks.back().size;
         }
         void Add(char* p, std::size_t size, std::size_t capacity);
+        /// A new empty chunk of `capacity` bytes at the end, for rows written there.
+        void Grow(std::size_t capacity);
     };
 
     static Lengths ReadLengths(const char* block) noexcept {
