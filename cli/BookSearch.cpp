@@ -89,29 +89,10 @@ KeyCandidates::KeyCandidates(const std::array<std::string, 3>& keys, bool textLi
     for (const std::string& key : keys) {
         if (key.size() <= m_key.size())
             continue;
-        std::string alt = key;
-        bool usable = true;
-        for (std::size_t i = 0; i < key.size() && usable;) {
-            const auto b = static_cast<unsigned char>(key[i]);
-            if (b == 0 || (textLines && (b == '\r' || b == '\n'))) {
-                usable = false;
-            } else if (!IsLeadByte(b)) {
-                if (b >= 'A' && b <= 'Z')
-                    alt[i] = static_cast<char>(b + 0x20);
-                else if (b >= 'a' && b <= 'z')
-                    alt[i] = static_cast<char>(b - 0x20);
-                ++i;
-            } else if (i + 1 >= key.size() || key[i + 1] == '\0') {
-                usable = false; // a cut character is compared window by window
-            } else {
-                const auto trail = static_cast<unsigned char>(key[i + 1]);
-                if (b == 0x82 && trail >= 0x60 && trail <= 0x79) // full-width A-Z
-                    alt[i + 1] = static_cast<char>(trail + 0x21);
-                else if (b == 0x82 && trail >= 0x81 && trail <= 0x9A) // full-width a-z
-                    alt[i + 1] = static_cast<char>(trail - 0x21);
-                i += 2;
-            }
-        }
+        // A NUL or a cut character is compared window by window, and text lines hold no line bytes.
+        std::string alt;
+        const bool usable = OtherCase(key, alt) == key.size() &&
+                            (!textLines || key.find_first_of("\r\n") == std::string_view::npos);
         if (usable) {
             m_key = key;
             m_alt = std::move(alt);

@@ -106,6 +106,33 @@ int MbsCmp(std::string_view a, std::string_view b) noexcept {
     return Compare(a.substr(start), b.substr(start), false);
 }
 
+std::size_t OtherCase(std::string_view s, std::string& other) {
+    other.assign(s);
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b == 0)
+            return i;
+        if (!IsLeadByte(b)) {
+            if (b >= 'A' && b <= 'Z')
+                other[i] = static_cast<char>(b + 0x20);
+            else if (b >= 'a' && b <= 'z')
+                other[i] = static_cast<char>(b - 0x20);
+            ++i;
+            continue;
+        }
+        if (i + 1 >= s.size() || s[i + 1] == '\0')
+            return i; // a cut character
+        const auto trail = static_cast<unsigned char>(s[i + 1]);
+        if (b == 0x82 && trail >= 0x60 && trail <= 0x79) // full-width A-Z
+            other[i + 1] = static_cast<char>(trail + 0x21);
+        else if (b == 0x82 && trail >= 0x81 && trail <= 0x9A) // full-width a-z
+            other[i + 1] = static_cast<char>(trail - 0x21);
+        i += 2;
+    }
+    return i;
+}
+
 MbsSortKey MakeMbsSortKey(std::string_view s) noexcept {
     unsigned char code[16 + 2] = {}; // room for a three-byte code begun at the last byte
     std::size_t n = 0;

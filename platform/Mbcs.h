@@ -44,6 +44,12 @@ MbsSortKey MakeMbsSortKey(std::string_view s) noexcept;
 /// 82 81-82 9A) compare without regard to case. Nothing else folds.
 int MbsICmp(std::string_view a, std::string_view b) noexcept;
 
+/// The bytes of `s` with every letter MbsICmp folds in its other case (A-Z and a-z, and
+/// the full-width Latin letters), into `other`. Stops at a NUL or at a lead byte without
+/// its trail byte, which end the string for the comparisons; returns where it stopped,
+/// `s.size()` when it went through.
+std::size_t OtherCase(std::string_view s, std::string& other);
+
 /// `atoi`: skips leading white space, takes an optional sign and the decimal
 /// digits that follow; stops at the first other byte. Saturates at the limits
 /// of a 32-bit int instead of overflowing. No digits give 0.

@@ -19,31 +19,10 @@
 // filter may outlive the texts it was made from.
 class KeyMatcher {
 public:
-    explicit KeyMatcher(std::string_view key) : m_key(key), m_alt(key) {
-        for (std::size_t i = 0; i < m_key.size();) {
-            const auto b = static_cast<unsigned char>(m_key[i]);
-            if (b == 0) {
-                m_bWindowed = true;
-                return;
-            }
-            if (!IsLeadByte(b)) {
-                if (b >= 'A' && b <= 'Z')
-                    m_alt[i] = static_cast<char>(b + 0x20);
-                else if (b >= 'a' && b <= 'z')
-                    m_alt[i] = static_cast<char>(b - 0x20);
-                ++i;
-                continue;
-            }
-            if (i + 1 >= m_key.size() || m_key[i + 1] == '\0') {
-                m_bWindowed = true; // a cut character ends the key early
-                return;
-            }
-            const auto trail = static_cast<unsigned char>(m_key[i + 1]);
-            if (b == 0x82 && trail >= 0x60 && trail <= 0x79) // full-width A-Z
-                m_alt[i + 1] = static_cast<char>(trail + 0x21);
-            else if (b == 0x82 && trail >= 0x81 && trail <= 0x9A) // full-width a-z
-                m_alt[i + 1] = static_cast<char>(trail - 0x21);
-            i += 2;
+    explicit KeyMatcher(std::string_view key) : m_key(key) {
+        if (OtherCase(m_key, m_alt) < m_key.size()) {
+            m_bWindowed = true; // a NUL or a cut character ends the key early
+            return;
         }
         SetFilter(0, m_nOr0, m_nVal0);
         SetFilter(1, m_nOr1, m_nVal1);
