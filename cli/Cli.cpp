@@ -283,6 +283,15 @@ public:
             scan(bytes->View());
         });
     }
+    /// The same, with the bytes left for `scan` to read in (BookBytes::ReadIn), which
+    /// it may hand to another thread.
+    bool ScanAsRead(const std::string& path, std::unique_ptr<BookBytes>& bytes,
+                    const std::function<void(BookBytes&)>& scan) {
+        return ReadFile(path, [&](QIODevice& file) {
+            bytes = std::make_unique<BookBytes>(file, BookBytes::Later::Read);
+            scan(*bytes);
+        });
+    }
 };
 
 // Keeps the fields of records whose views would not last: those converted from the
@@ -426,26 +435,65 @@ TextExportLoss AssessArchiveAsText(std::string_view bytes) {
     return check.Result();
 }
 
-// Writes the text file of the archive's records, in stored order.
-void WriteArchiveAsText(std::string_view bytes, QIODevice& file) {
-    ArchiveRecords records(bytes);
+// Writes the text file of the archive's records, in stored order, as the bytes arrive.
+void WriteArchiveAsText(std::string_view block, const ByteArrival& arrival, QIODevice& file) {
+    // The lines are made straight in a buffer with room for one more short record's line.
+    constexpr std::size_t kChunkBytes = 1 << 20, kRoom = 4 * 0xFF + 5; // the longest such line
+    const std::unique_ptr<char[]> chunk(new char[kChunkBytes + kRoom]);
+    char* end = chunk.get();
+    const auto flush = [&] {
+        WriteOut(file, std::string_view(chunk.get(), static_cast<std::size_t>(end - chunk.get())));
+        end = chunk.get();
+    };
+    ArchiveRecords records(block, &arrival);
     PhoneRecordView record;
-    ChunkedOutput out(file);
-    std::string& text = out.Chunk();
-    while (records.Next(record)) {
-        const std::size_t at = text.size();
-        AppendTextLine(text, record);
-        // A text file's line ends are CR LF, and so is every LF inside a field.
-        if (HoldsByte(std::string_view(text).substr(at), '\n')) {
-            const std::string line = text.substr(at);
-            text.resize(at);
-            for (const char c : line)
-                (c == '\n' ? text += "\r\n" : text += c);
+    std::array<std::uint8_t, 4> lengths{};
+    std::string line; // one made the long way
+    for (;;) {
+        if (static_cast<std::size_t>(end - chunk.get()) >= kChunkBytes)
+            flush();
+        const std::size_t begin = records.Offset();
+        if (records.NextShort(lengths)) {
+            // Most records are as a save writes short fields, and their lines are their bytes.
+            if (const std::size_t size = PutShortRecordLine(end, records.Readable(), begin, lengths)) {
+                end += size;
+                continue;
+            }
+            const std::size_t nameAt = begin + 1;
+            const char* field = block.data() + nameAt;
+            const auto next = [&field, &lengths](std::size_t i) {
+                const std::string_view view(field, lengths[i]);
+                field += lengths[i] + 1;
+                return view;
+            };
+            record.m_strRomaji = next(0);
+            record.m_strKanji = next(1);
+            record.m_strPhone = next(2);
+            record.m_strMemo = next(3);
+        } else if (!records.Next(record)) {
+            break;
         }
-        text.append("\r\n", 2);
-        out.Filled();
+        line.clear();
+        AppendTextLine(line, record);
+        // A text file's line ends are CR LF, and so is every LF inside a field.
+        if (HoldsByte(line, '\n')) {
+            std::string crlf;
+            for (const char c : line)
+                (c == '\n' ? crlf += "\r\n" : crlf += c);
+            line = std::move(crlf);
+        }
+        line.append("\r\n", 2);
+        if (line.size() > kChunkBytes + kRoom - static_cast<std::size_t>(end - chunk.get())) {
+            flush();
+            if (line.size() > kChunkBytes) {
+                WriteOut(file, line);
+                continue;
+            }
+        }
+        std::memcpy(end, line.data(), line.size());
+        end += line.size();
     }
-    out.Flush();
+    flush();
 }
 
 // Holds a save's reports back until the check that runs beside it has told whether the
@@ -468,25 +516,27 @@ private:
     std::vector<std::string> m_held;
 };
 
-// Saves the archive's records of `bytes` as the text file `out`. What the text would lose
-// is worked out on another core while this one writes; it is told, or the save given
-// up, before the new file takes the old one's place. A record the reader cannot take
-// fails the whole as a read, just as when the check ran first.
-bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, std::string_view bytes, const std::string& out) {
+// Saves the archive's records as the text file `out`. Another core reads the bytes in and
+// works out what the text would lose, while this one writes each record as it arrives.
+// What is lost is told, or the save given up, before the new file takes the old one's
+// place. A file that cannot be read, or a record the reader cannot take, fails the whole
+// as a read, just as when reading and the check came first.
+bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, BookBytes& bytes, const std::string& out) {
     TextExportLoss loss;
     std::exception_ptr failure;
-    const auto assess = [&] {
+    const auto readAndAssess = [&] {
         try {
-            loss = AssessArchiveAsText(bytes);
+            bytes.ReadIn();
+            loss = AssessArchiveAsText(bytes.View());
         } catch (...) {
             failure = std::current_exception();
         }
     };
     std::jthread check;
     try {
-        check = std::jthread(assess);
+        check = std::jthread(readAndAssess);
     } catch (const std::system_error&) {
-        assess(); // no thread to be had: the check runs first
+        readAndAssess(); // no thread to be had: reading and the check come first
     }
     bool told = false;
     const auto settle = [&] {
@@ -504,7 +554,7 @@ bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, std::string_vi
     bool saved = false;
     try {
         saved = reader.WriteFileAtomically(out, [&](QIODevice& file) {
-            WriteArchiveAsText(bytes, file);
+            WriteArchiveAsText(bytes.Block(), bytes.Arrival(), file);
             settle();
         });
     } catch (...) {
@@ -598,8 +648,8 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     std::unique_ptr<BookBytes> bytes;
     if (!textIn && textOut) {
         bool saved = false;
-        const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
-            saved = SaveArchiveAsText(reader, reporter, view, out);
+        const bool read = reader.ScanAsRead(in, bytes, [&](BookBytes& arriving) {
+            saved = SaveArchiveAsText(reader, reporter, arriving, out);
         });
         return read && saved ? kCliOk : kCliFailed;
     }

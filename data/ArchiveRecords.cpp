@@ -35,8 +35,10 @@ void ThrowArchiveEnd() {
     throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
 }
 
-ArchiveRecords::ArchiveRecords(std::string_view bytes) : m_bytes(bytes) {
-    if (bytes.empty())
+ArchiveRecords::ArchiveRecords(std::string_view block, const ByteArrival* arrival)
+    : m_block(block), m_bytes(arrival ? block.substr(0, arrival->WaitFor(1)) : block), m_pArrival(arrival) {
+    const std::string_view bytes = m_block;
+    if (m_bytes.empty())
         return; // an empty file holds an empty phone book
     Require(2);
     const std::uint16_t tag = Word(bytes.data());
@@ -69,9 +71,13 @@ ArchiveRecords::ArchiveRecords(std::string_view bytes) : m_bytes(bytes) {
     m_nCount = static_cast<std::size_t>(count);
 }
 
-void ArchiveRecords::Require(std::uint64_t n) const {
-    if (m_bytes.size() - m_pos < n)
-        ThrowArchiveEnd();
+bool ArchiveRecords::Arrive(std::uint64_t n) {
+    if (!m_pArrival)
+        return false;
+    // The `n` bytes, or as many as the block can hold.
+    const std::uint64_t want = m_pos + std::min<std::uint64_t>(n, m_block.size() - m_pos);
+    m_bytes = m_block.substr(0, m_pArrival->WaitFor(static_cast<std::size_t>(want)));
+    return m_bytes.size() - m_pos >= n;
 }
 
 std::uint32_t ArchiveRecords::ReadLength() {

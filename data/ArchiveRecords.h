@@ -9,10 +9,44 @@
 #include "PhoneRecord.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+/// Throws the EndOfFile error of an archive whose bytes end before what its header, a
+/// count or a length announces.
+[[noreturn]] void ThrowArchiveEnd();
+
+/// How far a block of bytes that another thread reads in has come: readers of the block
+/// wait here for the bytes they need.
+class ByteArrival {
+public:
+    /// Waits until the first `n` bytes are there or no more will come: how many are there.
+    std::size_t WaitFor(std::size_t n) const noexcept {
+        for (;;) {
+            const std::uint64_t state = m_state.load(std::memory_order_acquire);
+            if ((state & ~kEnded) >= n || (state & kEnded) != 0)
+                return static_cast<std::size_t>(state & ~kEnded);
+            m_state.wait(state, std::memory_order_acquire);
+        }
+    }
+    /// The reader's part: the first `n` bytes are there (before End only).
+    void Arrived(std::size_t n) noexcept {
+        m_state.store(n, std::memory_order_release);
+        m_state.notify_all();
+    }
+    /// The reader's part: no more bytes come, whether all came or not.
+    void End() noexcept {
+        m_state.fetch_or(kEnded, std::memory_order_release);
+        m_state.notify_all();
+    }
+
+private:
+    static constexpr std::uint64_t kEnded = std::uint64_t{1} << 63;
+    std::atomic<std::uint64_t> m_state{0};
+};
 
 /// The stored records of an archive's bytes, one after the other. A narrow field is a
 /// view of the bytes; a wide one is converted to code page 932 into storage of the
@@ -21,7 +55,11 @@
 class ArchiveRecords {
 public:
     /// Reads the object header and the count. Empty bytes hold an empty phone book.
-    explicit ArchiveRecords(std::string_view bytes);
+    explicit ArchiveRecords(std::string_view bytes) : ArchiveRecords(bytes, nullptr) {}
+    /// The same for a block that another thread is still reading in: only the bytes that
+    /// `arrival` says are there are read, and where they end the reader waits for more.
+    /// Every record, error and count is the one the bytes in the end give.
+    ArchiveRecords(std::string_view block, const ByteArrival* arrival);
 
     std::size_t GetCount() const noexcept { return m_nCount; }
     /// The next record into `record`; false after the last one.
@@ -68,12 +106,15 @@ public:
     bool AsSaved() const noexcept { return m_bAsSaved; }
     /// Offset of the byte after the last record read.
     std::size_t Offset() const noexcept { return m_pos; }
+    /// The bytes there to be read so far: all of them, unless they are still arriving.
+    std::string_view Readable() const noexcept { return m_bytes; }
     /// Offset of the first record.
     std::size_t RecordsBegin() const noexcept { return m_nRecordsBegin; }
 
 private:
     // Most fields are short and stored narrow: one length byte, then the bytes. The length
     // of such a field at `pos` whose bytes are all there, else -1.
+    // (A field whose bytes have not all arrived yet is read by ReadString.)
     int ShortLength(std::size_t pos) const {
         if (pos < m_bytes.size()) {
             const auto length = static_cast<unsigned char>(m_bytes[pos]);
@@ -92,9 +133,16 @@ private:
     }
     std::string_view ReadString(std::string& wide);
     std::uint32_t ReadLength();
-    void Require(std::uint64_t n) const;
+    // Throws the end-of-file error unless `n` more bytes are there, once all have arrived.
+    void Require(std::uint64_t n) {
+        if (m_bytes.size() - m_pos < n && !Arrive(n))
+            ThrowArchiveEnd();
+    }
+    bool Arrive(std::uint64_t n);
 
-    std::string_view m_bytes;
+    std::string_view m_block;   // all bytes there will be, at most
+    std::string_view m_bytes;   // those there so far: the start of m_block
+    const ByteArrival* m_pArrival = nullptr;
     std::size_t m_pos = 0;
     std::size_t m_nRecordsBegin = 0;
     std::size_t m_nCount = 0;
@@ -103,10 +151,6 @@ private:
     bool m_bAsSaved = true;
     std::string m_wide[4];
 };
-
-/// Throws the EndOfFile error of an archive whose bytes end before what its header, a
-/// count or a length announces.
-[[noreturn]] void ThrowArchiveEnd();
 
 /// Appends `text` as the archive stores a string (WriteString): shortest length form.
 void AppendArchiveString(std::string& out, std::string_view text);

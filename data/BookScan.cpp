@@ -25,48 +25,65 @@ constexpr char kCtrlZ = 0x1A;
 
 } // namespace
 
-BookBytes::BookBytes(QIODevice& file) {
+BookBytes::BookBytes(QIODevice& file) : BookBytes(file, Later::Read) {
+    ReadIn();
+}
+
+BookBytes::BookBytes(QIODevice& file, Later) : m_file(file) {
     // A pipe's bytes were gathered when it was opened: they are used where they are.
     if (auto* buffer = qobject_cast<QBuffer*>(&file)) {
         m_gathered = buffer->data();
         m_view = std::string_view(m_gathered.constData(), static_cast<std::size_t>(m_gathered.size()));
+        m_arrival.Arrived(m_view.size());
+        m_arrival.End();
         return;
     }
-    const auto size = static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos()));
-    if (size == 0)
+    m_nExpected = static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos()));
+    if (m_nExpected == 0) {
+        m_arrival.End();
         return;
+    }
     // Memory straight from the system in large pages where it has them: a fresh page
     // costs a fault each, and the file's bytes are copied over all of them at once.
     constexpr std::size_t kLargePage = std::size_t{2} << 20;
-    m_nBlockSize = (size + kLargePage - 1) / kLargePage * kLargePage;
+    m_nBlockSize = (m_nExpected + kLargePage - 1) / kLargePage * kLargePage;
     m_pBlock = ::mmap(nullptr, m_nBlockSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m_pBlock == MAP_FAILED) {
         m_pBlock = nullptr;
+        m_nBlockSize = 0;
         throw std::bad_alloc();
     }
 #ifdef MADV_HUGEPAGE
     (void)::madvise(m_pBlock, m_nBlockSize, MADV_HUGEPAGE);
 #endif
+}
+
+void BookBytes::ReadIn() {
+    if (m_nBlockSize == 0)
+        return; // gathered, or empty: there already
+    struct EndArrival {
+        ByteArrival& arrival;
+        ~EndArrival() { arrival.End(); }
+    } end{m_arrival};
+    // In pieces, so that a reader waiting on the block starts on the first of them.
+    constexpr std::size_t kPiece = std::size_t{2} << 20;
     char* block = static_cast<char*>(m_pBlock);
     std::size_t got = 0;
-    while (got < size) {
+    while (got < m_nExpected) {
         errno = 0;
-        const qint64 n = file.read(block + got, static_cast<qint64>(size - got));
-        if (n < 0) {
-            const ArchiveError error = DeviceIoError("ファイルを読み込めません", file, errno);
-            ::munmap(m_pBlock, m_nBlockSize);
-            m_pBlock = nullptr;
-            throw error;
-        }
+        const qint64 n = m_file.read(block + got, static_cast<qint64>(std::min(kPiece, m_nExpected - got)));
+        if (n < 0)
+            throw DeviceIoError("ファイルを読み込めません", m_file, errno);
         if (n == 0)
             break; // the file got shorter: its end is where reading stops
         got += static_cast<std::size_t>(n);
+        m_arrival.Arrived(got);
     }
     m_view = std::string_view(block, got);
 }
 
 BookBytes::~BookBytes() {
-    if (m_pBlock)
+    if (m_nBlockSize > 0)
         ::munmap(m_pBlock, m_nBlockSize);
 }
 
@@ -240,6 +257,64 @@ void TextLineFields::CheckSizes() const {
     for (const std::size_t size : {romaji.size(), kanji.size(), phone.size(), memoSize})
         if (size > PackedRows::kMaxText)
             throw ArchiveError(ArchiveError::Kind::BadFormat, "4 GB を超える項目は読み込めません。");
+}
+
+namespace {
+
+// Bit k: the byte at `p` + k is a CR or an LF, for the 64 bytes from `p` on.
+std::uint64_t LineBreakFlags(const char* p) noexcept {
+    std::uint64_t flags = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+        flags |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k)
+        if (p[k] == '\r' || p[k] == '\n')
+            flags |= std::uint64_t{1} << k;
+#endif
+    return flags;
+}
+
+} // namespace
+
+std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t begin,
+                               const std::array<std::uint8_t, 4>& lengths) noexcept {
+    const std::size_t nameAt = begin + 1;
+    // Where the lengths of the fields after the first lie, from the first field on.
+    const std::size_t kanjiLength = lengths[0], phoneLength = kanjiLength + 1 + lengths[1],
+                      memoLength = phoneLength + 1 + lengths[2];
+    const std::size_t size = memoLength + (lengths[3] == 0 ? 0 : 1 + lengths[3]);
+    const char* from = bytes.data() + nameAt;
+    // The record's own bytes are looked at, not the line just stored over them (reading
+    // those back would wait for the stores): no CR or LF but in its lengths.
+    if (bytes.size() - nameAt >= size + 63) {
+        for (std::size_t window = 0; window < size; window += 64) {
+            std::uint64_t flags = LineBreakFlags(from + window);
+            if (size - window < 64)
+                flags &= (std::uint64_t{1} << (size - window)) - 1;
+            for (const std::size_t at : {kanjiLength, phoneLength, memoLength})
+                if (at - window < 64)
+                    flags &= ~(std::uint64_t{1} << (at - window));
+            if (flags != 0)
+                return 0;
+        }
+    } else {
+        for (std::size_t i = 0; i < size; ++i)
+            if ((from[i] == '\r' || from[i] == '\n') && i != kanjiLength && i != phoneLength && i != memoLength)
+                return 0;
+    }
+    CopyShort(to, from, size);
+    to[kanjiLength] = ',';
+    to[phoneLength] = ',';
+    if (lengths[3] != 0)
+        to[memoLength] = ',';
+    to[size] = '\r';
+    to[size + 1] = '\n';
+    return size + 2;
 }
 
 void AppendTextLine(std::string& out, const PhoneRecordView& record) {

@@ -8,6 +8,7 @@
 #include "PhoneRecord.h"
 
 #include <QByteArray>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,16 +25,33 @@ struct TextExportLoss;
 class BookBytes {
 public:
     explicit BookBytes(QIODevice& file);
+    /// Only sets the block aside: ReadIn() reads the bytes, and may run on another
+    /// thread while readers of Block() wait for them through Arrival().
+    enum class Later { Read };
+    BookBytes(QIODevice& file, Later);
     ~BookBytes();
     BookBytes(const BookBytes&) = delete;
     BookBytes& operator=(const BookBytes&) = delete;
+    /// All bytes read, once they are.
     std::string_view View() const noexcept { return m_view; }
 
+    /// Reads the bytes into the block, telling Arrival() as they come, and its end
+    /// however reading ends. Throws as the reading constructor does.
+    void ReadIn();
+    /// The block the bytes go to: as long as the file was when opened, or longer.
+    std::string_view Block() const noexcept {
+        return m_nBlockSize > 0 ? std::string_view(static_cast<const char*>(m_pBlock), m_nExpected) : m_view;
+    }
+    const ByteArrival& Arrival() const noexcept { return m_arrival; }
+
 private:
+    QIODevice& m_file;
     void* m_pBlock = nullptr;
     std::size_t m_nBlockSize = 0;
+    std::size_t m_nExpected = 0;
     QByteArray m_gathered;
     std::string_view m_view;
+    ByteArrival m_arrival;
 };
 
 /// The bytes of a text exchange file that reading takes: up to the first Ctrl-Z.
@@ -111,6 +129,14 @@ private:
     std::uint64_t m_nFlags[2] = {}; // bit k of window w: byte m_nWindow + 64 w + k is one
 };
 
+/// Puts at `to` the text line, CR LF included, of the record in `bytes` from `begin` whose
+/// four fields are narrow, each after a length byte of its own, of `lengths`
+/// (ArchiveRecords::NextShort): the record's bytes from its first field on, with a comma
+/// for each other length byte (none for an empty memo's). The size put, or 0 when a field
+/// holds a CR or LF; AppendTextLine makes that line. `to` has room for the record's
+/// bytes and one more.
+std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t begin,
+                               const std::array<std::uint8_t, 4>& lengths) noexcept;
 /// Appends the text line of `record`, without its line end, as FormatTextLine makes it.
 void AppendTextLine(std::string& out, const PhoneRecordView& record);
 /// Appends the text line of the record of `fields` (the line as writing gives it back).

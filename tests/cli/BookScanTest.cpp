@@ -16,9 +16,12 @@
 #include <QBuffer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <deque>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -130,6 +133,31 @@ std::string ReadByTheScan(const std::string& bytes, std::vector<PhoneRecord>& re
     return {};
 }
 
+// The same, the bytes arriving from another thread in pieces of `seed`'s sizes into a
+// block that may be longer than the bytes turn out to be (a file cut while it is read).
+std::string ReadAsItArrives(const std::string& bytes, unsigned seed, std::vector<PhoneRecord>& records) {
+    std::string block(bytes.size() + seed % 3, '\x07');
+    ByteArrival arrival;
+    const std::jthread reader([&] {
+        std::minstd_rand rng(seed);
+        for (std::size_t got = 0; got < bytes.size();) {
+            const std::size_t next = std::min(bytes.size(), got + 1 + rng() % 24);
+            std::memcpy(block.data() + got, bytes.data() + got, next - got);
+            arrival.Arrived(got = next);
+        }
+        arrival.End();
+    });
+    try {
+        ArchiveRecords records_(block, &arrival);
+        PhoneRecordView record;
+        while (records_.Next(record))
+            records.push_back(record.ToRecord());
+    } catch (const ArchiveError& e) {
+        return e.what();
+    }
+    return {};
+}
+
 } // namespace
 
 TEST(ArchiveRecords, ReadsWhatAnOpenReadsAndFailsWhereItFails) {
@@ -158,6 +186,9 @@ TEST(ArchiveRecords, ReadsWhatAnOpenReadsAndFailsWhereItFails) {
         const std::string expectedError = LoadedByTheDocument(bytes, expected);
         const std::string error = ReadByTheScan(bytes, got, asSaved);
         ASSERT_EQ(error, expectedError) << "round " << round;
+        ASSERT_EQ(got, expected) << "round " << round;
+        got.clear();
+        ASSERT_EQ(ReadAsItArrives(bytes, static_cast<unsigned>(rng()), got), expectedError) << "round " << round;
         ASSERT_EQ(got, expected) << "round " << round;
     }
 }
@@ -214,6 +245,40 @@ TEST(TextLines, SplitAndParseAsTheDocumentReadsThem) {
             std::string fromRecord;
             AppendTextLine(fromRecord, PhoneRecordView(got[i]));
             ASSERT_EQ(fromRecord, FormatTextLine(got[i]));
+        }
+    }
+}
+
+TEST(ShortRecordLine, IsTheRecordsTextLineOrLeftToAppendTextLine) {
+    // Fields across the 64-byte windows and of lengths that are CR or LF, records near the
+    // end of the bytes and away from it.
+    std::mt19937 rng(9);
+    constexpr std::size_t kLengths[] = {0, 1, 7, 8, 9, 10, 13, 16, 17, 31, 33, 63, 64, 65, 0xFE};
+    for (int round = 0; round < 20000; ++round) {
+        PhoneRecord record;
+        std::string bytes = RandomText(rng, 3);
+        const std::size_t begin = bytes.size();
+        std::array<std::uint8_t, 4> lengths{};
+        std::size_t i = 0;
+        for (std::string* field : {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo}) {
+            field->resize(kLengths[rng() % std::size(kLengths)]);
+            const std::size_t alphabet = rng() % 4 == 0 ? sizeof kAlphabet : 13; // line bytes now and then
+            for (char& c : *field)
+                c = kAlphabet[rng() % alphabet];
+            lengths[i++] = static_cast<std::uint8_t>(field->size());
+            bytes += static_cast<char>(field->size());
+            bytes += *field;
+        }
+        bytes += RandomText(rng, rng() % 2 ? 80 : 2);
+        std::string expected;
+        AppendTextLine(expected, PhoneRecordView(record));
+        char line[4 * 0xFF + 5];
+        const std::size_t size = PutShortRecordLine(line, bytes, begin, lengths);
+        const std::string fields = record.m_strRomaji + record.m_strKanji + record.m_strPhone + record.m_strMemo;
+        if (fields.find_first_of("\r\n") != std::string::npos) {
+            ASSERT_EQ(size, 0u) << "round " << round;
+        } else {
+            ASSERT_EQ(std::string(line, size), expected + "\r\n") << "round " << round;
         }
     }
 }
