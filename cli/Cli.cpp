@@ -398,28 +398,51 @@ private:
     std::string m_chunk;
 };
 
-// Writes the archive a save of the archive's records writes. Its bytes, checked whole
-// before, are those of the file up to the last record when every string in them has the
-// form a save gives it.
-void WriteArchiveAsSaved(std::string_view bytes, QIODevice& file) {
-    ArchiveRecords all(bytes);
-    all.SkipAll();
-    ChunkedOutput out(file);
-    AppendArchiveHead(out.Chunk(), all.GetCount());
-    if (all.GetCount() > 0 && all.AsSaved()) {
-        // Nothing after the last record: a save would not write it.
-        out.Flush();
-        WriteOut(file, bytes.substr(all.RecordsBegin(), all.Offset() - all.RecordsBegin()));
-        return;
-    }
-    ArchiveRecords records(bytes);
+// Writes the archive a save of the archive's records writes, as the bytes arrive. Runs of
+// records stored as a save stores them are written as they lie; any other record, with a
+// long length form or a wide string, is written anew.
+void WriteArchiveAsSaved(std::string_view block, const ByteArrival& arrival, QIODevice& file) {
+    constexpr std::size_t kRunBytes = 4 << 20, kCopiedRunBytes = 64 << 10, kAnewBytes = 1 << 20;
+    ArchiveRecords records(block, &arrival);
+    std::string anew; // records written anew, with the short runs between them
+    AppendArchiveHead(anew, records.GetCount());
+    std::size_t run = records.RecordsBegin(); // from here on the records are as saved
+    const auto writeRun = [&](std::size_t to) {
+        if (!anew.empty())
+            WriteOut(file, anew);
+        anew.clear();
+        WriteOut(file, block.substr(run, to - run));
+        run = to;
+    };
+    std::array<std::uint8_t, 4> lengths{};
     PhoneRecordView record;
-    while (records.Next(record)) {
+    for (;;) {
+        const std::size_t begin = records.Offset();
+        if (begin - run >= kRunBytes)
+            writeRun(begin);
+        if (records.NextShort(lengths))
+            continue; // a length byte before each field: as saved
+        if (!records.Next(record))
+            break;
+        std::size_t saved = 0;
         for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo})
-            AppendArchiveString(out.Chunk(), field);
-        out.Filled();
+            saved += ArchiveStringSize(field.size());
+        // Any other form of a field takes more bytes than the shortest one.
+        if (!records.LastWasWide() && records.Offset() - begin == saved)
+            continue;
+        if (begin - run >= kCopiedRunBytes)
+            writeRun(begin);
+        else
+            anew.append(block.substr(run, begin - run));
+        for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo})
+            AppendArchiveString(anew, field);
+        run = records.Offset();
+        if (anew.size() >= kAnewBytes) {
+            WriteOut(file, anew);
+            anew.clear();
+        }
     }
-    out.Flush();
+    writeRun(records.Offset()); // nothing after the last record: a save would not write it
 }
 
 // What saving the archive's records as text and reading it back loses.
@@ -516,32 +539,34 @@ private:
     std::vector<std::string> m_held;
 };
 
-// Saves the archive's records as the text file `out`. Another core reads the bytes in and
-// works out what the text would lose, while this one writes each record as it arrives.
-// What is lost is told, or the save given up, before the new file takes the old one's
-// place. A file that cannot be read, or a record the reader cannot take, fails the whole
-// as a read, just as when reading and the check came first.
-bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, BookBytes& bytes, const std::string& out) {
+// Saves the archive's records as the file `out` with `write`, which takes the bytes as they
+// arrive. Another core reads them in and runs `check` on them whole: the checks of an
+// open, and what the saved file would lose, told, or the save given up, before the new
+// file takes the old one's place. A file that cannot be read, or a record the reader
+// cannot take, fails the whole as a read, just as when reading and the check came first.
+bool SaveArchiveAs(BookReader& reader, CliReporter& reporter, BookBytes& bytes, const std::string& out,
+                   const std::function<TextExportLoss(std::string_view)>& check,
+                   const std::function<void(std::string_view, const ByteArrival&, QIODevice&)>& write) {
     TextExportLoss loss;
     std::exception_ptr failure;
-    const auto readAndAssess = [&] {
+    const auto readAndCheck = [&] {
         try {
             bytes.ReadIn();
-            loss = AssessArchiveAsText(bytes.View());
+            loss = check(bytes.View());
         } catch (...) {
             failure = std::current_exception();
         }
     };
-    std::jthread check;
+    std::jthread checking;
     try {
-        check = std::jthread(readAndAssess);
+        checking = std::jthread(readAndCheck);
     } catch (const std::system_error&) {
-        readAndAssess(); // no thread to be had: reading and the check come first
+        readAndCheck(); // no thread to be had: reading and the check come first
     }
     bool told = false;
     const auto settle = [&] {
-        if (check.joinable())
-            check.join();
+        if (checking.joinable())
+            checking.join();
         if (failure)
             std::rethrow_exception(failure); // the read's own error, reported as the read's
         if (!told && loss.Any()) {
@@ -554,7 +579,7 @@ bool SaveArchiveAsText(BookReader& reader, CliReporter& reporter, BookBytes& byt
     bool saved = false;
     try {
         saved = reader.WriteFileAtomically(out, [&](QIODevice& file) {
-            WriteArchiveAsText(bytes.Block(), bytes.Arrival(), file);
+            write(bytes.Block(), bytes.Arrival(), file);
             settle();
         });
     } catch (...) {
@@ -646,10 +671,16 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     const bool textIn = CMarloDoc::IsTextPath(in), textOut = CMarloDoc::IsTextPath(out);
     BookReader reader(reporter);
     std::unique_ptr<BookBytes> bytes;
-    if (!textIn && textOut) {
+    if (!textIn) {
+        const auto check = [textOut](std::string_view view) {
+            if (textOut)
+                return AssessArchiveAsText(view);
+            ArchiveRecords(view).SkipAll(); // what an open checks
+            return TextExportLoss{};
+        };
         bool saved = false;
         const bool read = reader.ScanAsRead(in, bytes, [&](BookBytes& arriving) {
-            saved = SaveArchiveAsText(reader, reporter, arriving, out);
+            saved = SaveArchiveAs(reader, reporter, arriving, out, check, textOut ? WriteArchiveAsText : WriteArchiveAsSaved);
         });
         return read && saved ? kCliOk : kCliFailed;
     }
@@ -657,27 +688,22 @@ int Convert(const std::string& in, const std::string& out, std::FILE* err) {
     SortedLines lines;
     TextLinesLoss loss;
     const bool read = reader.Scan(in, bytes, [&](std::string_view view) {
-        if (textIn && textOut)
+        if (textOut)
             lines.Sort(view, [&loss](std::string_view line) { loss.Add(line); });
-        else if (textIn)
-            lines.Sort(view);
         else
-            ArchiveRecords(view).SkipAll();
+            lines.Sort(view);
     });
     if (!read)
         return kCliFailed;
     if (const TextExportLoss lost = loss.Result(); lost.Any())
         reporter.Warn(lost.Describe(out));
-    const std::string_view view = bytes->View();
     return reader.WriteFileAtomically(out, [&](QIODevice& file) {
-               if (textIn && textOut) {
+               if (textOut) {
                    WriteTextAsText(lines, file);
-               } else if (textIn) {
+               } else {
                    if (lines.Count() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
                        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
                    WriteTextAsArchive(lines, file);
-               } else {
-                   WriteArchiveAsSaved(view, file);
                }
            })
                ? kCliOk

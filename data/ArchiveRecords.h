@@ -152,6 +152,10 @@ private:
     std::string m_wide[4];
 };
 
+/// The bytes AppendArchiveString takes for a string of `size` bytes.
+constexpr std::size_t ArchiveStringSize(std::size_t size) noexcept {
+    return size + (size < 0xFF ? 1 : size < 0xFFFE ? 3 : 7);
+}
 /// Appends `text` as the archive stores a string (WriteString): shortest length form.
 void AppendArchiveString(std::string& out, std::string_view text);
 /// Appends the archive's object header and the count, as a save of the phone book writes them.

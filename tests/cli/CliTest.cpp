@@ -230,24 +230,26 @@ TEST_F(CliTest, ConvertWarnsAboutWhatTextCannotCarry) {
     EXPECT_EQ(Read("out.txt"), "b,,\r\na,b,,\r\nc,,,x,y\r\nd\r\ne,,\r\ntanaka,,,m\x1Am\r\nu,,\r\nv,,\r\n");
 }
 
-TEST_F(CliTest, ArchiveToTextReportsAsIfTheCheckRanFirst) {
-    // The check of what text loses runs beside the writing: a file it cannot read is
-    // reported as a failed read alone, and the old text stays.
+TEST_F(CliTest, ArchiveConvertsReportAsIfTheCheckRanFirst) {
+    // The check of the archive runs beside the writing: a file it cannot read is reported
+    // as a failed read alone, and the old file stays.
     const std::string good = Archive({{"b", "", "", ""}, {"a", "", "", ""}});
     Write("cut", good.substr(0, good.size() - 2));
-    Write("out.txt", "old\r\n");
-    Result r = Run({"convert", "cut", "out.txt"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err.rfind("marlo-cli: 「cut」 を読み込めません。", 0), 0u) << r.err;
-    EXPECT_EQ(r.err.find("保存"), std::string::npos) << r.err;
-    EXPECT_EQ(Read("out.txt"), "old\r\n");
-    r = Run({"convert", "cut", "nodir/out.txt"});
-    EXPECT_EQ(r.err.find("nodir"), std::string::npos) << r.err;
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    for (const std::string out : {"out.txt", "out.mrl"}) {
+        Write(out.c_str(), "old\r\n");
+        Result r = Run({"convert", "cut", out});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err.rfind("marlo-cli: 「cut」 を読み込めません。", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find("保存"), std::string::npos) << r.err;
+        EXPECT_EQ(Read(out.c_str()), "old\r\n");
+        r = Run({"convert", "cut", "nodir/" + out});
+        EXPECT_EQ(r.err.find("nodir"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     // A loss is told before a failed save's own report.
     Write("in", good);
-    r = Run({"convert", "in", "nodir/out.txt"});
+    const Result r = Run({"convert", "in", "nodir/out.txt"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.rfind("marlo-cli: 注意: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("\nmarlo-cli: 「nodir/out.txt」 に保存できません"), std::string::npos) << r.err;
@@ -368,6 +370,57 @@ TEST_F(CliTest, CommandsGiveWhatTheOpenDocumentGives) {
             EXPECT_EQ(searched.out, lines(list, rows)) << file << " search " << key;
         }
     }
+}
+
+TEST_F(CliTest, ArchiveToArchiveIsTheDocumentsSaveAcrossLongRunsAndOddRecords) {
+    // Records as a save writes them, past the size written in one piece; then records in
+    // long length forms or wide, alone after a long run, many in a row, every other, and
+    // after a long run again.
+    std::string book("\xFF\xFF\x01\x00\x08\x00"
+                     "CMrlData",
+                     14);
+    std::size_t count = 0;
+    std::string records;
+    const auto plain = [&](std::size_t i) {
+        for (const std::string& field : {"name" + std::to_string(i), Sjis("田中"), std::string("03-1234-5678"), std::string(i % 30, 'm')}) {
+            records += static_cast<char>(field.size());
+            records += field;
+        }
+        ++count;
+    };
+    const auto odd = [&](std::size_t i) {
+        if (i % 7 == 0)
+            records += std::string("\xFF\xFE\xFF\x02\xA2\x30x\x00", 8); // a wide name
+        else
+            records += "\x03odd";
+        for (const std::string& field : {std::string(), std::string("03"), std::string(254, 'm')}) {
+            records += "\xFF\xFF\xFF";
+            AppendLE(records, field.size(), 4);
+            records += field;
+        }
+        ++count;
+    };
+    std::size_t i = 0;
+    while (records.size() < (5 << 20))
+        plain(i++);
+    odd(i++);
+    for (int k = 0; k < 5000; ++k)
+        odd(i++);
+    for (int k = 0; k < 2000; ++k)
+        k % 2 ? odd(i++) : plain(i++);
+    for (const std::size_t run = records.size(); records.size() < run + (100 << 10);)
+        plain(i++);
+    odd(i++);
+    AppendLE(book, count, 4);
+    Write("book", book + records);
+
+    CMarloDoc doc;
+    YesReporter reporter;
+    doc.SetReporter(&reporter);
+    ASSERT_TRUE(doc.OnOpenDocument(Path("book"))) << reporter.errors;
+    ASSERT_TRUE(doc.OnSaveDocument(Path("doc.mrl")));
+    EXPECT_EQ(Run({"convert", "book", "cli.mrl"}).code, 0);
+    EXPECT_TRUE(Read("cli.mrl") == Read("doc.mrl"));
 }
 
 TEST_F(CliTest, FilesThatCannotBeRead) {
