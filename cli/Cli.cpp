@@ -451,10 +451,30 @@ TextExportLoss AssessArchiveAsText(std::string_view bytes) {
     TextExportCheck check;
     PhoneRecordView record;
     // Most records hold no byte that a text line treats apart: only those that do need
-    // a closer look.
+    // a closer look. A record of short fields is told on its own bytes at once; others
+    // go by the windows of PlainRecords.
     PlainRecords plain(bytes, records.RecordsBegin());
-    while (records.Next(record))
+    std::array<std::uint8_t, 4> lengths{};
+    for (;;) {
+        const std::size_t begin = records.Offset();
+        if (records.NextShort(lengths)) {
+            const int plainShort = IsPlainShortRecord(bytes, begin, lengths);
+            if (plainShort >= 0)
+                plain.Passed(records.Offset());
+            if (plainShort == 1) {
+                check.AddPlain(std::string_view(bytes.data() + begin + 1, lengths[0]));
+                continue;
+            }
+            record = ShortRecordView(bytes, begin, lengths);
+            if (plainShort == 0) {
+                check.Add(record, false);
+                continue;
+            }
+        } else if (!records.Next(record)) {
+            break;
+        }
         check.Add(record, plain.IsPlain(record, records.Offset(), records.LastWasWide()));
+    }
     return check.Result();
 }
 
@@ -482,17 +502,7 @@ void WriteArchiveAsText(std::string_view block, const ByteArrival& arrival, QIOD
                 end += size;
                 continue;
             }
-            const std::size_t nameAt = begin + 1;
-            const char* field = block.data() + nameAt;
-            const auto next = [&field, &lengths](std::size_t i) {
-                const std::string_view view(field, lengths[i]);
-                field += lengths[i] + 1;
-                return view;
-            };
-            record.m_strRomaji = next(0);
-            record.m_strKanji = next(1);
-            record.m_strPhone = next(2);
-            record.m_strMemo = next(3);
+            record = ShortRecordView(block, begin, lengths);
         } else if (!records.Next(record)) {
             break;
         }

@@ -281,6 +281,50 @@ std::uint64_t LineBreakFlags(const char* p) noexcept {
 
 } // namespace
 
+int IsPlainShortRecord(std::string_view bytes, std::size_t begin, const std::array<std::uint8_t, 4>& lengths) noexcept {
+    const std::size_t nameAt = begin + 1;
+    const std::size_t kanjiLength = lengths[0], phoneLength = kanjiLength + 1 + lengths[1],
+                      memoLength = phoneLength + 1 + lengths[2];
+    const std::size_t size = memoLength + 1 + lengths[3];
+    if (size > 64 || bytes.size() - nameAt < 64)
+        return -1;
+    std::uint64_t cr = 0, lf = 0, other = 0; // bit k: the byte at nameAt + k
+    const char* from = bytes.data() + nameAt;
+#if defined(__SSE2__)
+    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n'), commas = _mm_set1_epi8(','),
+                  ctrlZs = _mm_set1_epi8(kCtrlZ);
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
+        const auto flags = [&v](__m128i c) {
+            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c))));
+        };
+        cr |= flags(crs) << (16 * k);
+        lf |= flags(lfs) << (16 * k);
+        other |= (flags(commas) | flags(ctrlZs)) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        cr |= from[k] == '\r' ? bit : 0;
+        lf |= from[k] == '\n' ? bit : 0;
+        other |= from[k] == ',' || from[k] == kCtrlZ ? bit : 0;
+    }
+#endif
+    const std::uint64_t lengthBytes =
+        (std::uint64_t{1} << kanjiLength) | (std::uint64_t{1} << phoneLength) | (std::uint64_t{1} << memoLength);
+    const std::uint64_t fields = (size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1) & ~lengthBytes;
+    cr &= fields;
+    lf &= fields;
+    if ((other & fields) != 0)
+        return 0;
+    if ((cr | lf) == 0)
+        return 1;
+    // Only line breaks inside the memo: a CR before each LF, neither opening nor closing it.
+    const std::size_t memoAt = memoLength + 1;
+    const std::uint64_t inner = size >= memoAt + 4 ? ((std::uint64_t{1} << (size - 2 - memoAt - 1)) - 1) << (memoAt + 1) : 0;
+    return lf == cr << 1 && (cr & ~inner) == 0 ? 1 : 0;
+}
+
 std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t begin,
                                const std::array<std::uint8_t, 4>& lengths) noexcept {
     const std::size_t nameAt = begin + 1;
@@ -382,15 +426,13 @@ bool PlainlyReadsBack(const PhoneRecordView& record) {
 } // namespace
 
 void TextExportCheck::Add(const PhoneRecordView& record, bool plain) {
+    if (plain) {
+        AddPlain(record.m_strRomaji);
+        return;
+    }
     const std::size_t index = m_nCount++;
     if (m_nCutOffAt != SIZE_MAX)
         return; // reading stops before this one
-    if (plain) {
-        if (index > 0 && !m_bReordered)
-            m_bReordered = MbsCmp(m_prevName, record.m_strRomaji) > 0;
-        m_prevName = record.m_strRomaji;
-        return;
-    }
     const std::pair<std::string_view, const char*> fields[] = {{record.m_strRomaji, "ローマ字名"},
                                                                {record.m_strKanji, "氏名"},
                                                                {record.m_strPhone, "電話番号"},

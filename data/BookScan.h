@@ -6,6 +6,7 @@
 
 #include "ArchiveRecords.h"
 #include "PhoneRecord.h"
+#include "platform/Mbcs.h"
 
 #include <QByteArray>
 #include <array>
@@ -109,6 +110,8 @@ public:
     /// byte before `end`, is plain. Every record must be shown, in order; one with a
     /// field stored wide (`wide`) is not plain.
     bool IsPlain(const PhoneRecordView& record, std::size_t end, bool wide);
+    /// Tells of a record up to `end` that was not shown to IsPlain.
+    void Passed(std::size_t end) noexcept { m_nBegin = end; }
 
 private:
     /// Flags of the bytes a text line treats apart from `from` on, 64 of them.
@@ -137,6 +140,20 @@ private:
 /// bytes and one more.
 std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t begin,
                                const std::array<std::uint8_t, 4>& lengths) noexcept;
+/// The fields of the record of short fields in `bytes` from `begin`, of `lengths`
+/// (ArchiveRecords::NextShort).
+inline PhoneRecordView ShortRecordView(std::string_view bytes, std::size_t begin,
+                                       const std::array<std::uint8_t, 4>& lengths) noexcept {
+    const char* romaji = bytes.data() + begin + 1;
+    const char* kanji = romaji + lengths[0] + 1;
+    const char* phone = kanji + lengths[1] + 1;
+    const char* memo = phone + lengths[2] + 1;
+    return {{romaji, lengths[0]}, {kanji, lengths[1]}, {phone, lengths[2]}, {memo, lengths[3]}};
+}
+/// Whether the record of short fields in `bytes` from `begin`, of `lengths`
+/// (ArchiveRecords::NextShort), is plain (PlainRecords): 1 or 0, or -1 when it is longer
+/// than 64 bytes or lies within 64 bytes of the end, for PlainRecords to tell.
+int IsPlainShortRecord(std::string_view bytes, std::size_t begin, const std::array<std::uint8_t, 4>& lengths) noexcept;
 /// Appends the text line of `record`, without its line end, as FormatTextLine makes it.
 void AppendTextLine(std::string& out, const PhoneRecordView& record);
 /// Appends the text line of the record of `fields` (the line as writing gives it back).
@@ -150,6 +167,15 @@ public:
     /// The next record. `plain`: its line reads back as it is (PlainRecords); then its
     /// name must stay where it is until the next record is added, as the file's bytes do.
     void Add(const PhoneRecordView& record, bool plain = false);
+    /// The same for a plain record of that name.
+    void AddPlain(std::string_view name) {
+        const std::size_t index = m_nCount++;
+        if (m_nCutOffAt != SIZE_MAX)
+            return; // reading stops before this one
+        if (index > 0 && !m_bReordered)
+            m_bReordered = MbsCmp(m_prevName, name) > 0;
+        m_prevName = name;
+    }
     /// The loss for all records added.
     TextExportLoss Result() const;
 

@@ -374,7 +374,7 @@ bool PlainByDefinition(const PhoneRecord& record) {
 
 TEST(PlainRecords, AreTheRecordsWhoseLinesReadBackAsThemselves) {
     std::mt19937 rng(19);
-    std::size_t plainSeen = 0;
+    std::size_t plainSeen = 0, shortSeen = 0;
     for (int round = 0; round < 3000; ++round) {
         Archived a = RandomArchive(rng, 1 + rng() % 5);
         // Then records of any length, their memos' line breaks anywhere, windows of 64 bytes
@@ -398,9 +398,22 @@ TEST(PlainRecords, AreTheRecordsWhoseLinesReadBackAsThemselves) {
         ArchiveRecords records(a.bytes);
         PlainRecords plain(a.bytes, records.RecordsBegin());
         PhoneRecordView view;
-        for (std::size_t i = 0; records.Next(view); ++i) {
+        for (std::size_t i = 0, begin = records.Offset(); records.Next(view); ++i, begin = records.Offset()) {
             const bool isPlain = plain.IsPlain(view, records.Offset(), records.LastWasWide());
             ASSERT_EQ(isPlain, !records.LastWasWide() && PlainByDefinition(a.records[i])) << "round " << round;
+            // A record of a length byte before each field is told apart on its own too.
+            const std::array<std::uint8_t, 4> lengths = {
+                static_cast<std::uint8_t>(view.m_strRomaji.size()), static_cast<std::uint8_t>(view.m_strKanji.size()),
+                static_cast<std::uint8_t>(view.m_strPhone.size()), static_cast<std::uint8_t>(view.m_strMemo.size())};
+            if (!records.LastWasWide() && records.Offset() - begin == 4u + lengths[0] + lengths[1] + lengths[2] + lengths[3] &&
+                view.m_strRomaji.size() < 0xFF && view.m_strKanji.size() < 0xFF && view.m_strPhone.size() < 0xFF &&
+                view.m_strMemo.size() < 0xFF) {
+                const int shortPlain = IsPlainShortRecord(a.bytes, begin, lengths);
+                if (shortPlain >= 0) {
+                    ++shortSeen;
+                    ASSERT_EQ(shortPlain == 1, isPlain) << "round " << round;
+                }
+            }
             if (!isPlain)
                 continue;
             ++plainSeen;
@@ -413,4 +426,5 @@ TEST(PlainRecords, AreTheRecordsWhoseLinesReadBackAsThemselves) {
         }
     }
     EXPECT_GT(plainSeen, 1000u); // the test looked at plain records, memos with line breaks among them
+    EXPECT_GT(shortSeen, 3000u);
 }
