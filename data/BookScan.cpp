@@ -23,6 +23,38 @@ namespace {
 
 constexpr char kCtrlZ = 0x1A;
 
+// The bytes among the 64 from `p` on (all of them readable) that a text line treats
+// apart, bit k for the byte at p + k.
+struct LineBytes {
+    std::uint64_t cr = 0, lf = 0;
+    std::uint64_t other = 0; // commas and Ctrl-Zs
+};
+
+inline LineBytes LineBytesAt(const char* p) noexcept {
+    LineBytes found;
+#if defined(__SSE2__)
+    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n'), commas = _mm_set1_epi8(','),
+                  ctrlZs = _mm_set1_epi8(kCtrlZ);
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const auto flags = [&v](__m128i hit) {
+            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit)));
+        };
+        found.cr |= flags(_mm_cmpeq_epi8(v, crs)) << (16 * k);
+        found.lf |= flags(_mm_cmpeq_epi8(v, lfs)) << (16 * k);
+        found.other |= flags(_mm_or_si128(_mm_cmpeq_epi8(v, commas), _mm_cmpeq_epi8(v, ctrlZs))) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        found.cr |= p[k] == '\r' ? bit : 0;
+        found.lf |= p[k] == '\n' ? bit : 0;
+        found.other |= p[k] == ',' || p[k] == kCtrlZ ? bit : 0;
+    }
+#endif
+    return found;
+}
+
 } // namespace
 
 BookBytes::BookBytes(QIODevice& file) : BookBytes(file, Later::Read) {
@@ -120,21 +152,12 @@ std::uint64_t PlainRecords::Flags(std::size_t from) const {
     if (from >= size)
         return 0;
     const char* s = m_bytes.data() + from;
-    std::uint64_t flags = 0;
-#if defined(__SSE2__)
     if (size - from >= 64) {
-        const __m128i comma = _mm_set1_epi8(','), cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-        const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
-        for (int k = 0; k < 4; ++k) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-            const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, cr)),
-                                             _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, ctrlZ)));
-            flags |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
-        }
-        return flags;
+        const LineBytes found = LineBytesAt(s);
+        return found.cr | found.lf | found.other;
     }
-#endif
-    for (std::size_t k = 0; k < 64 && from + k < size; ++k)
+    std::uint64_t flags = 0;
+    for (std::size_t k = 0; from + k < size; ++k)
         if (s[k] == ',' || s[k] == '\r' || s[k] == '\n' || s[k] == kCtrlZ)
             flags |= std::uint64_t{1} << k;
     return flags;
@@ -259,28 +282,6 @@ void TextLineFields::CheckSizes() const {
             throw ArchiveError(ArchiveError::Kind::BadFormat, "4 GB を超える項目は読み込めません。");
 }
 
-namespace {
-
-// Bit k: the byte at `p` + k is a CR or an LF, for the 64 bytes from `p` on.
-std::uint64_t LineBreakFlags(const char* p) noexcept {
-    std::uint64_t flags = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
-        flags |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
-    }
-#else
-    for (int k = 0; k < 64; ++k)
-        if (p[k] == '\r' || p[k] == '\n')
-            flags |= std::uint64_t{1} << k;
-#endif
-    return flags;
-}
-
-} // namespace
-
 int IsPlainShortRecord(std::string_view bytes, std::size_t begin, const std::array<std::uint8_t, 4>& lengths) noexcept {
     const std::size_t nameAt = begin + 1;
     const std::size_t kanjiLength = lengths[0], phoneLength = kanjiLength + 1 + lengths[1],
@@ -288,34 +289,12 @@ int IsPlainShortRecord(std::string_view bytes, std::size_t begin, const std::arr
     const std::size_t size = memoLength + 1 + lengths[3];
     if (size > 64 || bytes.size() - nameAt < 64)
         return -1;
-    std::uint64_t cr = 0, lf = 0, other = 0; // bit k: the byte at nameAt + k
-    const char* from = bytes.data() + nameAt;
-#if defined(__SSE2__)
-    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n'), commas = _mm_set1_epi8(','),
-                  ctrlZs = _mm_set1_epi8(kCtrlZ);
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
-        const auto flags = [&v](__m128i c) {
-            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c))));
-        };
-        cr |= flags(crs) << (16 * k);
-        lf |= flags(lfs) << (16 * k);
-        other |= (flags(commas) | flags(ctrlZs)) << (16 * k);
-    }
-#else
-    for (int k = 0; k < 64; ++k) {
-        const std::uint64_t bit = std::uint64_t{1} << k;
-        cr |= from[k] == '\r' ? bit : 0;
-        lf |= from[k] == '\n' ? bit : 0;
-        other |= from[k] == ',' || from[k] == kCtrlZ ? bit : 0;
-    }
-#endif
+    const LineBytes found = LineBytesAt(bytes.data() + nameAt); // bit k: the byte at nameAt + k
     const std::uint64_t lengthBytes =
         (std::uint64_t{1} << kanjiLength) | (std::uint64_t{1} << phoneLength) | (std::uint64_t{1} << memoLength);
     const std::uint64_t fields = (size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1) & ~lengthBytes;
-    cr &= fields;
-    lf &= fields;
-    if ((other & fields) != 0)
+    const std::uint64_t cr = found.cr & fields, lf = found.lf & fields;
+    if ((found.other & fields) != 0)
         return 0;
     if ((cr | lf) == 0)
         return 1;
@@ -337,7 +316,8 @@ std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t beg
     // those back would wait for the stores): no CR or LF but in its lengths.
     if (bytes.size() - nameAt >= size + 63) {
         for (std::size_t window = 0; window < size; window += 64) {
-            std::uint64_t flags = LineBreakFlags(from + window);
+            const LineBytes found = LineBytesAt(from + window);
+            std::uint64_t flags = found.cr | found.lf;
             if (size - window < 64)
                 flags &= (std::uint64_t{1} << (size - window)) - 1;
             for (const std::size_t at : {kanjiLength, phoneLength, memoLength})
