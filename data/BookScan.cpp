@@ -313,18 +313,31 @@ std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t beg
     const std::size_t size = memoLength + (lengths[3] == 0 ? 0 : 1 + lengths[3]);
     const char* from = bytes.data() + nameAt;
     // The record's own bytes are looked at, not the line just stored over them (reading
-    // those back would wait for the stores): no CR or LF but in its lengths.
+    // those back would wait for the stores): no CR or LF but in its lengths, or in a
+    // record of 64 bytes at most the memo's line breaks, CR LF each.
+    std::uint64_t breaks = 0; // where those begin, bit k for the byte at `from` + k
     if (bytes.size() - nameAt >= size + 63) {
         for (std::size_t window = 0; window < size; window += 64) {
             const LineBytes found = LineBytesAt(from + window);
-            std::uint64_t flags = found.cr | found.lf;
-            if (size - window < 64)
-                flags &= (std::uint64_t{1} << (size - window)) - 1;
-            for (const std::size_t at : {kanjiLength, phoneLength, memoLength})
-                if (at - window < 64)
-                    flags &= ~(std::uint64_t{1} << (at - window));
-            if (flags != 0)
+            std::uint64_t cr = found.cr, lf = found.lf;
+            if (size - window < 64) {
+                const std::uint64_t inRecord = (std::uint64_t{1} << (size - window)) - 1;
+                cr &= inRecord;
+                lf &= inRecord;
+            }
+            for (const std::size_t at : {kanjiLength, phoneLength, memoLength}) {
+                if (at - window < 64) {
+                    cr &= ~(std::uint64_t{1} << (at - window));
+                    lf &= ~(std::uint64_t{1} << (at - window));
+                }
+            }
+            if ((cr | lf) == 0)
+                continue;
+            const std::size_t memoAt = memoLength + 1;
+            if (size > 64 || size - memoAt < 2 || lf != cr << 1 ||
+                (cr & ~(((std::uint64_t{1} << (size - 1 - memoAt)) - 1) << memoAt)) != 0)
                 return 0;
+            breaks = cr;
         }
     } else {
         for (std::size_t i = 0; i < size; ++i)
@@ -336,9 +349,25 @@ std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t beg
     to[phoneLength] = ',';
     if (lengths[3] != 0)
         to[memoLength] = ',';
-    to[size] = '\r';
-    to[size + 1] = '\n';
-    return size + 2;
+    std::size_t put = size;
+    if (breaks != 0) {
+        // Each line break becomes a comma, and the bytes after it move up by one.
+        // (The record is 64 bytes at most: each piece's length fits a byte.)
+        put = static_cast<std::size_t>(std::countr_zero(breaks));
+        std::size_t next = put;
+        for (; breaks != 0; breaks &= breaks - 1) {
+            const auto at = static_cast<std::size_t>(std::countr_zero(breaks));
+            CopyShort(to + put, from + next, static_cast<std::uint8_t>(at - next));
+            put += at - next;
+            to[put++] = ',';
+            next = at + 2;
+        }
+        CopyShort(to + put, from + next, static_cast<std::uint8_t>(size - next));
+        put += size - next;
+    }
+    to[put] = '\r';
+    to[put + 1] = '\n';
+    return put + 2;
 }
 
 void AppendTextLine(std::string& out, const PhoneRecordView& record) {

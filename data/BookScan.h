@@ -135,8 +135,9 @@ private:
 /// Puts at `to` the text line, CR LF included, of the record in `bytes` from `begin` whose
 /// four fields are narrow, each after a length byte of its own, of `lengths`
 /// (ArchiveRecords::NextShort): the record's bytes from its first field on, with a comma
-/// for each other length byte (none for an empty memo's). The size put, or 0 when a field
-/// holds a CR or LF; AppendTextLine makes that line. `to` has room for the record's
+/// for each other length byte (none for an empty memo's) and for each CR LF of the memo.
+/// The size put, or 0 when a field holds another CR or LF, or the record is over 64 bytes
+/// and holds one at all; AppendTextLine makes that line. `to` has room for the record's
 /// bytes and one more.
 std::size_t PutShortRecordLine(char* to, std::string_view bytes, std::size_t begin,
                                const std::array<std::uint8_t, 4>& lengths) noexcept;

@@ -250,10 +250,11 @@ TEST(TextLines, SplitAndParseAsTheDocumentReadsThem) {
 }
 
 TEST(ShortRecordLine, IsTheRecordsTextLineOrLeftToAppendTextLine) {
-    // Fields across the 64-byte windows and of lengths that are CR or LF, records near the
-    // end of the bytes and away from it.
+    // Fields across the 64-byte windows and of lengths that are CR or LF, memos of lines,
+    // records near the end of the bytes and away from it.
     std::mt19937 rng(9);
     constexpr std::size_t kLengths[] = {0, 1, 7, 8, 9, 10, 13, 16, 17, 31, 33, 63, 64, 65, 0xFE};
+    std::size_t breaksPut = 0;
     for (int round = 0; round < 20000; ++round) {
         PhoneRecord record;
         std::string bytes = RandomText(rng, 3);
@@ -261,10 +262,13 @@ TEST(ShortRecordLine, IsTheRecordsTextLineOrLeftToAppendTextLine) {
         std::array<std::uint8_t, 4> lengths{};
         std::size_t i = 0;
         for (std::string* field : {&record.m_strRomaji, &record.m_strKanji, &record.m_strPhone, &record.m_strMemo}) {
-            field->resize(kLengths[rng() % std::size(kLengths)]);
+            field->resize(kLengths[rng() % (field == &record.m_strMemo ? 8 : std::size(kLengths))]);
             const std::size_t alphabet = rng() % 4 == 0 ? sizeof kAlphabet : 13; // line bytes now and then
             for (char& c : *field)
                 c = kAlphabet[rng() % alphabet];
+            if (field == &record.m_strMemo && rng() % 2 == 0) // its line breaks anywhere, at its ends too
+                for (std::size_t breaks = 1 + rng() % 3; breaks > 0; --breaks)
+                    field->insert(rng() % (field->size() + 1), "\r\n");
             lengths[i++] = static_cast<std::uint8_t>(field->size());
             bytes += static_cast<char>(field->size());
             bytes += *field;
@@ -275,12 +279,14 @@ TEST(ShortRecordLine, IsTheRecordsTextLineOrLeftToAppendTextLine) {
         char line[4 * 0xFF + 5];
         const std::size_t size = PutShortRecordLine(line, bytes, begin, lengths);
         const std::string fields = record.m_strRomaji + record.m_strKanji + record.m_strPhone + record.m_strMemo;
-        if (fields.find_first_of("\r\n") != std::string::npos) {
-            ASSERT_EQ(size, 0u) << "round " << round;
-        } else {
-            ASSERT_EQ(std::string(line, size), expected + "\r\n") << "round " << round;
+        if (size == 0) {
+            ASSERT_NE(fields.find_first_of("\r\n"), std::string::npos) << "round " << round;
+            continue;
         }
+        ASSERT_EQ(std::string(line, size), expected + "\r\n") << "round " << round;
+        breaksPut += record.m_strMemo.find('\r') != std::string::npos;
     }
+    EXPECT_GT(breaksPut, 100u); // memos of lines were put too
 }
 
 TEST(TextExportCheck, FindsTheLossesAssessTextExportFinds) {
