@@ -34,34 +34,21 @@ inline void CopyShort(char* to, const char* from, std::size_t n) noexcept {
     }
 }
 
-namespace short_bytes_detail {
-constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
-// Whether the eight bytes at `p` hold the byte of pattern `pa` or of `pb` (each that byte eight times).
-inline bool WordHolds(const char* p, std::uint64_t pa, std::uint64_t pb) noexcept {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    const std::uint64_t a = w ^ pa, b = w ^ pb; // a zero byte where the byte stands
-    return (((a - kOnes) & ~a) | ((b - kOnes) & ~b)) & kHighs;
-}
-} // namespace short_bytes_detail
-
-/// Whether `text` holds the byte `a` or the byte `b`, eight bytes at a time.
-inline bool HoldsEitherByte(std::string_view text, char a, char b) noexcept {
-    using namespace short_bytes_detail;
-    const std::uint64_t pa = kOnes * static_cast<unsigned char>(a), pb = kOnes * static_cast<unsigned char>(b);
+/// Whether `text` holds the byte `c`, eight bytes at a time.
+inline bool HoldsByte(std::string_view text, char c) noexcept {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
     const char* p = text.data();
-    const std::size_t n = text.size();
-    if (n < 8) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (p[i] == a || p[i] == b)
-                return true;
-        return false;
-    }
-    for (std::size_t i = 0; i + 8 < n; i += 8)
-        if (WordHolds(p + i, pa, pb))
+    std::size_t n = text.size();
+    for (; n >= 8; n -= 8, p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        w ^= pattern; // a zero byte where `c` stands
+        if (((w - kOnes) & ~w & kHighs) != 0)
             return true;
-    return WordHolds(p + n - 8, pa, pb); // the last eight, overlapping those before
+    }
+    for (; n > 0; --n, ++p)
+        if (*p == c)
+            return true;
+    return false;
 }
-
-/// Whether `text` holds the byte `c`.
-inline bool HoldsByte(std::string_view text, char c) noexcept { return HoldsEitherByte(text, c, c); }
