@@ -37,7 +37,7 @@ inline LineBytes LineBytesAt(const char* p) noexcept {
                   ctrlZs = _mm_set1_epi8(kCtrlZ);
     for (int k = 0; k < 4; ++k) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const auto flags = [&v](__m128i hit) {
+        const auto flags = [](__m128i hit) {
             return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit)));
         };
         found.cr |= flags(_mm_cmpeq_epi8(v, crs)) << (16 * k);
