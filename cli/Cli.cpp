@@ -278,9 +278,9 @@ public:
     /// `scan` throws is reported as a failed open. The bytes stay in `bytes`.
     bool Scan(const std::string& path, std::unique_ptr<BookBytes>& bytes,
               const std::function<void(std::string_view)>& scan) {
-        return ReadFile(path, [&](QIODevice& file) {
-            bytes = std::make_unique<BookBytes>(file);
-            scan(bytes->View());
+        return ScanAsRead(path, bytes, [&scan](BookBytes& read) {
+            read.ReadIn();
+            scan(read.View());
         });
     }
     /// The same, with the bytes left for `scan` to read in (BookBytes::ReadIn), which
@@ -424,11 +424,7 @@ void WriteArchiveAsSaved(std::string_view block, const ByteArrival& arrival, QIO
             continue; // a length byte before each field: as saved
         if (!records.Next(record))
             break;
-        std::size_t saved = 0;
-        for (const std::string_view field : {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo})
-            saved += ArchiveStringSize(field.size());
-        // Any other form of a field takes more bytes than the shortest one.
-        if (!records.LastWasWide() && records.Offset() - begin == saved)
+        if (records.LastAsSaved())
             continue;
         if (begin - run >= kCopiedRunBytes)
             writeRun(begin);

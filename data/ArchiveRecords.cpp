@@ -118,17 +118,17 @@ std::string_view ArchiveRecords::ReadString(std::string& wide) {
                             NameUnconvertible(encoded.unconvertible).toStdString());
             wide = std::move(encoded.bytes);
             m_bLastWide = true;
-            m_bAsSaved = false;
+            m_bLastAsSaved = false;
             return wide;
         }
         if (w == 0xFFFF) {
             Require(4);
             length = DWord(m_bytes.data() + m_pos);
             m_pos += 4;
-            m_bAsSaved = m_bAsSaved && length >= 0xFFFE;
+            m_bLastAsSaved = m_bLastAsSaved && length >= 0xFFFE;
         } else {
             length = w;
-            m_bAsSaved = m_bAsSaved && length >= 0xFF;
+            m_bLastAsSaved = m_bLastAsSaved && length >= 0xFF;
         }
     }
     Require(length);

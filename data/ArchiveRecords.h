@@ -67,10 +67,12 @@ public:
         if (m_nRead == m_nCount)
             return false;
         m_bLastWide = false;
+        m_bLastAsSaved = true;
         record.m_strRomaji = Field(0);
         record.m_strKanji = Field(1);
         record.m_strPhone = Field(2);
         record.m_strMemo = Field(3);
+        m_bAsSaved = m_bAsSaved && m_bLastAsSaved;
         ++m_nRead;
         return true;
     }
@@ -91,6 +93,7 @@ public:
         }
         m_pos = pos;
         m_bLastWide = false;
+        m_bLastAsSaved = true;
         ++m_nRead;
         return true;
     }
@@ -105,6 +108,8 @@ public:
     /// Whether every string read so far was narrow, with the shortest length form: then
     /// the bytes read are those a save of the same records writes.
     bool AsSaved() const noexcept { return m_bAsSaved; }
+    /// The same for the strings of the last record read.
+    bool LastAsSaved() const noexcept { return m_bLastAsSaved; }
     /// Offset of the byte after the last record read.
     std::size_t Offset() const noexcept { return m_pos; }
     /// The bytes there to be read so far: all of them, unless they are still arriving.
@@ -150,13 +155,10 @@ private:
     std::size_t m_nRead = 0;
     bool m_bLastWide = false;
     bool m_bAsSaved = true;
+    bool m_bLastAsSaved = true;
     std::string m_wide[4];
 };
 
-/// The bytes AppendArchiveString takes for a string of `size` bytes.
-constexpr std::size_t ArchiveStringSize(std::size_t size) noexcept {
-    return size + (size < 0xFF ? 1 : size < 0xFFFE ? 3 : 7);
-}
 /// Appends `text` as the archive stores a string (WriteString): shortest length form.
 void AppendArchiveString(std::string& out, std::string_view text);
 /// Appends the archive's object header and the count, as a save of the phone book writes them.
