@@ -1,13 +1,13 @@
 #pragma once
 // marlo-cli: the phone book from a terminal. Lists, searches as the window
-// does, and converts between the archive and the text format.
+// does, converts between the archive and the text format, imports and exports
+// contacts.
+
+#include "CliArgs.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-/// Exit statuses of marlo-cli.
-enum CliStatus : int { kCliOk = 0, kCliFailed = 1, kCliUsage = 2 };
 
 /// Runs marlo-cli with `args` (without the program name), writing results to
 /// `out` and messages to `err`. Returns the exit status.

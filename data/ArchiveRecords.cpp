@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::uint16_t kNewClassTag = 0xFFFF;
-constexpr std::uint16_t kMaxClassNameLength = 64; // a name of this length or more is refused
 constexpr std::uint64_t kMinRecordBytes = 4;      // four empty strings of one length byte each
 
 [[noreturn]] void ThrowFormat(const std::string& detail) {
@@ -24,27 +22,20 @@ std::uint32_t DWord(const char* p) {
     return static_cast<std::uint32_t>(Word(p)) | (static_cast<std::uint32_t>(Word(p + 2)) << 16);
 }
 
-void AppendLE(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 } // namespace
 
 void ThrowArchiveEnd() {
     throw ArchiveError(ArchiveError::Kind::EndOfFile, "ファイルが途中で終わっています。書きかけか壊れた電話帳です。");
 }
 
-ArchiveRecords::ArchiveRecords(std::string_view block, const ByteArrival* arrival)
-    : m_block(block), m_bytes(arrival ? block.substr(0, arrival->WaitFor(1)) : block), m_pArrival(arrival) {
-    const std::string_view bytes = m_block;
+ArchiveRecords::ArchiveRecords(std::string_view bytes) : m_bytes(bytes) {
     if (m_bytes.empty())
         return; // an empty file holds an empty phone book
     Require(2);
     const std::uint16_t tag = Word(bytes.data());
     if (tag == 0)
         ThrowFormat("データが空です");
-    if (tag != kNewClassTag)
+    if (tag != kArchiveNewClassTag)
         ThrowFormat("先頭の印が違います");
     Require(4);
     const std::uint16_t schema = Word(bytes.data() + 2);
@@ -52,7 +43,7 @@ ArchiveRecords::ArchiveRecords(std::string_view block, const ByteArrival* arriva
         ThrowFormat("版数 " + std::to_string(schema) + " には対応していません");
     Require(6);
     const std::uint16_t nameLength = Word(bytes.data() + 4);
-    if (nameLength >= kMaxClassNameLength)
+    if (nameLength >= kArchiveMaxClassNameLength)
         ThrowFormat("クラス名が長すぎます");
     m_pos = 6;
     Require(nameLength);
@@ -62,22 +53,12 @@ ArchiveRecords::ArchiveRecords(std::string_view block, const ByteArrival* arriva
     Require(4);
     const auto count = static_cast<std::int32_t>(DWord(bytes.data() + m_pos));
     m_pos += 4;
-    m_nRecordsBegin = m_pos;
     if (count <= 0)
         return;
     // A count the file cannot hold fails before any record is read, and before a reader
     // sets anything aside for it.
     Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
     m_nCount = static_cast<std::size_t>(count);
-}
-
-bool ArchiveRecords::Arrive(std::uint64_t n) {
-    if (!m_pArrival)
-        return false;
-    // The `n` bytes, or as many as the block can hold.
-    const std::uint64_t want = m_pos + std::min<std::uint64_t>(n, m_block.size() - m_pos);
-    m_bytes = m_block.substr(0, m_pArrival->WaitFor(static_cast<std::size_t>(want)));
-    return m_bytes.size() - m_pos >= n;
 }
 
 std::uint32_t ArchiveRecords::ReadLength() {
@@ -117,45 +98,18 @@ std::string_view ArchiveRecords::ReadString(std::string& wide) {
                 ThrowFormat("Shift_JIS で表せない文字を含んでいます: " +
                             NameUnconvertible(encoded.unconvertible).toStdString());
             wide = std::move(encoded.bytes);
-            m_bLastWide = true;
-            m_bLastAsSaved = false;
             return wide;
         }
         if (w == 0xFFFF) {
             Require(4);
             length = DWord(m_bytes.data() + m_pos);
             m_pos += 4;
-            m_bLastAsSaved = m_bLastAsSaved && length >= 0xFFFE;
         } else {
             length = w;
-            m_bLastAsSaved = m_bLastAsSaved && length >= 0xFF;
         }
     }
     Require(length);
     const std::string_view text = m_bytes.substr(m_pos, length);
     m_pos += length;
     return text;
-}
-
-void AppendArchiveString(std::string& out, std::string_view text) {
-    const std::size_t n = text.size();
-    if (n < 0xFF) {
-        out += static_cast<char>(n);
-    } else if (n < 0xFFFE) {
-        out += '\xFF';
-        AppendLE(out, static_cast<std::uint32_t>(n), 2);
-    } else {
-        out += "\xFF\xFF\xFF";
-        AppendLE(out, static_cast<std::uint32_t>(n), 4);
-    }
-    out.append(text);
-}
-
-void AppendArchiveHead(std::string& out, std::size_t count) {
-    AppendLE(out, kNewClassTag, 2);
-    AppendLE(out, CMrlData::kSchema, 2);
-    const std::string_view name = CMrlData::kClassName;
-    AppendLE(out, static_cast<std::uint32_t>(name.size()), 2);
-    out.append(name);
-    AppendLE(out, static_cast<std::uint32_t>(count), 4);
 }

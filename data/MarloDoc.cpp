@@ -105,19 +105,11 @@ void CMarloDoc::DeleteContents() {
 }
 
 void CMarloDoc::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
-        if (m_pData) {
-            m_pData->Serialize(ar);
-        } else {
-            CMrlData().Serialize(ar);
-        }
-        return;
-    }
-    ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
-    auto data = std::make_unique<CMrlData>();
-    data->Serialize(ar); // a container that fails half-way is dropped with the exception
-    m_pData = std::move(data);
+    ar.WriteObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
+    if (m_pData)
+        m_pData->Serialize(ar);
+    else
+        CMrlData().Serialize(ar);
 }
 
 std::size_t CMarloDoc::AddEntry(const PhoneRecord& record) {
@@ -222,23 +214,6 @@ bool CMarloDoc::OpenTextFile(const std::string& path) {
     });
     m_pData = ok ? std::move(data) : std::make_unique<CMrlData>();
     return ok;
-}
-
-bool CMarloDoc::ScanArchiveFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
-    return ReadFile(path, [&visit](QIODevice& file) {
-        if (file.size() == 0)
-            return; // an empty file holds an empty phone book
-        CArchive ar(file, CArchive::load);
-        ar.ReadObjectHeader(CMrlData::kClassName, CMrlData::kSchema);
-        StoredRecordReader reader(ar);
-        PhoneRecord record;
-        while (reader.Next(record))
-            visit(record);
-    });
-}
-
-bool CMarloDoc::ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit) {
-    return ReadFile(path, [&visit](QIODevice& file) { ReadTextRecords(file, visit); });
 }
 
 void CMarloDoc::ReadTextRecords(QIODevice& file, const std::function<void(const PhoneRecord&)>& visit) {
@@ -357,11 +332,18 @@ bool CMarloDoc::SaveTextFile(const std::string& path, const std::function<bool()
     return WriteFileAtomically(path, [this](QIODevice& file) {
         CStdioFile text(file);
         if (m_pData) {
-            PhoneRecord line; // keeps its storage from one record to the next
+            // The lines go to the file a megabyte at a time; it makes each LF a CR LF.
+            constexpr std::size_t kChunkBytes = 1 << 20;
+            std::string lines;
             for (const PhoneRecordView record : m_pData->m_list) {
-                record.CopyTo(line);
-                WriteTextLine(text, line);
+                AppendTextLine(lines, record);
+                lines += '\n';
+                if (lines.size() >= kChunkBytes) {
+                    text.WriteString(lines);
+                    lines.clear();
+                }
             }
+            text.WriteString(lines);
         }
         text.Flush();
     });

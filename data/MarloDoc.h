@@ -73,14 +73,6 @@ public:
     /// Who is told of those changes; null for no one.
     void SetBookObserver(BookObserver* pObserver) noexcept { m_pBookObserver = pObserver; }
 
-    /// Shows `visit` every record of the phone-book (archive) file at `path` in stored
-    /// order, one at a time, without opening it as the document: the same checks and
-    /// reports as an open, a fraction of the memory. False when the file cannot be read.
-    bool ScanArchiveFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
-    /// The same for a text exchange file: one record per line, in the file's order
-    /// (the phone book an open makes is these records in a stable sort by romaji name).
-    bool ScanTextFile(const std::string& path, const std::function<void(const PhoneRecord&)>& visit);
-
     /// Reads the file at `path` whole into `bytes`, with an open's checks; failures are
     /// reported under the file's name. False when it cannot be read.
     bool ReadWholeFile(const std::string& path, std::string& bytes);

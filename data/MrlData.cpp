@@ -15,9 +15,6 @@
 
 namespace {
 
-// Smallest stored record: four empty strings of one length byte each.
-constexpr std::uint64_t kMinRecordBytes = 4;
-
 // The first of the records at `from` and after whose name is strictly greater than
 // `key`, else the count: the filing place. `sorted` tells that those records are in
 // order, so that the place is found by halving (the same answer as the walk).
@@ -36,6 +33,20 @@ std::size_t FirstGreater(const RecordList& list, std::string_view key, std::size
             hi = mid;
     }
     return lo;
+}
+
+// Turns the stored record at `at`, four short narrow fields each after its length byte,
+// into a row block of short texts (PackedRows::AppendBlockAt) in the same bytes: the
+// length bytes gathered in front, each text moved up by the length bytes after it that
+// lay before it, the last one first so that none is overwritten.
+char* ShortRecordToRow(char* at, const std::array<std::uint8_t, 4>& lengths) {
+    static_assert(PackedRows::kShortHeader == 4);
+    const std::size_t l0 = lengths[0], l1 = lengths[1], l2 = lengths[2];
+    std::memmove(at + 4 + l0 + l1, at + 3 + l0 + l1, l2);
+    std::memmove(at + 4 + l0, at + 2 + l0, l1);
+    std::memmove(at + 4, at + 1, l0);
+    std::memcpy(at, lengths.data(), 4);
+    return at;
 }
 
 } // namespace
@@ -85,27 +96,13 @@ std::optional<std::size_t> CMrlData::Find(const PhoneRecordView& texts) const {
 }
 
 void CMrlData::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        if (m_list.GetCount() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-            throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
-        ar.WriteInt(static_cast<std::int32_t>(m_list.GetCount()));
-        // A record's four fields in one go: short ones take one look at the archive's room.
-        const PackedRows& rows = m_list.Rows();
-        for (std::size_t i = 0, count = rows.Count(); i < count; ++i)
-            ar.WriteStrings(rows.Row(i));
-        return;
-    }
-    StoredRecordReader reader(ar);
-    // Room for the records at once (growing holds no second copy, but a file too
-    // big for the memory left fails here, before anything is read), given back
-    // past the last record once they are in. Whether the file is in order is
-    // learnt while each name is at hand, so that the first keystroke of a search
-    // does not have to walk the whole book to find out.
-    RecordList::Loading loading(m_list);
-    m_list.Reserve(reader.GetCount(), reader.FieldBytesAtMost());
-    PhoneRecord record;
-    while (reader.Next(record))
-        m_list.AddTail(record);
+    if (m_list.GetCount() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw ArchiveError(ArchiveError::Kind::Io, "件数が多すぎて保存できません。");
+    ar.WriteInt(static_cast<std::int32_t>(m_list.GetCount()));
+    // A record's four fields in one go: short ones take one look at the archive's room.
+    const PackedRows& rows = m_list.Rows();
+    for (std::size_t i = 0, count = rows.Count(); i < count; ++i)
+        ar.WriteStrings(rows.Row(i));
 }
 
 void CMrlData::LoadFile(QIODevice& file) {
@@ -146,39 +143,17 @@ void CMrlData::LoadFile(QIODevice& file) {
     ArchiveRecords records(std::string_view(block, static_cast<std::size_t>(got)));
     m_list.Reserve(records.GetCount(), 0);
     // Most records hold four short narrow fields, each after its length byte: the record
-    // is made where it lies. Any other is copied into the store's end.
-    PackedRows::ShortLengths lengths;
+    // becomes its row where it lies, taking the same bytes. Any other is copied into the
+    // store's end.
+    std::array<std::uint8_t, 4> lengths;
     PhoneRecordView record;
     for (std::size_t at = records.Offset();; at = records.Offset()) {
-        if (records.NextShort(lengths))
-            m_list.AddTailOver(block + at, lengths);
-        else if (records.Next(record))
-            m_list.AddTail(record);
-        else
+        if (records.NextShort(lengths)) {
+            m_list.AddTailAt(ShortRecordToRow(block + at, lengths));
+            continue;
+        }
+        if (!records.Next(record))
             break;
+        m_list.AddTail(record);
     }
-}
-
-StoredRecordReader::StoredRecordReader(CArchive& ar) : m_ar(ar) {
-    const std::int32_t count = ar.ReadInt();
-    if (count <= 0)
-        return;
-    // A count the file cannot hold fails before anything is allocated for it.
-    ar.Require(static_cast<std::uint64_t>(count) * kMinRecordBytes);
-    m_nCount = static_cast<std::size_t>(count);
-}
-
-std::uint64_t StoredRecordReader::FieldBytesAtMost() const noexcept {
-    return m_ar.Remaining() - (m_nCount - m_nRead) * kMinRecordBytes;
-}
-
-bool StoredRecordReader::Next(PhoneRecord& record) {
-    if (m_nRead == m_nCount)
-        return false;
-    m_ar.ReadString(record.m_strRomaji);
-    m_ar.ReadString(record.m_strKanji);
-    m_ar.ReadString(record.m_strPhone);
-    m_ar.ReadString(record.m_strMemo);
-    ++m_nRead;
-    return true;
 }

@@ -124,8 +124,8 @@ void RecordList::InsertBefore(std::size_t i, const PhoneRecordView& record) {
     CountPairs(i > 0 ? i - 1 : 0, i + 1, +1);
 }
 
-void RecordList::AddTailOver(char* at, const PackedRows::ShortLengths& lengths) {
-    m_rows.AppendOver(at, lengths);
+void RecordList::AddTailAt(char* at) {
+    m_rows.AppendBlockAt(at);
     if (!m_bLoading)
         m_nVersion = NextVersion();
     if (GetCount() > 1)

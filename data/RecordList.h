@@ -80,11 +80,11 @@ public:
     void Assign(std::span<const PhoneRecord> records, bool sorted = false);
 
     /// Takes `bytes` (`size` bytes from malloc) for the records' store, to make records
-    /// over with AddTailOver (PackedRows::AdoptChunk).
+    /// in with AddTailAt (PackedRows::AdoptChunk).
     void AdoptBytes(char* bytes, std::size_t size) { m_rows.AdoptChunk(bytes, size); }
-    /// Appends the record whose four fields lie at `at`, in the bytes AdoptBytes gave,
-    /// each after a length byte of its own, made in place of those bytes.
-    void AddTailOver(char* at, const PackedRows::ShortLengths& lengths);
+    /// Appends the record whose row block of short fields (PackedRows::AppendBlockAt) lies
+    /// at `at`, in the bytes AdoptBytes gave.
+    void AddTailAt(char* at);
 
     /// Room for `records` more records whose fields hold at most `fieldBytes` bytes in
     /// all, so that a load grows nothing; the room is only set aside, not touched.

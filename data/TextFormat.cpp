@@ -7,33 +7,48 @@
 #include "platform/StdioFile.h"
 
 #include <array>
+#include <cstring>
 
-std::string FormatTextLine(const PhoneRecord& record) {
-    std::string line;
-    line.reserve(record.m_strRomaji.size() + record.m_strKanji.size() + record.m_strPhone.size() +
-                 record.m_strMemo.size() + 4);
-    line += record.m_strRomaji;
-    line += ',';
-    line += record.m_strKanji;
-    line += ',';
-    line += record.m_strPhone;
-    const std::string& memo = record.m_strMemo;
+void AppendTextLine(std::string& out, const PhoneRecordView& record) {
+    const std::string_view memo = record.m_strMemo;
+    // Room for the longest the line can be, then the bytes put in place: the memo's
+    // line breaks only ever make it shorter. One resize and a few copies a line instead
+    // of an append per field: the line writer of a million-entry save.
+    const std::size_t at = out.size();
+    out.resize(at + record.m_strRomaji.size() + record.m_strKanji.size() + record.m_strPhone.size() + 2 +
+               (memo.empty() ? 0 : 1 + memo.size()));
+    char* p = out.data() + at;
+    const auto put = [&p](std::string_view text) {
+        if (!text.empty()) // an empty view may have no bytes to copy from at all
+            std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    };
+    put(record.m_strRomaji);
+    *p++ = ',';
+    put(record.m_strKanji);
+    *p++ = ',';
+    put(record.m_strPhone);
     if (!memo.empty()) {
-        line += ',';
-        for (std::size_t i = 0; i < memo.size(); ++i) {
-            // Each memo line break becomes a field separator. A CR without its LF is kept as it is.
-            if (memo[i] == '\r' && i + 1 < memo.size() && memo[i + 1] == '\n') {
-                line += ',';
-                ++i;
-            } else {
-                line += memo[i];
-            }
+        *p++ = ',';
+        // Each memo line break becomes a field separator; a CR without its LF stays.
+        std::size_t start = 0;
+        for (std::size_t cr = memo.find("\r\n"); cr != std::string_view::npos; cr = memo.find("\r\n", start)) {
+            put(memo.substr(start, cr - start));
+            *p++ = ',';
+            start = cr + 2;
         }
+        put(memo.substr(start));
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+std::string FormatTextLine(const PhoneRecordView& record) {
+    std::string line;
+    AppendTextLine(line, record);
     return line;
 }
 
-void WriteTextLine(CStdioFile& file, const PhoneRecord& record) {
+void WriteTextLine(CStdioFile& file, const PhoneRecordView& record) {
     std::string line = FormatTextLine(record);
     line += '\n';
     file.WriteString(line);

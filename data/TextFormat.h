@@ -11,10 +11,14 @@
 class CStdioFile;
 class RecordList;
 
-/// The line of `record` without its line end: romaji,kanji,phone then ",line" per memo line.
-std::string FormatTextLine(const PhoneRecord& record);
+/// Appends the line of `record` without its line end: romaji,kanji,phone then ",line"
+/// per memo line. The one writer of a text line: saves, marlo-cli's output and the
+/// check of what a text save loses all make their lines here.
+void AppendTextLine(std::string& out, const PhoneRecordView& record);
+/// The same line as a string of its own.
+std::string FormatTextLine(const PhoneRecordView& record);
 /// Writes the line of `record` and its line end to a text-mode file.
-void WriteTextLine(CStdioFile& file, const PhoneRecord& record);
+void WriteTextLine(CStdioFile& file, const PhoneRecordView& record);
 /// Fills an empty `record` from one line (without its line end). Never fails.
 void ParseTextLine(PhoneRecord& record, std::string_view line);
 

@@ -224,25 +224,9 @@ bool CDocument::CopyIntoLinkedFile(const std::string& path, const SaveTarget& ta
     return true;
 }
 
-bool CDocument::OnOpenDocument(const std::string& path) {
-    DeleteContents();
-    const bool ok = ReadFile(path, [this](QIODevice& file) {
-        if (file.size() > 0) {
-            CArchive ar(file, CArchive::load);
-            Serialize(ar);
-        }
-    });
-    if (!ok) {
-        DeleteContents();
-        return false;
-    }
-    SetModifiedFlag(false);
-    return true;
-}
-
 bool CDocument::OnSaveDocument(const std::string& path) {
     const bool ok = WriteFileAtomically(path, [this](QIODevice& file) {
-        CArchive ar(file, CArchive::store);
+        CArchive ar(file);
         Serialize(ar);
         ar.Flush();
     });

@@ -57,14 +57,15 @@ public:
     // Hooks of the document class.
     /// Empties the contents and the path, clears the modified flag.
     virtual bool OnNewDocument();
-    /// Reads an archive file through Serialize (nothing for an empty file); reports failures.
-    virtual bool OnOpenDocument(const std::string& path);
+    /// Reads the file at `path` into the document; reports failures.
+    virtual bool OnOpenDocument(const std::string& path) = 0;
     /// Writes an archive file through Serialize, atomically; reports failures.
     virtual bool OnSaveDocument(const std::string& path);
     virtual void DeleteContents() {}
     /// Asks whether to save a modified document; false only when the user cancels
     /// (or the save the user asked for failed).
     virtual bool SaveModified();
+    /// Stores the document's contents.
     virtual void Serialize(CArchive& ar) = 0;
 
     // The file commands, as the framework runs them.

@@ -1,6 +1,6 @@
 #include "FileSystem.h"
 
-#include "Archive.h"
+#include "FileError.h"
 #include "SystemError.h"
 
 #include <QBuffer>

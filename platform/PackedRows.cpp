@@ -180,18 +180,11 @@ void PackedRows::AdoptChunk(char* bytes, std::size_t size) {
     m_store->m_nCapacity += size;
 }
 
-void PackedRows::AppendOver(char* at, const ShortLengths& lengths) {
+void PackedRows::AppendBlockAt(char* at) {
     TellViewer();
     if (m_rows.Size() == m_rows.Capacity())
         m_rows.ReserveMore(1, MemoryLeft());
-    const std::size_t l0 = lengths[0], l1 = lengths[1], l2 = lengths[2];
-    // The header gathers the length bytes in front: each text moves up by the length
-    // bytes after it that lay before it, the last one first so that none is overwritten.
-    std::memmove(at + kShortHeader + l0 + l1, at + 3 + l0 + l1, l2);
-    std::memmove(at + kShortHeader + l0, at + 2 + l0, l1);
-    std::memmove(at + kShortHeader, at + 1, l0);
-    std::memcpy(at, lengths.data(), kShortHeader);
-    const std::size_t size = kShortHeader + l0 + l1 + l2 + lengths[3];
+    const std::size_t size = BlockSize(at);
     ++m_nEdits;
     const bool follows = !m_rows.Empty() && Block(m_rows.Size() - 1) + BlockSize(m_rows.Size() - 1) == at;
     if (!follows && !m_rows.Empty())

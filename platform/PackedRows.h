@@ -117,15 +117,14 @@ public:
     void ShrinkToFit() noexcept;
 
     /// Takes `bytes` (`size` bytes from malloc, freed with the store) into the store as
-    /// a chunk of its own, for rows made over its bytes with AppendOver. Its bytes count
-    /// as unused until rows use them; rows added otherwise go elsewhere.
+    /// a chunk of its own, for rows whose blocks are made in it (AppendBlockAt). Its bytes
+    /// count as unused until rows use them; rows added otherwise go elsewhere.
     void AdoptChunk(char* bytes, std::size_t size);
-    /// The lengths of AppendOver's texts, each below 255.
-    using ShortLengths = std::array<std::uint8_t, kCells>;
-    /// Appends a row made in place of the bytes at `at`, in a chunk AdoptChunk gave these
-    /// rows, that hold its four texts each after one byte of its own (the lengths): the
-    /// row's block takes exactly those bytes.
-    void AppendOver(char* at, const ShortLengths& lengths);
+    /// A block of short texts: kCells length bytes, each below 255, then the texts.
+    static constexpr std::size_t kShortHeader = kCells;
+    /// Appends the row whose block of short texts lies at `at`, in a chunk AdoptChunk
+    /// gave these rows.
+    void AppendBlockAt(char* at);
     /// The memory the rows hold, room reserved included, and all of a store they share.
     std::size_t MemoryBytes() const noexcept {
         return m_rows.Capacity() * sizeof(std::uintptr_t) + (m_store ? m_store->m_nCapacity : 0);
@@ -158,7 +157,6 @@ public:
 
 private:
     static constexpr unsigned char kLongMark = 0xFF;
-    static constexpr std::size_t kShortHeader = kCells;
     static constexpr std::size_t kLongHeader = 1 + kCells * sizeof(std::uint32_t);
     using Lengths = std::array<std::uint32_t, kCells>;
 

@@ -1,6 +1,6 @@
 #include "StdioFile.h"
 
-#include "Archive.h"
+#include "FileError.h"
 
 #include <QIODevice>
 #include <algorithm>

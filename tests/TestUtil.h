@@ -2,6 +2,7 @@
 // Helpers shared by the core tests: hex literals, temporary working
 // directories and a reporter that records what the user would be told.
 
+#include "data/PhoneRecord.h"
 #include "platform/Document.h"
 
 #include <QTemporaryDir>
@@ -17,8 +18,16 @@ std::string ToHex(std::string_view bytes);
 std::string ReadAll(const std::string& path);
 
 class CMrlData;
+struct PhoneRecord;
 /// The bytes of a phone-book file of `data`, written as the document writes it.
 std::string StoreArchive(CMrlData& data);
+/// The records of a phone-book file's bytes read the plain way, one field after another:
+/// the model that the document's open is held against. The same records, or the same
+/// ArchiveError; empty bytes hold an empty phone book.
+std::vector<PhoneRecord> ReadArchiveModel(std::string_view bytes);
+/// A phone-book file of one record whose memo is the string item `item` (a length
+/// prefix and its bytes, or whatever is to be tried as one), where the file ends.
+std::string ArchiveOfOneMemo(std::string_view item);
 void WriteAll(const std::string& path, std::string_view bytes);
 
 /// A fresh temporary directory that is the working directory for the test's lifetime.

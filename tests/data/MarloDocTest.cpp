@@ -294,22 +294,6 @@ TEST_F(DocFixture, FailedSaveLeavesTheOldFileAndSaysSo) {
     }
 }
 
-TEST_F(DocFixture, ScanVisitsStoredRecordsWithTheChecksOfAnOpen) {
-    WriteAll(dir.Path("book.mrl"), BookBytes(Item("tani") + Item("abe") + "trailing", 2));
-    Names_ seen;
-    ASSERT_TRUE(
-        doc.ScanArchiveFile(dir.Path("book.mrl"), [&seen](const PhoneRecord& r) { seen.push_back(r.m_strRomaji); }));
-    EXPECT_EQ(seen, (Names_{"tani", "abe"}));
-    EXPECT_FALSE(doc.m_pData); // the document itself is untouched
-
-    WriteAll(dir.Path("cut.mrl"), BookBytes(Item("tani"), 2));
-    seen.clear();
-    EXPECT_FALSE(
-        doc.ScanArchiveFile(dir.Path("cut.mrl"), [&seen](const PhoneRecord& r) { seen.push_back(r.m_strRomaji); }));
-    ASSERT_EQ(reporter.errors.size(), 1u);
-    EXPECT_NE(reporter.errors[0].find("cut.mrl"), std::string::npos);
-}
-
 namespace {
 
 // The filing rule word for word, on plain values: add at the head, then move before

@@ -1,5 +1,7 @@
 #include "platform/Archive.h"
 #include "../TestUtil.h"
+#include "data/ArchiveRecords.h"
+#include "data/MrlData.h"
 #include "platform/StdioFile.h"
 #include "platform/SystemError.h"
 
@@ -20,18 +22,19 @@ std::string StoreString(const std::string& s) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    CArchive ar(buffer, CArchive::store);
+    CArchive ar(buffer);
     ar.WriteString(s);
     ar.Flush();
     return bytes.toStdString();
 }
 
+// The string item `bytes` read back.
 std::string LoadString(const std::string& bytes) {
-    QByteArray data = QByteArray::fromStdString(bytes);
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    CArchive ar(buffer, CArchive::load);
-    return ar.ReadString();
+    const std::string book = ArchiveOfOneMemo(bytes);
+    ArchiveRecords records(book);
+    PhoneRecordView record;
+    records.Next(record);
+    return std::string(record.m_strMemo);
 }
 
 ArchiveError::Kind LoadStringError(const std::string& bytes) {
@@ -101,7 +104,7 @@ TEST(DeviceErrors, TheSystemsReasonInJapaneseOrTheDevicesOwn) {
         QFile full("/dev/full");
         ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const std::string message = IoErrorOf([&full] {
-            CArchive ar(full, CArchive::store);
+            CArchive ar(full);
             ar.WriteString("abc");
             ar.Flush();
         });
@@ -123,10 +126,7 @@ TEST(DeviceErrors, TheSystemsReasonInJapaneseOrTheDevicesOwn) {
     // before is not its reason.
     FailingDevice broken;
     errno = ENOSPC;
-    message = IoErrorOf([&broken] {
-        CArchive ar(broken, CArchive::load);
-        ar.ReadByte();
-    });
+    message = IoErrorOf([&broken] { CMrlData().LoadFile(broken); });
     EXPECT_EQ(message, "ファイルを読み込めません: 装置が応答しません。");
 }
 
@@ -188,8 +188,8 @@ TEST(ArchiveString, StringsLongerThanTheBuffer) {
 }
 
 TEST(ArchiveStore, LargeStoreEqualsItsStringsStoredOneByOne) {
-    // Several megabytes, so that the bytes go to the device from the writing thread in
-    // many buffers: each string in its own archive is the model. Strings of every length
+    // Several megabytes, so that the bytes go to the device in many buffers: each string
+    // in its own archive is the model. Strings of every length
     // form, fields written four at a time as records are, and one string far longer
     // than a buffer; each string has bytes of its own, so that a buffer out of order shows.
     const std::size_t lengths[] = {0, 1, 3, 7, 8, 15, 16, 17, 31, 32, 33, 100, 254, 255, 300, 65533, 65534, 70000};
@@ -208,7 +208,7 @@ TEST(ArchiveStore, LargeStoreEqualsItsStringsStoredOneByOne) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    CArchive ar(buffer, CArchive::store);
+    CArchive ar(buffer);
     std::size_t i = 0;
     for (; i + 4 <= strings.size(); i += 4) {
         const std::string_view four[] = {strings[i], strings[i + 1], strings[i + 2], strings[i + 3]};
@@ -223,11 +223,11 @@ TEST(ArchiveStore, LargeStoreEqualsItsStringsStoredOneByOne) {
     EXPECT_TRUE(differ.first == stored.end()) << "first difference at byte " << (differ.first - stored.begin());
 }
 
-TEST(ArchiveStore, AWriteThatFailsOnTheWritingThreadGivesItsReasonAndEndsTheWriting) {
+TEST(ArchiveStore, AWriteThatFailsGivesItsReasonAndEndsTheWriting) {
     DeviceThatFillsUp device;
     const std::string text(1000, 'x');
     const std::string message = IoErrorOf([&] {
-        CArchive ar(device, CArchive::store);
+        CArchive ar(device);
         for (int i = 0; i < 4000; ++i) // some 4 MB: many buffers
             ar.WriteString(text);
         ar.Flush();

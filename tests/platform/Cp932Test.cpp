@@ -1,6 +1,7 @@
 #include "platform/Cp932.h"
 #include "../TestUtil.h"
-#include "platform/Archive.h"
+#include "data/ArchiveRecords.h"
+#include "platform/FileError.h"
 
 #include <QBuffer>
 
@@ -84,12 +85,11 @@ TEST(Cp932, MessagesNameAFewUnconvertibleCharacters) {
         wide.push_back(static_cast<char>(c.unicode() & 0xFF));
         wide.push_back(static_cast<char>(c.unicode() >> 8));
     }
-    QByteArray data = QByteArray::fromStdString(wide);
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    CArchive ar(buffer, CArchive::load);
     try {
-        ar.ReadString();
+        const std::string book = ArchiveOfOneMemo(wide);
+        ArchiveRecords records(book);
+        PhoneRecordView record;
+        records.Next(record);
         ADD_FAILURE() << "the wide string was read";
     } catch (const ArchiveError& e) {
         const std::string message = e.what();

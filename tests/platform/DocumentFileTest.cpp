@@ -154,13 +154,6 @@ TEST_F(DocumentFile, ReadsWhatAPipeOrAProcFileGives) {
     ::close(fd);
     EXPECT_EQ(Saved(), Book({"tani", "abe"}));
 
-    fd = pipeOf(Book({"ito"}));
-    Names scanned;
-    EXPECT_TRUE(doc.ScanArchiveFile("/dev/fd/" + std::to_string(fd),
-                                    [&scanned](const auto& r) { scanned.emplace_back(r.m_strRomaji); }));
-    ::close(fd);
-    EXPECT_EQ(scanned, (Names{"ito"}));
-
     // The default phone book, a link to a pipe.
     fd = pipeOf(Book({"ueda"}));
     ASSERT_EQ(::symlink(("/dev/fd/" + std::to_string(fd)).c_str(), CMarloDoc::kDefaultBookName), 0);

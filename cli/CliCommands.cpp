@@ -1,0 +1,155 @@
+#include "CliCommands.h"
+
+#include "data/MarloDoc.h"
+#include "data/Settings.h"
+#include "platform/FileSystem.h"
+#include "view/FullTextSearch.h"
+#include "view/NameSearch.h"
+
+#include <QString>
+
+#ifndef MARLO_VERSION
+#error "MARLO_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+// The window's document, reporting on the error stream.
+class CliDocument : public CMarloDoc {
+public:
+    explicit CliDocument(const CliStreams& streams) : m_reporter(streams.err) { SetReporter(&m_reporter); }
+    /// The phone book's records, once opened.
+    const RecordList& List() const { return m_pData->m_list; }
+
+private:
+    CliReporter m_reporter;
+};
+
+// Prints the rows of `list` that `rows` names, in that order, then flushes.
+template <class Rows> int PrintRows(const RecordList& list, const Rows& rows, const CliRequest& request,
+                                    const CliStreams& streams) {
+    EntryWriter writer(streams.out, request.rawBytes);
+    for (const std::size_t row : rows)
+        writer.Write(list[row]);
+    writer.Finish();
+    return FlushOutput(streams);
+}
+
+// The indexes first, first + 1, ... of a run of rows.
+struct RowIndexes {
+    RowRange range;
+    struct Iterator {
+        std::size_t i;
+        std::size_t operator*() const { return i; }
+        Iterator& operator++() {
+            ++i;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return i != other.i; }
+    };
+    Iterator begin() const { return {range.first}; }
+    Iterator end() const { return {range.first + range.count}; }
+};
+
+} // namespace
+
+int CliList(const CliRequest& request, const CliStreams& streams) {
+    CliDocument doc(streams);
+    if (!doc.OnOpenDocument(request.book))
+        return kCliFailed;
+    return PrintRows(doc.List(), RowIndexes{{0, doc.List().GetCount()}}, request, streams);
+}
+
+int CliSearch(const CliRequest& request, const CliStreams& streams) {
+    // Without --max, the hit limit the window reads at start-up.
+    const int limit = request.maxHits ? *request.maxHits : ReadMaxHits(CMarloDoc::kSettingsName).value_or(0);
+    CliDocument doc(streams);
+    if (!doc.OnOpenDocument(request.book))
+        return kCliFailed;
+    return PrintRows(doc.List(), RowIndexes{NameSearch(doc.List(), request.keys[0], limit)}, request, streams);
+}
+
+int CliFind(const CliRequest& request, const CliStreams& streams) {
+    CliDocument doc(streams);
+    if (!doc.OnOpenDocument(request.book))
+        return kCliFailed;
+    return PrintRows(doc.List(), FullTextSearch(doc.List(), request.keys), request, streams);
+}
+
+int CliConvert(const CliRequest& request, const CliStreams& streams) {
+    CliDocument doc(streams);
+    if (!doc.OnOpenDocument(request.files[0]))
+        return kCliFailed;
+    return doc.OnSaveDocument(request.files[1]) ? kCliOk : kCliFailed;
+}
+
+int CliImport(const CliRequest& request, const CliStreams& streams) {
+    CliDocument doc(streams);
+    if (PathExists(request.book)) {
+        if (!doc.OnOpenDocument(request.book))
+            return kCliFailed;
+    } else {
+        doc.m_pData = std::make_unique<CMrlData>();
+    }
+    ContactImport import;
+    if (!ReadContactFiles(doc, request.files, import))
+        return kCliFailed;
+    const std::vector<PhoneRecord> records = import.Records();
+    const QString notes = import.Describe();
+    if (request.dryRun) {
+        EntryWriter writer(streams.out, request.rawBytes);
+        for (const PhoneRecord& record : records)
+            writer.Write(record);
+        writer.Finish();
+        std::fprintf(streams.err, "marlo-cli: %zu 件を追加します (--dry-run のため保存していません)。\n",
+                     records.size());
+        if (!notes.isEmpty())
+            std::fprintf(streams.err, "%s\n", notes.toStdString().c_str());
+        return FlushOutput(streams);
+    }
+    if (!records.empty()) {
+        doc.AddEntries(records);
+        if (!doc.OnSaveDocument(request.book))
+            return kCliFailed;
+    }
+    std::fprintf(streams.out, "%s に %zu 件を追加しました。\n", QuotePath(request.book).c_str(), records.size());
+    if (!notes.isEmpty())
+        std::fprintf(streams.out, "%s\n", notes.toStdString().c_str());
+    return FlushOutput(streams);
+}
+
+int CliExport(const CliRequest& request, const CliStreams& streams) {
+    CliDocument doc(streams);
+    if (!doc.OnOpenDocument(request.book))
+        return kCliFailed;
+    const std::string& outPath = request.files[0];
+    if (!ExportBook(doc, outPath, request.exportFormat))
+        return kCliFailed;
+    std::fprintf(streams.out, "%s に %zu 件を書き出しました。\n", QuotePath(outPath).c_str(),
+                 doc.List().GetCount());
+    return FlushOutput(streams);
+}
+
+int RunCliCommand(const CliRequest& request, const CliStreams& streams) {
+    switch (request.command) {
+    case CliCommand::Help:
+        std::fprintf(streams.out, "%s\n%s", kCliUsageText, kCliHelpText);
+        return FlushOutput(streams);
+    case CliCommand::Version:
+        std::fprintf(streams.out, "marlo-cli %s\n", MARLO_VERSION);
+        return FlushOutput(streams);
+    case CliCommand::List:
+        return CliList(request, streams);
+    case CliCommand::Search:
+        return CliSearch(request, streams);
+    case CliCommand::Find:
+        return CliFind(request, streams);
+    case CliCommand::Convert:
+        return CliConvert(request, streams);
+    case CliCommand::Import:
+        return CliImport(request, streams);
+    case CliCommand::Export:
+        return CliExport(request, streams);
+    }
+    return kCliUsage;
+}
