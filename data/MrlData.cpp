@@ -11,7 +11,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <sys/mman.h>
 
 namespace {
 
@@ -113,18 +112,9 @@ void CMrlData::LoadFile(QIODevice& file) {
     if (static_cast<std::uint64_t>(size) > AvailableMemory() ||
         static_cast<std::uint64_t>(size) > std::numeric_limits<std::size_t>::max())
         throw std::bad_alloc();
-    // A large file in huge pages where the system gives them on request: a few hundred
-    // faults fewer per 100 MB, a good part of the time the read takes. A small one in
-    // small pages: a huge page would hold far more than its bytes.
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    const auto bytesIn = static_cast<std::size_t>(size);
-    const bool huge = bytesIn >= 8 * kHugePage;
-    const std::size_t room = huge ? (bytesIn + kHugePage - 1) / kHugePage * kHugePage : bytesIn;
-    char* block = static_cast<char*>(huge ? std::aligned_alloc(kHugePage, room) : std::malloc(room));
+    char* block = PackedRows::AllocateChunk(static_cast<std::size_t>(size));
     if (!block)
         throw std::bad_alloc();
-    if (huge)
-        ::madvise(block, room, MADV_HUGEPAGE); // only advice: without it the pages are small
     RecordList::Loading loading(m_list);
     m_list.AdoptBytes(block, static_cast<std::size_t>(size)); // the list frees it, whatever happens next
     qint64 got = 0;

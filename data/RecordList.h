@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PhoneRecord.h"
+#include "platform/Mbcs.h"
 #include "platform/PackedRows.h"
 
 #include <cstddef>
@@ -125,9 +126,9 @@ public:
 
 private:
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    /// A record's place in a sort: the first bytes of its name's MbsSortKey, its index.
+    /// A record's place in a sort: its name's MbsSortKey, its index.
     struct SortItem {
-        std::uint64_t key;
+        MbsSortKey key;
         std::size_t index;
     };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <sys/mman.h>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,22 +18,10 @@ std::string_view Cut(std::string_view text) {
     return text.substr(0, std::min(text.size(), PackedRows::kMaxText));
 }
 
-// memcpy, with the short texts most cells hold copied in place rather than
-// through a library call: two copies of a fixed size that may overlap.
-void CopyBytes(char* to, const char* from, std::size_t n) noexcept {
-    if (n >= 8 && n <= 16) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + n - 8, from + n - 8, 8);
-    } else if (n >= 4 && n < 8) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + n - 4, from + n - 4, 4);
-    } else if (n > 0 && n < 4) {
-        to[0] = from[0];
-        to[n / 2] = from[n / 2];
-        to[n - 1] = from[n - 1];
-    } else if (n > 16) {
-        std::memcpy(to, from, n);
-    }
+// Copies `text` to `to`; an empty text may have no bytes to copy from at all.
+void PutText(char* to, std::string_view text) noexcept {
+    if (!text.empty())
+        std::memcpy(to, text.data(), text.size());
 }
 
 } // namespace
@@ -137,9 +127,20 @@ void PackedRows::Store::Add(char* p, std::size_t size, std::size_t capacity) {
     m_nCapacity += capacity;
 }
 
+char* PackedRows::AllocateChunk(std::size_t size) noexcept {
+    // A small block in small pages: a huge page would hold far more than its bytes.
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (size < 8 * kHugePage)
+        return static_cast<char*>(std::malloc(size));
+    char* p = static_cast<char*>(std::aligned_alloc(kHugePage, (size + kHugePage - 1) / kHugePage * kHugePage));
+    if (p)
+        ::madvise(p, size, MADV_HUGEPAGE); // only advice: without it the pages are small
+    return p;
+}
+
 void PackedRows::Store::Grow(std::size_t capacity) {
     m_chunks.reserve(m_chunks.size() + 1); // before the memory, which nothing would free
-    char* p = static_cast<char*>(std::malloc(capacity));
+    char* p = AllocateChunk(capacity);
     if (!p)
         throw std::bad_alloc();
     Add(p, 0, capacity);
@@ -224,7 +225,7 @@ void PackedRows::Insert(std::size_t row, const Texts& texts) {
     const char* block = at;
     at += WriteHeader(at, lengths);
     for (std::size_t i = 0; i < kCells; ++i) {
-        CopyBytes(at, texts[i].data(), lengths[i]);
+        PutText(at, texts[i].substr(0, lengths[i]));
         at += lengths[i];
     }
     if (m_nLive != kUnknown)
@@ -271,7 +272,7 @@ void PackedRows::SetText(std::size_t row, int cell, std::string_view text) {
     }
     ++m_nEdits;
     WriteHeader(const_cast<char*>(block), newLengths);
-    CopyBytes(Extend(text.size()), text.data(), text.size());
+    PutText(Extend(text.size()), text);
     if (m_nLive != kUnknown)
         m_nLive += text.size();
 }
@@ -293,7 +294,7 @@ void PackedRows::Rewrite(std::size_t row, std::size_t cell, std::string_view tex
     const char* oldText = old + HeaderSize(old);
     for (std::size_t i = 0; i < kCells; ++i) {
         const std::string_view t = i == cell ? text : std::string_view(oldText, oldLengths[i]);
-        CopyBytes(at, t.data(), t.size());
+        PutText(at, t);
         at += t.size();
         oldText += oldLengths[i];
     }
@@ -333,24 +334,34 @@ void PackedRows::MoveHeadBefore(std::size_t i) {
 
 void PackedRows::Reorder(std::vector<std::size_t>& order) {
     TellViewer();
-    // The permutation is applied in place, one cycle at a time; a done place is marked
-    // by pointing at itself.
-    for (std::size_t start = 0; start < order.size(); ++start) {
-        if (order[start] == start)
-            continue;
-        const std::uintptr_t first = m_rows[start];
-        for (std::size_t k = start;;) {
-            const std::size_t from = std::exchange(order[k], k);
-            if (from == start) {
-                m_rows[k] = first;
-                break;
-            }
-            m_rows[k] = m_rows[from];
-            k = from;
-        }
+    // Each block copied once, in its new place's order, into a store of its own with one
+    // chunk: sequential writes, and the reads asked for a few rows ahead. The new entries
+    // take the order's places as they are made.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t count = order.size();
+    const std::size_t live = LiveBytes();
+    PackedRows fresh;
+    if (live > 0)
+        fresh.Reserve(live);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + 2 * kAhead < count)
+            __builtin_prefetch(&m_rows[order[k + 2 * kAhead]]);
+        if (k + kAhead < count)
+            __builtin_prefetch(Block(order[k + kAhead]));
+        const char* block = Block(order[k]);
+        const std::size_t size = BlockSize(block);
+        char* at = fresh.Extend(size);
+        std::memcpy(at, block, size);
+        order[k] = Entry(at, k > 0);
     }
-    std::vector<std::size_t>().swap(order); // its memory back before the new store takes more
-    Compact();
+    for (std::size_t k = 0; k < count; ++k)
+        m_rows[k] = order[k];
+    std::vector<std::size_t>().swap(order);
+    Release();
+    m_store = std::exchange(fresh.m_store, nullptr);
+    m_nLive = live;
+    m_bAllFollow = true;
+    ++m_nEdits;
 }
 
 std::size_t PackedRows::LiveBytes() noexcept {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <limits>
 #include <new>
 #include <type_traits>
@@ -113,6 +114,14 @@ private:
             throw std::bad_alloc();
         m_p = static_cast<T*>(p);
         m_nCapacity = wanted;
+        // A large array in huge pages where the system gives them on request: a
+        // million-row index takes a few faults instead of two thousand.
+        constexpr std::size_t kLarge = std::size_t{4} << 20, kPage = 4096;
+        if (wanted * sizeof(T) >= kLarge) {
+            const auto start = (reinterpret_cast<std::uintptr_t>(p) + kPage - 1) / kPage * kPage;
+            ::madvise(reinterpret_cast<void*>(start), wanted * sizeof(T) - (start - reinterpret_cast<std::uintptr_t>(p)),
+                      MADV_HUGEPAGE);
+        }
     }
 
     T* m_p = nullptr;
