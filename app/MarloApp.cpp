@@ -13,7 +13,20 @@
 
 #include <QApplication>
 
-CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE)) {
+namespace {
+
+QString VersionText() {
+    return QStringLiteral("%1 %2.%3.%4.%5\n")
+        .arg(QString::fromUtf8(kVersion.pszInternalName))
+        .arg(kVersion.fileVersion[0])
+        .arg(kVersion.fileVersion[1])
+        .arg(kVersion.fileVersion[2])
+        .arg(kVersion.fileVersion[3]);
+}
+
+} // namespace
+
+CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE), VersionText()) {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
@@ -30,7 +43,7 @@ bool CMarloApp::InitInstance() {
 
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(
         IDR_MAINFRAME, [] { return std::make_unique<CMarloDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
-        [](CDocument& doc) { return new CMarloView(static_cast<CMarloDoc&>(doc)); }));
+        [this](CDocument& doc) { return new CMarloView(static_cast<CMarloDoc&>(doc), this); }));
 
     // The shell learns about the program from its installed .desktop entry, not at every start.
 
@@ -48,13 +61,4 @@ bool CMarloApp::InitInstance() {
 void CMarloApp::OnAppAbout() {
     CAboutDlg aboutDlg;
     aboutDlg.DoModal();
-}
-
-QString CMarloApp::VersionText() const {
-    return QStringLiteral("%1 %2.%3.%4.%5\n")
-        .arg(QString::fromUtf8(kVersion.pszInternalName))
-        .arg(kVersion.fileVersion[0])
-        .arg(kVersion.fileVersion[1])
-        .arg(kVersion.fileVersion[2])
-        .arg(kVersion.fileVersion[3]);
 }

@@ -106,8 +106,11 @@ std::string SearchKey(const QString& text) {
 
 } // namespace
 
-CMarloView::CMarloView(CMarloDoc& doc)
+CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
     : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_doc(doc),
+      m_pApp(pApp), m_entryTarget{this, [this] { m_listCtrl.DeleteAllItems(); },
+                                  [this](const PhoneRecord& texts) { AddEntryRow(texts); },
+                                  [this] { EntryDlgClosed(); }},
       m_editSearch(*GetDlgItem<QLineEdit>(IDC_SEARCH)) {
     connect(GetDlgItem<QPushButton>(IDC_SHOWALL), &QPushButton::clicked, this, &CMarloView::OnShowAll);
     connect(GetDlgItem<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this, &CMarloView::OnClear);
@@ -153,17 +156,16 @@ void CMarloView::OnInitialUpdate() {
     if (m_listCtrl.GetColumnHeading(1).isEmpty()) {
         m_listCtrl.DeleteAllItems();
         const DialogUnits du(DialogFont());
-        CWinApp* pApp = frame ? frame->GetApplication() : nullptr;
         QHeaderView& header = *m_listCtrl.header();
         int nCol = 0;
         for (const ColumnLayout& column : kColumns) {
             const int nDesigned = column.nWidth * du.CharWidth() / kDesignCharWidth;
             m_listCtrl.InsertColumn(nCol, QString::fromUtf8(column.pszHeading),
-                                    ColumnWidth(pApp, header, nCol, nDesigned));
+                                    ColumnWidth(m_pApp, header, nCol, nDesigned));
             ++nCol;
         }
-        if (pApp)
-            new ColumnWidthKeeper(header, *pApp); // the header owns it
+        if (m_pApp)
+            new ColumnWidthKeeper(header, *m_pApp); // the header owns it
     }
     // Whether a phone book just opened is in order is learnt now, not at the first keystroke.
     if (m_doc.m_pData)
@@ -211,7 +213,7 @@ void CMarloView::AddEntryRow(const PhoneRecord& texts) {
 
 void CMarloView::OnDataEntry() {
     if (!m_pEntryDlg) {
-        auto* dlg = new CDataEntryDlg(this); // deletes itself once its window is gone
+        auto* dlg = new CDataEntryDlg(&m_entryTarget); // deletes itself once its window is gone
         m_pEntryDlg = dlg;
         // Rows are filed only while the dialog is open: the searches' rows, a hundred
         // thousand at a time, make no call at all.

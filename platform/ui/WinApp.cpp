@@ -107,16 +107,8 @@ public:
 
 } // namespace
 
-std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
-                                           const std::function<void(const std::string&)>& report) {
-    if (std::optional<std::string> bytes = PathBytesOf(path))
-        return bytes;
-    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
-           "。");
-    return std::nullopt;
-}
-
-CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
+CWinApp::CWinApp(const QString& appName, const QString& versionText)
+    : m_strAppName(appName), m_strVersionText(versionText) {
     AfxSetAppTitle(appName);
     OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -263,7 +255,7 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
         m_nExitCode = 0;
         return false;
     case CCommandLineInfo::Version:
-        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        std::fputs(m_strVersionText.toLocal8Bit().constData(), stdout);
         m_nExitCode = 0;
         return false;
     case CCommandLineInfo::Invalid:
@@ -304,7 +296,12 @@ bool CWinApp::CreateWindows() {
     m_pView = m_pTemplate->m_viewFactory(*m_pDocument);
     m_pMainWnd->SetActiveView(m_pView);
     m_pMainWnd->SetDocumentTarget(m_pDocCommands.get());
-    m_pMainWnd->SetApplication(this);
+    m_pMainWnd->SetHost(FrameHost{
+        .m_pCommands = this,
+        .m_fnSaveAllModified = [this] { return SaveAllModified(); },
+        .m_fnOpenDroppedFile = [this](const QString& path) { OpenDocumentFile(path); },
+        .m_fnGetPrinter = [this]() -> QPrinter& { return GetPrinter(); },
+    });
     m_pMainWnd->SetRecentFiles(m_recentFiles);
     return true;
 }
