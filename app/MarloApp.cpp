@@ -31,9 +31,10 @@ CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE), VersionText()
 }
 
 bool CMarloApp::InitInstance() {
-    // Controls: the toolkit's standard dialogs in Japanese, the dialog font everywhere,
-    // and the icon of the About box.
-    Enable3dControls();
+    // The toolkit's standard dialogs in Japanese, the dialog font everywhere, and the
+    // icon of the About box.
+    LoadJapaneseTranslations();
+    SetDialogFontAndStyle();
     SetIconResourceLoader(&LoadResIcon);
     // Boxes shown before the main window, which have no parent, carry the program's icon too.
     QApplication::setWindowIcon(AppIcon());

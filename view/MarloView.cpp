@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSet>
 
@@ -193,18 +194,14 @@ void CMarloView::OnClear() {
 void CMarloView::OnInsertItem(int) {
     // Only the data-entry dialog's rows are new entries; every other writer lists
     // records the phone book already holds.
-    if (m_bAdding != 1 || !m_pEntryDlg || !m_doc.m_pData)
+    if (!m_bAdding || !m_pEntryDlg || !m_doc.m_pData)
         return;
     if (const std::optional<PhoneRecord> record = m_pEntryDlg->TakeNewestEntry())
         m_doc.AddEntry(*record);
 }
 
 void CMarloView::AddEntryRow(const PhoneRecord& texts) {
-    struct Adding {
-        explicit Adding(int& flag) : m_flag(flag) { m_flag = 1; }
-        ~Adding() { m_flag = 0; }
-        int& m_flag;
-    } adding(m_bAdding);
+    const QScopedValueRollback<bool> adding(m_bAdding, true);
     m_listCtrl.InsertItem(0, texts.m_strRomaji);
     m_listCtrl.SetItemText(0, 1, texts.m_strKanji);
     m_listCtrl.SetItemText(0, 2, texts.m_strPhone);
@@ -248,22 +245,22 @@ void CMarloView::PlaceBesideFrame(QWidget& dlg) const {
 }
 
 void CMarloView::OnDataModify() {
-    m_bModifyMode = m_bModifyMode ? 0 : 1;
+    m_bModifyMode = !m_bModifyMode;
 }
 
 void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
-    ui.SetCheck(m_bModifyMode == 1 ? 1 : 0);
+    ui.SetCheck(m_bModifyMode ? 1 : 0);
 }
 
 void CMarloView::OnDblclkList() {
-    if (m_bModifyMode == 1)
+    if (m_bModifyMode)
         ModifyEntry(m_doc, m_listCtrl);
     else
         DisplayEntry(m_listCtrl);
 }
 
 void CMarloView::OnKeydownList(int nKey) {
-    if (m_bModifyMode == 1 && nKey == Qt::Key_Delete)
+    if (m_bModifyMode && nKey == Qt::Key_Delete)
         DeleteEntry(m_doc, m_listCtrl);
 }
 

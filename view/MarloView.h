@@ -59,12 +59,12 @@ public:
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
     void OnKeydownList(int nKey);
     /// Whether the rows the searches last read are the phone book as it is now.
-    bool IsBookPacked() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
+    bool RowsFollowBook() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
 
     CListCtrl& m_listCtrl;
     std::string m_strSearch; // the key of the last search, code page 932
-    int m_bModifyMode = 0;
-    int m_bAdding = 0;
+    bool m_bModifyMode = false;
+    bool m_bAdding = false; // the data-entry dialog's row is being inserted
     EntrySource* m_pEntryDlg = nullptr;
 
 protected:

@@ -123,9 +123,7 @@ CWinApp::~CWinApp() {
         QCoreApplication::removeTranslator(m_pTranslator.get());
 }
 
-void CWinApp::Enable3dControls() {
-    // The program speaks Japanese whatever the user's locale, in the toolkit's own
-    // dialogs (files, printing, messages) too.
+void CWinApp::LoadJapaneseTranslations() {
     const QLocale japanese(QLocale::Japanese, QLocale::Japan);
     QLocale::setDefault(japanese);
     m_pTranslator = std::make_unique<QTranslator>();
@@ -136,6 +134,9 @@ void CWinApp::Enable3dControls() {
         std::fputs("marlo: Qt の日本語訳 qtbase_ja.qm (パッケージ qt6-translations-l10n) が見つかりません。"
                    "標準のダイアログは英語で表示されます。\n",
                    stderr);
+}
+
+void CWinApp::SetDialogFontAndStyle() {
     QApplication::setFont(DialogFont());
     if (!dynamic_cast<PlainButtonsStyle*>(QApplication::style()))
         QApplication::setStyle(new PlainButtonsStyle);

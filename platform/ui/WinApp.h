@@ -100,8 +100,11 @@ public:
     void OnOpenRecentFile(int nId);
 
 protected:
-    /// Loads the toolkit's Japanese texts and the dialog font for every window.
-    void Enable3dControls();
+    /// The program speaks Japanese whatever the user's locale, in the toolkit's own
+    /// dialogs (files, printing, messages) too.
+    void LoadJapaneseTranslations();
+    /// Every window takes the dialog font, and message boxes plain push buttons.
+    void SetDialogFontAndStyle();
     void SetRegistryKey(const QString& key);
     void LoadStdProfileSettings(int nMaxMRU);
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate);
