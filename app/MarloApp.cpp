@@ -39,7 +39,10 @@ bool CMarloApp::InitInstance() {
     // Boxes shown before the main window, which have no parent, carry the program's icon too.
     QApplication::setWindowIcon(AppIcon());
 
-    SetRegistryKey(QStringLiteral("Local AppWizard-Generated Applications"));
+    // The settings live under the program's own name; those that earlier versions kept
+    // under the framework's default organisation come along at the first start.
+    SetRegistryKey(QStringLiteral("Marlo"));
+    CopyProfileFrom(QStringLiteral("Local AppWizard-Generated Applications"));
     LoadStdProfileSettings(4);
 
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(

@@ -146,6 +146,15 @@ void CWinApp::SetRegistryKey(const QString& key) {
     m_strRegistryKey = key;
 }
 
+void CWinApp::CopyProfileFrom(const QString& oldKey) {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    if (!settings.allKeys().isEmpty())
+        return;
+    const QSettings old(oldKey, m_strAppName);
+    for (const QString& key : old.allKeys())
+        settings.setValue(key, old.value(key));
+}
+
 void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
     m_nMaxMRU = std::min(nMaxMRU, ID_FILE_MRU_LAST - ID_FILE_MRU_FILE1 + 1);
     m_recentFiles.clear();

@@ -105,7 +105,12 @@ protected:
     void LoadJapaneseTranslations();
     /// Every window takes the dialog font, and message boxes plain push buttons.
     void SetDialogFontAndStyle();
+    /// The organisation under which the profile store keeps the program's settings.
     void SetRegistryKey(const QString& key);
+    /// Copies the program's settings from under the organisation `oldKey` of an earlier
+    /// version, once: while the settings under the registry key are still empty. The old
+    /// ones stay where they are.
+    void CopyProfileFrom(const QString& oldKey);
     void LoadStdProfileSettings(int nMaxMRU);
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate);
     void ParseCommandLine(CCommandLineInfo& info) const;

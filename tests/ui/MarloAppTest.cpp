@@ -77,6 +77,11 @@ void PressKey(RunningApp& run, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt
 }
 
 QSettings Profile() {
+    return QSettings(QStringLiteral("Marlo"), QStringLiteral("Marlo"));
+}
+
+/// Where versions before the settings moved under the program's own name kept them.
+QSettings OldProfile() {
     return QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Marlo"));
 }
 
@@ -125,6 +130,7 @@ private slots:
     void formFitsTheFrame();
     void columnWidthsSurviveARestart();
     void toolkitDialogsSpeakJapanese();
+    void settingsOfEarlierVersionsCarriedOver();
     void menuTexts();
     void acceleratorsAndRouting();
     void editKeysWorkInTheSearchBox();
@@ -459,8 +465,7 @@ void MarloAppTest::recentFileList() {
         QVERIFY(!run.app->GetRecentFiles().contains(dir.Path("b2")));
     }
     // The list is kept in the profile store for the next start.
-    QSettings settings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Marlo"));
-    QCOMPARE(settings.value("Recent File List/File1").toString(), dir.Path(kDefaultBook));
+    QCOMPARE(Profile().value("Recent File List/File1").toString(), dir.Path(kDefaultBook));
     RunningApp again;
     QVERIFY(again.Start());
     QCOMPARE(again.app->GetRecentFiles().value(1), dir.Path("b3"));
@@ -680,6 +685,22 @@ void MarloAppTest::toolkitDialogsSpeakJapanese() {
     PressKey(run, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(buttons, QStringList({QStringLiteral("開く(&O)"), QStringLiteral("キャンセル")}));
     QVERIFY2(labels.contains(QStringLiteral("ファイル名(&N):")), qPrintable(labels.join(' ')));
+}
+
+void MarloAppTest::settingsOfEarlierVersionsCarriedOver() {
+    TempWorkDir dir;
+    OldProfile().setValue("Recent File List/File1", dir.Path("old"));
+    {
+        RunningApp run;
+        QVERIFY(run.Start());
+        QCOMPARE(run.app->GetRecentFiles(), QStringList({dir.Path(kDefaultBook), dir.Path("old")}));
+    }
+    // Copied, not moved; and once the program's own settings exist, they win.
+    QCOMPARE(OldProfile().value("Recent File List/File1").toString(), dir.Path("old"));
+    OldProfile().setValue("Recent File List/File2", dir.Path("older"));
+    RunningApp again;
+    QVERIFY(again.Start());
+    QCOMPARE(again.app->GetRecentFiles(), QStringList({dir.Path(kDefaultBook), dir.Path("old")}));
 }
 
 void MarloAppTest::menuTexts() {
