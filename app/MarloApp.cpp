@@ -13,24 +13,41 @@
 
 #include <QApplication>
 
-CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE)) {
+namespace {
+
+QString VersionText() {
+    return QStringLiteral("%1 %2.%3.%4.%5\n")
+        .arg(QString::fromUtf8(kVersion.pszInternalName))
+        .arg(kVersion.fileVersion[0])
+        .arg(kVersion.fileVersion[1])
+        .arg(kVersion.fileVersion[2])
+        .arg(kVersion.fileVersion[3]);
+}
+
+} // namespace
+
+CMarloApp::CMarloApp() : CWinApp(LoadResString(AFX_IDS_APP_TITLE), VersionText()) {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
 bool CMarloApp::InitInstance() {
-    // Controls: the toolkit's standard dialogs in Japanese, the dialog font everywhere,
-    // and the icon of the About box.
-    Enable3dControls();
+    // The toolkit's standard dialogs in Japanese, the dialog font everywhere, and the
+    // icon of the About box.
+    LoadJapaneseTranslations();
+    SetDialogFontAndStyle();
     SetIconResourceLoader(&LoadResIcon);
     // Boxes shown before the main window, which have no parent, carry the program's icon too.
     QApplication::setWindowIcon(AppIcon());
 
-    SetRegistryKey(QStringLiteral("Local AppWizard-Generated Applications"));
+    // The settings live under the program's own name; those that earlier versions kept
+    // under the framework's default organisation come along at the first start.
+    SetRegistryKey(QStringLiteral("Marlo"));
+    CopyProfileFrom(QStringLiteral("Local AppWizard-Generated Applications"));
     LoadStdProfileSettings(4);
 
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(
         IDR_MAINFRAME, [] { return std::make_unique<CMarloDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
-        [](CDocument& doc) { return new CMarloView(static_cast<CMarloDoc&>(doc)); }));
+        [this](CDocument& doc) { return new CMarloView(static_cast<CMarloDoc&>(doc), this); }));
 
     // The shell learns about the program from its installed .desktop entry, not at every start.
 
@@ -48,13 +65,4 @@ bool CMarloApp::InitInstance() {
 void CMarloApp::OnAppAbout() {
     CAboutDlg aboutDlg;
     aboutDlg.DoModal();
-}
-
-QString CMarloApp::VersionText() const {
-    return QStringLiteral("%1 %2.%3.%4.%5\n")
-        .arg(QString::fromUtf8(kVersion.pszInternalName))
-        .arg(kVersion.fileVersion[0])
-        .arg(kVersion.fileVersion[1])
-        .arg(kVersion.fileVersion[2])
-        .arg(kVersion.fileVersion[3]);
 }

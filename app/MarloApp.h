@@ -7,7 +7,4 @@ public:
     CMarloApp();
     bool InitInstance() override;
     void OnAppAbout();
-
-protected:
-    QString VersionText() const override;
 };

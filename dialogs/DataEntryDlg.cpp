@@ -10,10 +10,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-CDataEntryDlg::CDataEntryDlg(CMarloView* pView) : CDialog(DataEntryTemplate(), pView), m_pView(pView) {
+CDataEntryDlg::CDataEntryDlg(const EntryTarget* pView)
+    : CDialog(DataEntryTemplate(), pView->m_pWindow), m_pView(pView) {
     connect(GetDlgItem<QPushButton>(this, IDC_ENTRY_ADD), &QPushButton::clicked, this, &CDataEntryDlg::OnAddData);
     connect(GetDlgItem<QPushButton>(this, IDC_ENTRY_CLEAR), &QPushButton::clicked, this, &CDataEntryDlg::OnClear);
-    m_pView->m_listCtrl.DeleteAllItems();
+    m_pView->m_fnClearRows();
 }
 
 void CDataEntryDlg::DoDataExchange(CDataExchange& dx) {
@@ -43,7 +44,7 @@ void CDataEntryDlg::OnAddData() {
     // while the row is being inserted.
     const PhoneRecord texts{m_strRomaji, m_strKanji, m_strPhone, m_strMemo};
     m_listAdded.push_front(texts);
-    m_pView->AddEntryRow(texts);
+    m_pView->m_fnAddEntryRow(texts);
 }
 
 void CDataEntryDlg::OnClear() {
@@ -62,7 +63,7 @@ void CDataEntryDlg::OnCancel() {
 }
 
 void CDataEntryDlg::Close() {
-    m_pView->EntryDlgClosed();
+    m_pView->m_fnEntryDlgClosed();
     DestroyWindow();
 }
 

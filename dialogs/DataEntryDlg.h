@@ -1,7 +1,9 @@
 #pragma once
 
+#include "EntrySource.h"
+#include "EntryTarget.h"
+
 #include "platform/ui/Dialog.h"
-#include "view/MarloView.h"
 
 #include <deque>
 #include <string>
@@ -14,7 +16,8 @@ class CDataEntryDlg : public CDialog, public EntrySource {
     Q_OBJECT
 public:
     /// Empties the view's result list: while the dialog is open it shows the new entries.
-    explicit CDataEntryDlg(CMarloView* pView);
+    /// `pView` outlives the dialog.
+    explicit CDataEntryDlg(const EntryTarget* pView);
 
     std::optional<PhoneRecord> TakeNewestEntry() override;
 
@@ -41,5 +44,5 @@ private:
     std::string m_strMemo;
     std::string m_strPhone;
     std::string m_strRomaji;
-    CMarloView* m_pView;
+    const EntryTarget* m_pView;
 };

@@ -189,6 +189,15 @@ std::optional<std::string> PathBytesOf(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
+                                           const std::function<void(const std::string&)>& report) {
+    if (std::optional<std::string> bytes = PathBytesOf(path))
+        return bytes;
+    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
+           "。");
+    return std::nullopt;
+}
+
 bool IsUtf8Path(const std::string& path) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(QByteArrayView(path.data(), static_cast<qsizetype>(path.size())));

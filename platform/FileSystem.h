@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,11 @@ std::string NotRegularFileText(mode_t mode);
 /// recent-file list). Nullopt when it holds U+FFFD: that is the mark the toolkit
 /// leaves where a name's bytes were not UTF-8, and the bytes behind it are lost.
 std::optional<std::string> PathBytesOf(const QString& path);
+/// The one way from a path the toolkit hands over as text to the bytes the file system
+/// takes: PathBytesOf, and when the name's bytes are lost, `report` tells the user
+/// (`action` says what cannot be done) and the result is nullopt.
+std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
+                                           const std::function<void(const std::string&)>& report);
 /// True when `path` reads as UTF-8, so that its text gives the same bytes back.
 bool IsUtf8Path(const std::string& path);
 

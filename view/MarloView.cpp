@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSet>
 
@@ -106,8 +107,11 @@ std::string SearchKey(const QString& text) {
 
 } // namespace
 
-CMarloView::CMarloView(CMarloDoc& doc)
+CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
     : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_doc(doc),
+      m_pApp(pApp), m_entryTarget{this, [this] { m_listCtrl.DeleteAllItems(); },
+                                  [this](const PhoneRecord& texts) { AddEntryRow(texts); },
+                                  [this] { EntryDlgClosed(); }},
       m_editSearch(*GetDlgItem<QLineEdit>(IDC_SEARCH)) {
     connect(GetDlgItem<QPushButton>(IDC_SHOWALL), &QPushButton::clicked, this, &CMarloView::OnShowAll);
     connect(GetDlgItem<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this, &CMarloView::OnClear);
@@ -153,17 +157,16 @@ void CMarloView::OnInitialUpdate() {
     if (m_listCtrl.GetColumnHeading(1).isEmpty()) {
         m_listCtrl.DeleteAllItems();
         const DialogUnits du(DialogFont());
-        CWinApp* pApp = frame ? frame->GetApplication() : nullptr;
         QHeaderView& header = *m_listCtrl.header();
         int nCol = 0;
         for (const ColumnLayout& column : kColumns) {
             const int nDesigned = column.nWidth * du.CharWidth() / kDesignCharWidth;
             m_listCtrl.InsertColumn(nCol, QString::fromUtf8(column.pszHeading),
-                                    ColumnWidth(pApp, header, nCol, nDesigned));
+                                    ColumnWidth(m_pApp, header, nCol, nDesigned));
             ++nCol;
         }
-        if (pApp)
-            new ColumnWidthKeeper(header, *pApp); // the header owns it
+        if (m_pApp)
+            new ColumnWidthKeeper(header, *m_pApp); // the header owns it
     }
     // Whether a phone book just opened is in order is learnt now, not at the first keystroke.
     if (m_doc.m_pData)
@@ -191,18 +194,14 @@ void CMarloView::OnClear() {
 void CMarloView::OnInsertItem(int) {
     // Only the data-entry dialog's rows are new entries; every other writer lists
     // records the phone book already holds.
-    if (m_bAdding != 1 || !m_pEntryDlg || !m_doc.m_pData)
+    if (!m_bAdding || !m_pEntryDlg || !m_doc.m_pData)
         return;
     if (const std::optional<PhoneRecord> record = m_pEntryDlg->TakeNewestEntry())
         m_doc.AddEntry(*record);
 }
 
 void CMarloView::AddEntryRow(const PhoneRecord& texts) {
-    struct Adding {
-        explicit Adding(int& flag) : m_flag(flag) { m_flag = 1; }
-        ~Adding() { m_flag = 0; }
-        int& m_flag;
-    } adding(m_bAdding);
+    const QScopedValueRollback<bool> adding(m_bAdding, true);
     m_listCtrl.InsertItem(0, texts.m_strRomaji);
     m_listCtrl.SetItemText(0, 1, texts.m_strKanji);
     m_listCtrl.SetItemText(0, 2, texts.m_strPhone);
@@ -211,7 +210,7 @@ void CMarloView::AddEntryRow(const PhoneRecord& texts) {
 
 void CMarloView::OnDataEntry() {
     if (!m_pEntryDlg) {
-        auto* dlg = new CDataEntryDlg(this); // deletes itself once its window is gone
+        auto* dlg = new CDataEntryDlg(&m_entryTarget); // deletes itself once its window is gone
         m_pEntryDlg = dlg;
         // Rows are filed only while the dialog is open: the searches' rows, a hundred
         // thousand at a time, make no call at all.
@@ -246,22 +245,22 @@ void CMarloView::PlaceBesideFrame(QWidget& dlg) const {
 }
 
 void CMarloView::OnDataModify() {
-    m_bModifyMode = m_bModifyMode ? 0 : 1;
+    m_bModifyMode = !m_bModifyMode;
 }
 
 void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
-    ui.SetCheck(m_bModifyMode == 1 ? 1 : 0);
+    ui.SetCheck(m_bModifyMode ? 1 : 0);
 }
 
 void CMarloView::OnDblclkList() {
-    if (m_bModifyMode == 1)
+    if (m_bModifyMode)
         ModifyEntry(m_doc, m_listCtrl);
     else
         DisplayEntry(m_listCtrl);
 }
 
 void CMarloView::OnKeydownList(int nKey) {
-    if (m_bModifyMode == 1 && nKey == Qt::Key_Delete)
+    if (m_bModifyMode && nKey == Qt::Key_Delete)
         DeleteEntry(m_doc, m_listCtrl);
 }
 

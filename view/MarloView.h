@@ -3,35 +3,26 @@
 #include "BookRows.h"
 
 #include "data/MarloDoc.h"
+#include "dialogs/EntrySource.h"
+#include "dialogs/EntryTarget.h"
 #include "interop/ContactImport.h"
 #include "platform/ui/FormView.h"
 #include "platform/ui/ListCtrl.h"
 
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
+class CWinApp;
 class QLineEdit;
-
-/// What the view needs of the open data-entry dialog: the entries it added,
-/// newest first. While the dialog inserts a new entry's row, the view takes the
-/// newest entry and files it into the phone book.
-class EntrySource {
-public:
-    /// The newest entry not filed yet, taken out; nullopt when there is none.
-    virtual std::optional<PhoneRecord> TakeNewestEntry() = 0;
-
-protected:
-    ~EntrySource() = default;
-};
 
 /// The search window: the romaji search box, show-all and clear, the result list,
 /// and the actions on its rows.
 class CMarloView : public CFormView {
     Q_OBJECT
 public:
-    explicit CMarloView(CMarloDoc& doc);
+    /// `pApp` keeps the widths the user gives the columns; without it they are the designed ones.
+    explicit CMarloView(CMarloDoc& doc, CWinApp* pApp = nullptr);
     ~CMarloView() override;
 
     CMarloDoc* GetDocument() const { return &m_doc; }
@@ -43,11 +34,6 @@ public:
     void OnUpdateSearch();
     /// "データ入力": opens the data-entry dialog unless it is open already.
     void OnDataEntry();
-    /// The data-entry dialog closes.
-    void EntryDlgClosed();
-    /// Lists a new entry at the top of the result list; the list's insert notification
-    /// files it (the newest entry of the open data-entry dialog) in the phone book.
-    void AddEntryRow(const PhoneRecord& texts);
     /// "データ修正": modify mode on or off.
     void OnDataModify();
     void OnUpdateDataModify(CCmdUI& ui) const;
@@ -73,12 +59,12 @@ public:
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
     void OnKeydownList(int nKey);
     /// Whether the rows the searches last read are the phone book as it is now.
-    bool IsBookPacked() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
+    bool RowsFollowBook() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
 
     CListCtrl& m_listCtrl;
     std::string m_strSearch; // the key of the last search, code page 932
-    int m_bModifyMode = 0;
-    int m_bAdding = 0;
+    bool m_bModifyMode = false;
+    bool m_bAdding = false; // the data-entry dialog's row is being inserted
     EntrySource* m_pEntryDlg = nullptr;
 
 protected:
@@ -87,10 +73,17 @@ protected:
     void OnPrint(QPainter& painter, CPrintInfo& info) override;
 
 private:
+    /// Lists a new entry at the top of the result list; the list's insert notification
+    /// files it (the newest entry of the open data-entry dialog) in the phone book.
+    void AddEntryRow(const PhoneRecord& texts);
+    /// The data-entry dialog closes.
+    void EntryDlgClosed();
     void PlaceBesideFrame(QWidget& dlg) const;
 
     CMarloDoc& m_doc;
-    BookRows m_bookRows; // the book's rows as the searches and the list read them
+    CWinApp* m_pApp;
+    EntryTarget m_entryTarget; // the view as the data-entry dialog sees it
+    BookRows m_bookRows;       // the book's rows as the searches and the list read them
     QLineEdit& m_editSearch;
     int m_nRowsPerPage = 1;
 };

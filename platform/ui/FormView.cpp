@@ -2,7 +2,6 @@
 
 #include "DataExchange.h"
 #include "FrameWnd.h"
-#include "WinApp.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -96,8 +95,7 @@ void CFormView::OnEndPrinting(QPainter&, CPrintInfo&) {}
 
 QPrinter* CFormView::GetPrinter() const {
     const CFrameWnd* frame = GetParentFrame();
-    CWinApp* app = frame ? frame->GetApplication() : nullptr;
-    return app ? &app->GetPrinter() : nullptr;
+    return frame && frame->GetHost().m_fnGetPrinter ? &frame->GetHost().m_fnGetPrinter() : nullptr;
 }
 
 void CFormView::OnFilePrint() {

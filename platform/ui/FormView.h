@@ -62,7 +62,7 @@ protected:
     virtual void OnEndPrinting(QPainter& painter, CPrintInfo& info);
 
 private:
-    /// The application's printer, reached through the frame; null outside a frame.
+    /// The application's printer, reached through the frame's host; null outside a frame.
     QPrinter* GetPrinter() const;
     void PrintPages(QPrinter& printer, CPrintInfo& info);
 

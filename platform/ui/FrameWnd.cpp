@@ -2,8 +2,6 @@
 
 #include "AfxRes.h"
 #include "Dialog.h"
-#include "FormView.h"
-#include "WinApp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,14 +77,14 @@ void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const Ac
     }
 }
 
-void CFrameWnd::SetActiveView(CFormView* pView) {
-    m_pView = pView;
+void CFrameWnd::SetActiveView(QWidget* pView) {
+    m_pView = dynamic_cast<const CCmdTarget*>(pView);
     setCentralWidget(pView);
 }
 
 CCmdUI CFrameWnd::QueryCommand(int nId) const {
     CCmdUI ui(nId);
-    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_pApp};
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_host.m_pCommands};
     for (const CCmdTarget* target : chain) {
         if (target && target->OnUpdateCmdMsg(ui))
             return ui;
@@ -99,7 +97,7 @@ CCmdUI CFrameWnd::QueryCommand(int nId) const {
 bool CFrameWnd::RouteCommand(int nId) {
     if (!QueryCommand(nId).m_bEnabled)
         return false;
-    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_pApp};
+    const CCmdTarget* chain[] = {m_pView, m_pDocTarget, this, m_host.m_pCommands};
     for (const CCmdTarget* target : chain) {
         if (target && target->OnCmdMsg(nId))
             return true;
@@ -170,7 +168,7 @@ void CFrameWnd::OnEditCommand(const char* slot) {
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {
-    if (m_pApp && !m_pApp->SaveAllModified()) {
+    if (m_host.m_fnSaveAllModified && !m_host.m_fnSaveAllModified()) {
         event->ignore();
         return;
     }
@@ -200,8 +198,8 @@ void CFrameWnd::dropEvent(QDropEvent* event) {
             if (!AcceptAsCopy(event))
                 return;
             activateWindow();
-            if (m_pApp)
-                m_pApp->OpenDocumentFile(url.toLocalFile());
+            if (m_host.m_fnOpenDroppedFile)
+                m_host.m_fnOpenDroppedFile(url.toLocalFile());
             return;
         }
     }

@@ -3,14 +3,13 @@
 // recent-file entries of the File menu, dropped files and closing.
 
 #include "CmdTarget.h"
+#include "FrameHost.h"
 
 #include <QKeyCombination>
 #include <QMainWindow>
 
 #include <span>
 
-class CFormView;
-class CWinApp;
 class QMenu;
 
 namespace MenuFlag {
@@ -43,13 +42,14 @@ public:
     /// Builds the menu bar and the accelerators, sets the icon and the title.
     void LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel, const QIcon& icon,
                    const QString& title);
-    void SetActiveView(CFormView* pView);
-    CFormView* GetActiveView() const { return m_pView; }
+    /// The view fills the frame; a view that answers commands is offered each one first.
+    void SetActiveView(QWidget* pView);
     /// The document's commands are offered after the view's and before the frame's.
     void SetDocumentTarget(const CCmdTarget* pTarget) { m_pDocTarget = pTarget; }
-    /// The application: last in the command chain; it saves on close and opens dropped files.
-    void SetApplication(CWinApp* pApp) { m_pApp = pApp; }
-    CWinApp* GetApplication() const { return m_pApp; }
+    /// The application: last in the command chain; it saves on close, opens dropped
+    /// files and keeps the printer.
+    void SetHost(FrameHost host) { m_host = std::move(host); }
+    const FrameHost& GetHost() const { return m_host; }
 
     /// Runs a command as a menu item or an accelerator would: the first of view, document,
     /// frame and application with a handler runs it, unless its update handler disables it.
@@ -78,9 +78,9 @@ private:
     void OnEditCommand(const char* slot);
     void UpdateMenu(QMenu* menu);
 
-    CFormView* m_pView = nullptr;
+    const CCmdTarget* m_pView = nullptr;
     const CCmdTarget* m_pDocTarget = nullptr;
-    CWinApp* m_pApp = nullptr;
+    FrameHost m_host;
     QString m_strAppTitle;
     QMenu* m_pRecentMenu = nullptr;
     QAction* m_pRecentPlaceholder = nullptr;

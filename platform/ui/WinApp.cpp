@@ -107,16 +107,8 @@ public:
 
 } // namespace
 
-std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
-                                           const std::function<void(const std::string&)>& report) {
-    if (std::optional<std::string> bytes = PathBytesOf(path))
-        return bytes;
-    report("ファイル名「" + path.toStdString() + "」には UTF-8 として読めないバイトが含まれているため、" + action +
-           "。");
-    return std::nullopt;
-}
-
-CWinApp::CWinApp(const QString& appName) : m_strAppName(appName) {
+CWinApp::CWinApp(const QString& appName, const QString& versionText)
+    : m_strAppName(appName), m_strVersionText(versionText) {
     AfxSetAppTitle(appName);
     OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -131,9 +123,7 @@ CWinApp::~CWinApp() {
         QCoreApplication::removeTranslator(m_pTranslator.get());
 }
 
-void CWinApp::Enable3dControls() {
-    // The program speaks Japanese whatever the user's locale, in the toolkit's own
-    // dialogs (files, printing, messages) too.
+void CWinApp::LoadJapaneseTranslations() {
     const QLocale japanese(QLocale::Japanese, QLocale::Japan);
     QLocale::setDefault(japanese);
     m_pTranslator = std::make_unique<QTranslator>();
@@ -144,6 +134,9 @@ void CWinApp::Enable3dControls() {
         std::fputs("marlo: Qt の日本語訳 qtbase_ja.qm (パッケージ qt6-translations-l10n) が見つかりません。"
                    "標準のダイアログは英語で表示されます。\n",
                    stderr);
+}
+
+void CWinApp::SetDialogFontAndStyle() {
     QApplication::setFont(DialogFont());
     if (!dynamic_cast<PlainButtonsStyle*>(QApplication::style()))
         QApplication::setStyle(new PlainButtonsStyle);
@@ -151,6 +144,15 @@ void CWinApp::Enable3dControls() {
 
 void CWinApp::SetRegistryKey(const QString& key) {
     m_strRegistryKey = key;
+}
+
+void CWinApp::CopyProfileFrom(const QString& oldKey) {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    if (!settings.allKeys().isEmpty())
+        return;
+    const QSettings old(oldKey, m_strAppName);
+    for (const QString& key : old.allKeys())
+        settings.setValue(key, old.value(key));
 }
 
 void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
@@ -263,7 +265,7 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
         m_nExitCode = 0;
         return false;
     case CCommandLineInfo::Version:
-        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        std::fputs(m_strVersionText.toLocal8Bit().constData(), stdout);
         m_nExitCode = 0;
         return false;
     case CCommandLineInfo::Invalid:
@@ -304,7 +306,12 @@ bool CWinApp::CreateWindows() {
     m_pView = m_pTemplate->m_viewFactory(*m_pDocument);
     m_pMainWnd->SetActiveView(m_pView);
     m_pMainWnd->SetDocumentTarget(m_pDocCommands.get());
-    m_pMainWnd->SetApplication(this);
+    m_pMainWnd->SetHost(FrameHost{
+        .m_pCommands = this,
+        .m_fnSaveAllModified = [this] { return SaveAllModified(); },
+        .m_fnOpenDroppedFile = [this](const QString& path) { OpenDocumentFile(path); },
+        .m_fnGetPrinter = [this]() -> QPrinter& { return GetPrinter(); },
+    });
     m_pMainWnd->SetRecentFiles(m_recentFiles);
     return true;
 }

@@ -44,16 +44,10 @@ struct CCommandLineInfo {
     QString m_strError;        // what was wrong with an invalid command line
 };
 
-/// The one way from a path the toolkit hands over as text (file dialogs, drops, the
-/// recent-file list) to the bytes the file system takes. A name whose bytes were not
-/// UTF-8 has U+FFFD in their place by now, and any bytes made from it would name another
-/// file: `report` tells the user (`action` says what cannot be done) and the result is nullopt.
-std::optional<std::string> PathFromToolkit(const QString& path, const char* action,
-                                           const std::function<void(const std::string&)>& report);
-
 class CWinApp : public CCmdTarget {
 public:
-    explicit CWinApp(const QString& appName);
+    /// `versionText` is what --version prints.
+    CWinApp(const QString& appName, const QString& versionText);
     ~CWinApp() override;
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
@@ -106,17 +100,23 @@ public:
     void OnOpenRecentFile(int nId);
 
 protected:
-    /// Loads the toolkit's Japanese texts and the dialog font for every window.
-    void Enable3dControls();
+    /// The program speaks Japanese whatever the user's locale, in the toolkit's own
+    /// dialogs (files, printing, messages) too.
+    void LoadJapaneseTranslations();
+    /// Every window takes the dialog font, and message boxes plain push buttons.
+    void SetDialogFontAndStyle();
+    /// The organisation under which the profile store keeps the program's settings.
     void SetRegistryKey(const QString& key);
+    /// Copies the program's settings from under the organisation `oldKey` of an earlier
+    /// version, once: while the settings under the registry key are still empty. The old
+    /// ones stay where they are.
+    void CopyProfileFrom(const QString& oldKey);
     void LoadStdProfileSettings(int nMaxMRU);
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate);
     void ParseCommandLine(CCommandLineInfo& info) const;
     bool ProcessShellCommand(const CCommandLineInfo& info);
     /// The text of --help.
     virtual QString UsageText() const;
-    /// The text of --version.
-    virtual QString VersionText() const = 0;
 
     int m_nExitCode = 1;
 
@@ -127,6 +127,7 @@ private:
     void SaveRecentFiles() const;
 
     QString m_strAppName;
+    QString m_strVersionText;
     std::optional<std::vector<std::string>> m_arguments;
     QString m_strRegistryKey;
     int m_nMaxMRU = 0;

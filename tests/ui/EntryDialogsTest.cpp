@@ -155,7 +155,7 @@ struct App : RunningApp {
         return EntryDialog(*this);
     }
     void ModifyMode(bool bOn) {
-        if ((View().m_bModifyMode == 1) != bOn)
+        if (View().m_bModifyMode != bOn)
             Trigger(Frame(), ID_DATA_MODIFY);
     }
 };
@@ -414,11 +414,11 @@ void EntryDialogsTest::modifyModeCheckMark() {
     QVERIFY(item->isChecked());
     // The mode outlives the phone book it was set in.
     Trigger(run.Frame(), ID_FILE_NEW);
-    QCOMPARE(run.View().m_bModifyMode, 1);
+    QVERIFY(run.View().m_bModifyMode);
     Trigger(run.Frame(), ID_DATA_MODIFY);
     emit static_cast<QMenu*>(item->parent())->aboutToShow();
     QVERIFY(!item->isChecked());
-    QCOMPARE(run.View().m_bModifyMode, 0);
+    QVERIFY(!run.View().m_bModifyMode);
 }
 
 void EntryDialogsTest::displayShowsTheRowAndChangesNothing() {

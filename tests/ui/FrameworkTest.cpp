@@ -98,11 +98,8 @@ public:
 
 class TestApp : public CWinApp {
 public:
-    TestApp() : CWinApp(AfxGetAppTitle()) {}
+    TestApp() : CWinApp(AfxGetAppTitle(), {}) {}
     bool InitInstance() override { return true; }
-
-protected:
-    QString VersionText() const override { return {}; }
 };
 
 } // namespace
@@ -761,7 +758,7 @@ void FrameworkTest::routerOrderAndUpdateHandlers() {
     Answering<CCmdTarget> doc(log, "doc", 3);
     frame.SetActiveView(new Answering<CFormView>(log, "view", 4, DialogTemplate{202, "", 10, 10, {}}));
     frame.SetDocumentTarget(&doc);
-    frame.SetApplication(&app);
+    frame.SetHost({&app, {}, {}, {}});
     for (int id = 4; id >= 1; --id)
         QVERIFY(frame.RouteCommand(id));
     QCOMPARE(log, QStringList({"view4", "doc3", "frame2", "app1"}));
