@@ -159,6 +159,23 @@ public:
     /// Asks the memory of row `row` into the cache ahead of a walk.
     void Prefetch(std::size_t row) const noexcept { __builtin_prefetch(Block(row)); }
 
+    /// Calls `run(first, count, bytes)` for each run of consecutive rows whose blocks lie
+    /// back to back, in row order: rows [first, first + count) and all their blocks'
+    /// bytes, lengths included, for a scan of the whole book at once.
+    template <class F> void ForEachRun(F&& run) const {
+        for (std::size_t first = 0, count = m_rows.Size(); first < count;) {
+            std::size_t end = first + 1;
+            while (end < count && Follows(end))
+                ++end;
+            const char* begin = Block(first);
+            run(first, end - first, std::string_view(begin, static_cast<std::size_t>(
+                                                                Block(end - 1) + BlockSize(end - 1) - begin)));
+            first = end;
+        }
+    }
+    /// Where the block of row `row` begins in the bytes ForEachRun shows.
+    const char* BlockBegin(std::size_t row) const noexcept { return Block(row); }
+
 private:
     static constexpr unsigned char kLongMark = 0xFF;
     static constexpr std::size_t kLongHeader = 1 + kCells * sizeof(std::uint32_t);

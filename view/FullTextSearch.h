@@ -31,6 +31,10 @@ public:
     /// The same test on a list row's four texts.
     bool Matches(const PackedRows::Texts& texts) const;
 
+    /// Of the keys that can be looked for in raw bytes, the one found at the fewest places
+    /// of `sample` (the longest of equals); null when none can.
+    const KeyMatcher* RarestScannable(std::string_view sample) const;
+
 private:
     std::vector<KeyMatcher> m_matchers;
 };
@@ -41,8 +45,7 @@ private:
 std::vector<std::size_t> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys);
 
 /// The same search over the phone book packed as list rows: calls `onHit` with the
-/// index of each row that hits, the last one first, while that row is still in the
-/// cache; returns the number of hits.
+/// index of each row that hits, the last one first; returns the number of hits.
 std::size_t FullTextSearch(const PackedRows& rows, const std::array<std::string, 3>& keys,
                            const std::function<void(std::size_t row)>& onHit);
 /// The indexes of the rows that hit, the last one first.
