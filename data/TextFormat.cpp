@@ -7,6 +7,7 @@
 #include "platform/StdioFile.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 void AppendTextLine(std::string& out, const PhoneRecordView& record) {
@@ -99,8 +100,44 @@ namespace {
 
 constexpr char kCtrlZ = 0x1A;
 
-// True when reading the record's line gives the record back. `scratch` and `back` keep
-// their storage from one record to the next.
+// Whether `text` holds a byte the text format treats apart: a comma, CR, LF or Ctrl-Z.
+// All of them lie below 0x2D, where few bytes of a phone book do: eight bytes at a time
+// are let through when none of them does, and only the others are looked up.
+bool HoldsLineByte(std::string_view text) noexcept {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = kOnes * 0x80;
+    const auto special = [](unsigned char c) { return c == ',' || c == '\r' || c == '\n' || c == kCtrlZ; };
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        // The high bit of each byte below 0x2D (bytes from 0x80 up never count).
+        if (((word - kOnes * 0x2D) & ~word & kHighs) == 0)
+            continue;
+        for (std::size_t k = i; k < i + 8; ++k)
+            if (special(static_cast<unsigned char>(text[k])))
+                return true;
+    }
+    for (; i < text.size(); ++i)
+        if (special(static_cast<unsigned char>(text[i])))
+            return true;
+    return false;
+}
+
+// Whether a memo without a Ctrl-Z comes back as it was from its line's fields: no comma,
+// no LF but in its line breaks, and no line break at its start or end (reading drops an
+// empty first or last memo line). A CR of its own stays a CR.
+bool MemoLinesReadBack(std::string_view memo) noexcept {
+    if (memo.starts_with("\r\n") || memo.ends_with("\r\n") || memo.find(',') != std::string_view::npos)
+        return false;
+    for (std::size_t lf = memo.find('\n'); lf != std::string_view::npos; lf = memo.find('\n', lf + 1))
+        if (lf == 0 || memo[lf - 1] != '\r')
+            return false;
+    return true;
+}
+
+// True when reading the record's line gives the record back, for a record that holds a
+// byte the format treats apart. `scratch` and `back` keep their storage from one record
+// to the next.
 template <class Record> bool ReadsBackAsItself(const Record& record, PhoneRecord& scratch, PhoneRecord& back) {
     const std::array<std::string_view, 4> fields = {record.m_strRomaji, record.m_strKanji, record.m_strPhone,
                                                     record.m_strMemo};
@@ -148,19 +185,24 @@ TextExportLoss AssessTextExport(const RecordList& list) {
     TextExportLoss loss;
     const std::size_t count = list.GetCount();
     std::size_t end = count; // the entries before this one come back, changed or not
+    PhoneRecord scratch, back;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto& record = list[i];
+        const PhoneRecordView record = list[i];
+        // Most records hold none of the bytes a line treats apart: their lines read back.
+        const bool inName = HoldsLineByte(record.m_strRomaji) || HoldsLineByte(record.m_strKanji) ||
+                            HoldsLineByte(record.m_strPhone);
+        if (!inName && !HoldsLineByte(record.m_strMemo))
+            continue;
         if (const char* field = FieldWithCtrlZ(record)) {
+            // Reading stops at that byte: this entry and every later one are lost.
             end = i;
             loss.nCutOff = count - i;
             loss.strCutOffName = std::string_view(record.m_strRomaji);
             loss.pszCutOffField = field;
             break;
         }
-    }
-    PhoneRecord scratch, back;
-    for (std::size_t i = 0; i < end; ++i) {
-        const auto& record = list[i];
+        if (!inName && MemoLinesReadBack(record.m_strMemo))
+            continue;
         if (!ReadsBackAsItself(record, scratch, back)) {
             if (loss.nChanged++ == 0)
                 loss.strFirstChanged = std::string_view(record.m_strRomaji);

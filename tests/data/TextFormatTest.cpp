@@ -103,11 +103,13 @@ TEST(TextExport, AssessmentMatchesAFileWrittenAndReadBack) {
     // Small books of fields made of the bytes that matter: the assessment finds a loss
     // exactly when the file read back is not the book, and counts what it should.
     std::mt19937 random(20240611);
-    const char alphabet[] = {'a', 'b', ',', '\r', '\n', '\x1A'};
+    // Bytes next to those a line treats apart (a space, '+', '-', a lead byte) and fields
+    // past eight bytes, which are looked at eight at a time.
+    const char alphabet[] = {'a', ' ', '+', '-', '\x82', 'b', ',', '\r', '\n', '\x1A'};
     const auto field = [&] {
         std::string text;
-        for (unsigned n = random() % 4; n > 0; --n)
-            text += alphabet[random() % (random() % 3 == 0 ? 6 : 2)];
+        for (unsigned n = random() % (random() % 4 == 0 ? 20 : 4); n > 0; --n)
+            text += alphabet[random() % (random() % 3 == 0 ? 10 : 6)];
         return text;
     };
     int withLoss = 0;
