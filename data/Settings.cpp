@@ -2,8 +2,10 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
+#include "platform/StdioFile.h"
 #include "platform/SystemError.h"
 
+#include <QBuffer>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,19 +46,6 @@ std::optional<std::string> ReadStartOfRegularFile(const std::string& path, std::
     return result;
 }
 
-// The first line of `text` as a text-mode read gives it: a Ctrl-Z ends the text, the
-// line ends at its line feed, and a CR directly before that line feed is not part of it.
-std::string_view FirstTextLine(std::string_view text) {
-    text = text.substr(0, text.find('\x1A'));
-    const std::size_t lf = text.find('\n');
-    if (lf == std::string_view::npos)
-        return text;
-    std::string_view line = text.substr(0, lf);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return line;
-}
-
 SettingsWriteResult NotRegular() {
     SettingsWriteResult result;
     result.bNotRegular = true;
@@ -74,7 +63,13 @@ std::optional<int> ReadMaxHits(const std::string& path) {
     const std::optional<std::string> start = ReadStartOfRegularFile(path, kSettingsReadMax);
     if (!start)
         return std::nullopt;
-    return ParseMaxHitsLine(FirstTextLine(*start)); // an empty file gives an empty line, which reads as 0
+    // The first line as a text-mode read gives it; an empty file gives an empty line, which reads as 0.
+    QByteArray bytes = QByteArray::fromStdString(*start);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    std::string line;
+    CStdioFile(buffer).ReadString(line);
+    return ParseMaxHitsLine(line);
 }
 
 std::string SettingsWriteResult::Reason() const {
