@@ -111,10 +111,10 @@ void CMrlData::LoadFile(QIODevice& file) {
         return;
     if (static_cast<std::uint64_t>(size) > AvailableMemory() ||
         static_cast<std::uint64_t>(size) > std::numeric_limits<std::size_t>::max())
-        throw std::bad_alloc();
+        ThrowTooBigForMemory();
     char* block = PackedRows::AllocateChunk(static_cast<std::size_t>(size));
     if (!block)
-        throw std::bad_alloc();
+        ThrowTooBigForMemory();
     RecordList::Loading loading(m_list);
     m_list.AdoptBytes(block, static_cast<std::size_t>(size)); // the list frees it, whatever happens next
     qint64 got = 0;

@@ -1,5 +1,6 @@
 #include "RecordList.h"
 
+#include "platform/FileError.h"
 #include "platform/Mbcs.h"
 
 #include <algorithm>
@@ -174,7 +175,7 @@ void RecordList::Assign(std::span<const PhoneRecord> records, bool sorted) {
 void RecordList::Reserve(std::size_t records, std::uint64_t fieldBytes) {
     const std::uint64_t bytes = PackedRows::BlockBytesAtMost(records, fieldBytes);
     if (bytes > std::numeric_limits<std::size_t>::max())
-        throw std::bad_alloc();
+        ThrowTooBigForMemory();
     m_rows.Reserve(records, static_cast<std::size_t>(bytes));
 }
 
@@ -189,7 +190,7 @@ void RecordList::SortByName() {
         const std::uint64_t needed = std::max<std::uint64_t>(
             std::uint64_t{count} * (sizeof(SortItem) + sizeof(std::size_t)), m_rows.MemoryBytes());
         if (needed > AvailableMemory())
-            throw std::bad_alloc();
+            ThrowTooBigForMemory();
     }
     // The first characters of each name as a key beside its index: most pairs are told
     // apart in the array itself, without reading the names where they lie. Equal names

@@ -153,6 +153,11 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         ::unlink(tempPath.c_str());
         ReportError(QuotePath(path) + " に保存できません。" + e.what() + " ファイルは元のままです。");
         return false;
+    } catch (const std::bad_alloc&) {
+        // Never out into the event loop: the save fails as any other, and nothing is left.
+        ::unlink(tempPath.c_str());
+        ReportError(QuotePath(path) + " に保存できません。メモリが足りません。 ファイルは元のままです。");
+        return false;
     } catch (...) {
         ::unlink(tempPath.c_str()); // no unfinished file left beside the user's
         throw;

@@ -17,6 +17,10 @@ ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int
     return ArchiveError(ArchiveError::Kind::Io, std::string(action) + ": " + reason + "。");
 }
 
+void ThrowTooBigForMemory() {
+    throw ArchiveError(ArchiveError::Kind::TooBig, "メモリが足りません。");
+}
+
 void WriteOut(QIODevice& device, std::string_view bytes) {
     errno = 0;
     const qint64 written = device.write(bytes.data(), static_cast<qint64>(bytes.size()));

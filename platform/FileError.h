@@ -15,7 +15,8 @@ public:
     enum class Kind {
         BadFormat, ///< the bytes are not a phone book (tag, schema, class name, string form)
         EndOfFile, ///< the file ends before the data its counts and lengths announce
-        Io         ///< the device failed to read or write
+        Io,        ///< the device failed to read or write
+        TooBig     ///< what the file needs is more than the memory the system can still give
     };
     ArchiveError(Kind kind, const std::string& message) : std::runtime_error(message), m_kind(kind) {}
     Kind kind() const noexcept { return m_kind; }
@@ -28,5 +29,8 @@ private:
 /// errno cleared before the call and read right after it; when the call set it, the
 /// system's reason is given, else the device's own.
 ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int err);
+/// Throws the TooBig error: checked before the memory is taken, rather than left to the
+/// system, which may stop the program on the way.
+[[noreturn]] void ThrowTooBigForMemory();
 /// Writes all of `bytes` to `device`; throws DeviceIoError("ファイルに書き込めません") when it takes fewer.
 void WriteOut(QIODevice& device, std::string_view bytes);

@@ -4,6 +4,7 @@
 
 #include "../TestUtil.h"
 #include "data/MarloDoc.h"
+#include "platform/Archive.h"
 #include "platform/FileSystem.h"
 
 #include <QFile>
@@ -267,4 +268,22 @@ TEST_F(DocumentFile, LinkedFileThatCannotTakeTheNewBookLeavesItBeside) {
     const std::string kept = WorkingDirectory() + "/small/" + left[0];
     EXPECT_NE(error.find("新しい内容は「" + kept + "」に残っています。"), std::string::npos) << error;
     EXPECT_EQ(Contents(kept), newBook);
+}
+
+TEST_F(DocumentFile, MemoryRunningOutInASaveFailsItAndLeavesTheOldFile) {
+    // The save's memory runs out after its first bytes: the failure is reported as a
+    // save's, never thrown on to the window's event loop.
+    class Starved : public CMarloDoc {
+        void Serialize(CArchive& ar) override {
+            ar.WriteString("half a book");
+            ar.Flush();
+            throw std::bad_alloc();
+        }
+    } starved;
+    starved.SetReporter(&reporter);
+    WriteAll(dir.Path("book"), "old");
+    EXPECT_FALSE(starved.OnSaveDocument("book"));
+    EXPECT_EQ(OnlyError(), "「book」 に保存できません。メモリが足りません。 ファイルは元のままです。");
+    EXPECT_EQ(Contents("book"), "old");
+    EXPECT_EQ(Entries(), (Names{"book"}));
 }
