@@ -254,10 +254,8 @@ bool CMarloDoc::WriteWholeFile(const std::string& path, std::string_view bytes) 
 bool CMarloDoc::ReadWholeFile(const std::string& path, std::string& bytes) {
     return ReadFile(path, [&bytes](QIODevice& file) {
         bytes.resize(static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos())));
-        errno = 0;
-        const qint64 read = file.read(bytes.data(), static_cast<qint64>(bytes.size()));
-        if (read != static_cast<qint64>(bytes.size()))
-            throw DeviceIoError("ファイルを読み込めません", file, errno);
+        if (ReadUpTo(file, bytes.data(), bytes.size()) != bytes.size())
+            throw DeviceIoError("ファイルを読み込めません", file, 0); // it got shorter while read
     });
 }
 

@@ -117,20 +117,12 @@ void CMrlData::LoadFile(QIODevice& file) {
         ThrowTooBigForMemory();
     RecordList::Loading loading(m_list);
     m_list.AdoptBytes(block, static_cast<std::size_t>(size)); // the list frees it, whatever happens next
-    qint64 got = 0;
-    while (got < size) {
-        errno = 0;
-        const qint64 n = file.read(block + got, size - got);
-        if (n < 0)
-            throw DeviceIoError("ファイルを読み込めません", file, errno);
-        if (n == 0)
-            break; // shorter than its size said: the checks below see the bytes there are
-        got += n;
-    }
+    // Shorter than its size said: the checks below see the bytes there are.
+    const std::size_t got = ReadUpTo(file, block, static_cast<std::size_t>(size));
     if (got == 0)
         ThrowArchiveEnd(); // its bytes went since its size was taken: it ends before its header
 
-    ArchiveRecords records(std::string_view(block, static_cast<std::size_t>(got)));
+    ArchiveRecords records(std::string_view(block, got));
     m_list.Reserve(records.GetCount(), 0);
     // Most records hold four short narrow fields, each after its length byte: the record
     // becomes its row where it lies, taking the same bytes. Any other is copied into the

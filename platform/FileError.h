@@ -32,5 +32,9 @@ ArchiveError DeviceIoError(std::string_view action, const QIODevice& device, int
 /// Throws the TooBig error: checked before the memory is taken, rather than left to the
 /// system, which may stop the program on the way.
 [[noreturn]] void ThrowTooBigForMemory();
+/// Reads from `device` into `to` until `size` bytes are there or the device ends; how many
+/// came. The one loop of the whole-file reads. Throws DeviceIoError("ファイルを読み込めません")
+/// when a read fails.
+std::size_t ReadUpTo(QIODevice& device, char* to, std::size_t size);
 /// Writes all of `bytes` to `device`; throws DeviceIoError("ファイルに書き込めません") when it takes fewer.
 void WriteOut(QIODevice& device, std::string_view bytes);
