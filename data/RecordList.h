@@ -143,7 +143,3 @@ private:
     std::uint64_t m_nVersion = NextVersion();
     bool m_bLoading = false;
 };
-
-/// Bytes of memory the system can still give this process: MemAvailable plus
-/// SwapFree of /proc/meminfo; the largest number when nothing says.
-std::uint64_t AvailableMemory();

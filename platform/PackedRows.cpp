@@ -176,7 +176,7 @@ void PackedRows::AdoptChunk(char* bytes, std::size_t size) {
     }
     // Before the last chunk, which rows written at the end go on filling.
     std::vector<Store::Chunk>& chunks = m_store->m_chunks;
-    chunks.insert(chunks.empty() ? chunks.end() : chunks.end() - 1, {owned.release(), size, size});
+    chunks.insert(chunks.empty() ? chunks.cend() : chunks.cend() - 1, {owned.release(), size, size});
     m_store->m_nUsed += size;
     m_store->m_nCapacity += size;
 }
@@ -421,7 +421,7 @@ void PackedRows::Clear() noexcept {
         return;
     for (std::size_t i = 0; i + 1 < chunks.size(); ++i)
         std::free(chunks[i].p);
-    chunks.erase(chunks.begin(), chunks.end() - 1);
+    chunks.erase(chunks.cbegin(), chunks.cend() - 1);
     chunks.back().size = 0;
     m_store->m_nUsed = 0;
     m_store->m_nCapacity = chunks.back().capacity;
