@@ -249,7 +249,7 @@ void CMarloView::OnDataModify() {
 }
 
 void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
-    ui.SetCheck(m_bModifyMode ? 1 : 0);
+    ui.SetCheck(m_bModifyMode);
 }
 
 void CMarloView::OnDblclkList() {
