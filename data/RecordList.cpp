@@ -50,23 +50,10 @@ bool RecordList::InvertedAt(std::size_t i) const noexcept {
 
 // Adds (sign +1) or removes (sign -1) the inversions of the neighbouring pairs
 // that start at positions from..to-1, where they exist.
-void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) const noexcept {
-    if (m_nInversions == kUnknown)
-        return; // counted in full when first asked
+void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) noexcept {
     for (std::size_t i = from; i < to && i + 1 < GetCount(); ++i)
         if (InvertedAt(i))
             m_nInversions = sign > 0 ? m_nInversions + 1 : m_nInversions - 1;
-}
-
-void RecordList::Recount() const noexcept {
-    m_nInversions = 0;
-    CountPairs(0, GetCount(), +1);
-}
-
-bool RecordList::IsSorted() const noexcept {
-    if (m_nInversions == kUnknown)
-        Recount();
-    return m_nInversions == 0;
 }
 
 bool RecordList::IsSortedAfterHead() const noexcept {
@@ -79,7 +66,7 @@ void RecordList::InsertBefore(std::size_t i, const PhoneRecordView& record) {
     const PackedRows::Texts texts = TextsOf(record);
     // The pair that the new record splits stops being neighbours; counted out only
     // once the record is in, so that a failed insert leaves the count right.
-    const bool splitInverted = i > 0 && i < GetCount() && m_nInversions != kUnknown && InvertedAt(i - 1);
+    const bool splitInverted = i > 0 && i < GetCount() && InvertedAt(i - 1);
     m_rows.Insert(i, texts);
     if (!m_bLoading) // a load takes one new version at its end, not one per record
         m_nVersion = NextVersion();
@@ -132,7 +119,9 @@ void RecordList::Assign(std::span<const PhoneRecord> records, bool sorted) {
         rows.Append(TextsOf(record));
     m_rows = std::move(rows);
     m_nVersion = NextVersion();
-    m_nInversions = sorted ? 0 : kUnknown;
+    m_nInversions = 0;
+    if (!sorted)
+        CountPairs(0, GetCount(), +1);
 }
 
 void RecordList::Reserve(std::size_t records, std::uint64_t fieldBytes) {
