@@ -231,7 +231,7 @@ private:
     /// Whether a block written at the end now would follow row `row`'s.
     bool EndsBytes(std::size_t row) const noexcept { return Block(row) + BlockSize(row) == m_store->End(); }
     /// Whether these rows are the store's only holder, so that its bytes may change.
-    bool OwnsStore() const noexcept { return m_store && m_store.use_count() == 1; }
+    bool OwnsStore() const noexcept { return m_store.use_count() == 1; }
 
     /// Room for `bytes` more at the end of the store; returns where they go.
     char* Reserve(std::size_t bytes);
