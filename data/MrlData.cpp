@@ -2,6 +2,7 @@
 
 #include "ArchiveRecords.h"
 #include "platform/Archive.h"
+#include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 
 #include <QIODevice>

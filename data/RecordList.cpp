@@ -1,15 +1,13 @@
 #include "RecordList.h"
 
 #include "platform/FileError.h"
+#include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <cstdio>
 #include <limits>
 #include <numeric>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -23,41 +21,7 @@ PackedRows::Texts TextsOf(const PhoneRecordView& record) {
     return {record.m_strRomaji, record.m_strKanji, record.m_strPhone, record.m_strMemo};
 }
 
-// The value of a "Name:   1234 kB" line of /proc/meminfo, in bytes.
-std::optional<std::uint64_t> MemInfoValue(std::string_view text, std::string_view name) {
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t end = std::min(text.find('\n', pos), text.size());
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.starts_with(name) || line.size() == name.size() || line[name.size()] != ':')
-            continue;
-        line.remove_prefix(name.size() + 1);
-        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
-        std::uint64_t kib = 0;
-        const auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), kib);
-        if (ec != std::errc() || kib > std::numeric_limits<std::uint64_t>::max() / 1024)
-            return std::nullopt;
-        return kib * 1024;
-    }
-    return std::nullopt;
-}
-
 } // namespace
-
-std::uint64_t AvailableMemory() {
-    // Read through the C library rather than QFile: the file's size shows as 0.
-    std::FILE* file = std::fopen("/proc/meminfo", "re");
-    if (!file)
-        return std::numeric_limits<std::uint64_t>::max();
-    char buffer[8192];
-    const std::size_t got = std::fread(buffer, 1, sizeof(buffer), file);
-    std::fclose(file);
-    const std::string_view text(buffer, got);
-    const std::optional<std::uint64_t> available = MemInfoValue(text, "MemAvailable");
-    if (!available)
-        return std::numeric_limits<std::uint64_t>::max();
-    return *available + MemInfoValue(text, "SwapFree").value_or(0);
-}
 
 std::uint64_t RecordList::NextVersion() noexcept {
     static std::atomic<std::uint64_t> s_nLast{0};
@@ -87,23 +51,10 @@ bool RecordList::InvertedAt(std::size_t i) const noexcept {
 
 // Adds (sign +1) or removes (sign -1) the inversions of the neighbouring pairs
 // that start at positions from..to-1, where they exist.
-void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) const noexcept {
-    if (m_nInversions == kUnknown)
-        return; // counted in full when first asked
+void RecordList::CountPairs(std::size_t from, std::size_t to, int sign) noexcept {
     for (std::size_t i = from; i < to && i + 1 < GetCount(); ++i)
         if (InvertedAt(i))
             m_nInversions = sign > 0 ? m_nInversions + 1 : m_nInversions - 1;
-}
-
-void RecordList::Recount() const noexcept {
-    m_nInversions = 0;
-    CountPairs(0, GetCount(), +1);
-}
-
-bool RecordList::IsSorted() const noexcept {
-    if (m_nInversions == kUnknown)
-        Recount();
-    return m_nInversions == 0;
 }
 
 bool RecordList::IsSortedAfterHead() const noexcept {
@@ -116,7 +67,7 @@ void RecordList::InsertBefore(std::size_t i, const PhoneRecordView& record) {
     const PackedRows::Texts texts = TextsOf(record);
     // The pair that the new record splits stops being neighbours; counted out only
     // once the record is in, so that a failed insert leaves the count right.
-    const bool splitInverted = i > 0 && i < GetCount() && m_nInversions != kUnknown && InvertedAt(i - 1);
+    const bool splitInverted = i > 0 && i < GetCount() && InvertedAt(i - 1);
     m_rows.Insert(i, texts);
     if (!m_bLoading) // a load takes one new version at its end, not one per record
         m_nVersion = NextVersion();
@@ -169,7 +120,9 @@ void RecordList::Assign(std::span<const PhoneRecord> records, bool sorted) {
         rows.Append(TextsOf(record));
     m_rows = std::move(rows);
     m_nVersion = NextVersion();
-    m_nInversions = sorted ? 0 : kUnknown;
+    m_nInversions = 0;
+    if (!sorted)
+        CountPairs(0, GetCount(), +1);
 }
 
 void RecordList::Reserve(std::size_t records, std::uint64_t fieldBytes) {

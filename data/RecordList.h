@@ -59,6 +59,10 @@ public:
     const_iterator end() const noexcept { return {this, GetCount()}; }
     /// The records as packed rows, the fields in the order of PhoneRecord.
     const PackedRows& Rows() const noexcept { return m_rows; }
+    /// The same rows for a result list that shows them through their own index: it
+    /// registers with them as their viewer (PackedRows::SetViewer) and only reads them.
+    /// The records change only through this list.
+    PackedRows& RowsToShow() noexcept { return m_rows; }
     /// The memory the records hold, room reserved for more included.
     std::size_t MemoryBytes() const noexcept { return m_rows.MemoryBytes(); }
 
@@ -77,7 +81,7 @@ public:
     /// (1 <= i <= GetCount()); one move instead of an insert and a removal.
     void MoveHeadBefore(std::size_t i);
     /// Replaces the whole list with these records. `sorted` tells that they are known
-    /// to be in order; otherwise the order is checked the first time someone asks.
+    /// to be in order; otherwise their order is checked here.
     void Assign(std::span<const PhoneRecord> records, bool sorted = false);
 
     /// Takes `bytes` (`size` bytes from malloc) for the records' store, to make records
@@ -95,7 +99,7 @@ public:
     void SortByName();
 
     /// True when the list is in ascending romaji order (equal names in any order).
-    bool IsSorted() const noexcept;
+    bool IsSorted() const noexcept { return m_nInversions == 0; }
     /// True when the records after the head are in ascending romaji order, the
     /// head itself in its place or not.
     bool IsSortedAfterHead() const noexcept;
@@ -125,7 +129,6 @@ public:
     RecordList& operator=(RecordList&& other) noexcept;
 
 private:
-    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
     /// A record's place in a sort: its name's MbsSortKey, its index.
     struct SortItem {
         MbsSortKey key;
@@ -133,17 +136,12 @@ private:
     };
 
     bool InvertedAt(std::size_t i) const noexcept; // record i sorts after record i + 1
-    void CountPairs(std::size_t from, std::size_t to, int sign) const noexcept;
-    void Recount() const noexcept;
+    void CountPairs(std::size_t from, std::size_t to, int sign) noexcept;
 
     static std::uint64_t NextVersion() noexcept;
 
     PackedRows m_rows;
-    mutable std::size_t m_nInversions = 0; // kUnknown until counted
+    std::size_t m_nInversions = 0; // neighbouring pairs out of romaji order
     std::uint64_t m_nVersion = NextVersion();
     bool m_bLoading = false;
 };
-
-/// Bytes of memory the system can still give this process: MemAvailable plus
-/// SwapFree of /proc/meminfo; the largest number when nothing says.
-std::uint64_t AvailableMemory();

@@ -8,10 +8,15 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits.h>
+#include <limits>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -308,4 +313,42 @@ mode_t NewFileMode() {
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+namespace {
+
+// The value of a "Name:   1234 kB" line of /proc/meminfo, in bytes.
+std::optional<std::uint64_t> MemInfoValue(std::string_view text, std::string_view name) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.starts_with(name) || line.size() == name.size() || line[name.size()] != ':')
+            continue;
+        line.remove_prefix(name.size() + 1);
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        std::uint64_t kib = 0;
+        const auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), kib);
+        if (ec != std::errc() || kib > std::numeric_limits<std::uint64_t>::max() / 1024)
+            return std::nullopt;
+        return kib * 1024;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::uint64_t AvailableMemory() {
+    // Read through the C library rather than QFile: the file's size shows as 0.
+    std::FILE* file = std::fopen("/proc/meminfo", "re");
+    if (!file)
+        return std::numeric_limits<std::uint64_t>::max();
+    char buffer[8192];
+    const std::size_t got = std::fread(buffer, 1, sizeof(buffer), file);
+    std::fclose(file);
+    const std::string_view text(buffer, got);
+    const std::optional<std::uint64_t> available = MemInfoValue(text, "MemAvailable");
+    if (!available)
+        return std::numeric_limits<std::uint64_t>::max();
+    return *available + MemInfoValue(text, "SwapFree").value_or(0);
 }

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -75,3 +76,7 @@ std::unique_ptr<QIODevice> WriterOn(int fd);
 
 /// The permission bits a new file gets: 0666 without those of the process's umask.
 mode_t NewFileMode();
+
+/// Bytes of memory the system can still give this process: MemAvailable plus
+/// SwapFree of /proc/meminfo; the largest number when nothing says.
+std::uint64_t AvailableMemory();

@@ -32,7 +32,7 @@ PackedRows::Store::~Store() {
 }
 
 PackedRows::PackedRows(PackedRows&& other) noexcept
-    : m_rows((other.TellViewer(), std::move(other.m_rows))), m_store(std::exchange(other.m_store, nullptr)),
+    : m_rows((other.TellViewer(), std::move(other.m_rows))), m_store(std::move(other.m_store)),
       m_nLive(other.m_nLive), m_bAllFollow(other.m_bAllFollow), m_nEdits(other.m_nEdits),
       m_pfnMemoryLeft(other.m_pfnMemoryLeft) {
     other.Clear();
@@ -42,9 +42,8 @@ PackedRows& PackedRows::operator=(PackedRows&& other) noexcept {
     if (this != &other) {
         TellViewer();
         other.TellViewer();
-        Release();
         m_rows = std::move(other.m_rows);
-        m_store = std::exchange(other.m_store, nullptr);
+        m_store = std::move(other.m_store);
         m_nLive = other.m_nLive;
         m_bAllFollow = other.m_bAllFollow;
         m_nEdits = std::max(m_nEdits, other.m_nEdits) + 1; // a change, for whoever appends rows here
@@ -56,13 +55,6 @@ PackedRows& PackedRows::operator=(PackedRows&& other) noexcept {
 
 PackedRows::~PackedRows() {
     TellViewer();
-    Release();
-}
-
-void PackedRows::Release() noexcept {
-    if (m_store && --m_store->m_nHolders == 0)
-        delete m_store;
-    m_store = nullptr;
 }
 
 PackedRows PackedRows::Snapshot(std::size_t first, std::size_t count) const {
@@ -73,7 +65,6 @@ PackedRows PackedRows::Snapshot(std::size_t first, std::size_t count) const {
     std::memcpy(copy.m_rows.Extend(count), m_rows.Data() + first, count * sizeof(std::uintptr_t));
     copy.m_rows[0] &= ~kFollows;
     copy.m_store = m_store;
-    ++m_store->m_nHolders;
     copy.m_bAllFollow = m_bAllFollow;
     // One run of blocks: its bytes are where it starts and ends. Else counted when needed.
     copy.m_nLive = m_bAllFollow
@@ -148,10 +139,8 @@ void PackedRows::Store::Grow(std::size_t capacity) {
 }
 
 char* PackedRows::Reserve(std::size_t bytes) {
-    if (!m_store) {
-        m_store = new Store;
-        m_store->m_nHolders = 1;
-    }
+    if (!m_store)
+        m_store = std::make_shared<Store>();
     if (bytes > m_store->Room()) {
         // A new chunk as large as those made so far together, so that the chunks stay
         // few; the blocks already written stay where they are.
@@ -170,13 +159,11 @@ void PackedRows::AdoptChunk(char* bytes, std::size_t size) {
         void operator()(char* p) const noexcept { std::free(p); }
     };
     std::unique_ptr<char, Free> owned(bytes);
-    if (!m_store) {
-        m_store = new Store;
-        m_store->m_nHolders = 1;
-    }
+    if (!m_store)
+        m_store = std::make_shared<Store>();
     // Before the last chunk, which rows written at the end go on filling.
     std::vector<Store::Chunk>& chunks = m_store->m_chunks;
-    chunks.insert(chunks.empty() ? chunks.end() : chunks.end() - 1, {owned.release(), size, size});
+    chunks.insert(chunks.empty() ? chunks.cend() : chunks.cend() - 1, {owned.release(), size, size});
     m_store->m_nUsed += size;
     m_store->m_nCapacity += size;
 }
@@ -357,8 +344,7 @@ void PackedRows::Reorder(std::vector<std::size_t>& order) {
     for (std::size_t k = 0; k < count; ++k)
         m_rows[k] = order[k];
     std::vector<std::size_t>().swap(order);
-    Release();
-    m_store = std::exchange(fresh.m_store, nullptr);
+    m_store = std::move(fresh.m_store);
     m_nLive = live;
     m_bAllFollow = true;
     ++m_nEdits;
@@ -398,8 +384,7 @@ void PackedRows::Compact() {
         std::memcpy(at, Block(row), size);
         m_rows[row] = Entry(at, row > 0);
     }
-    Release();
-    m_store = std::exchange(fresh.m_store, nullptr);
+    m_store = std::move(fresh.m_store);
     m_nLive = live;
     m_bAllFollow = true;
     ++m_nEdits;
@@ -412,7 +397,7 @@ void PackedRows::Clear() noexcept {
     m_nLive = 0;
     m_bAllFollow = true;
     if (!OwnsStore()) {
-        Release();
+        m_store.reset();
         return;
     }
     // The last chunk stays for the next rows, the others go.
@@ -421,7 +406,7 @@ void PackedRows::Clear() noexcept {
         return;
     for (std::size_t i = 0; i + 1 < chunks.size(); ++i)
         std::free(chunks[i].p);
-    chunks.erase(chunks.begin(), chunks.end() - 1);
+    chunks.erase(chunks.cbegin(), chunks.cend() - 1);
     chunks.back().size = 0;
     m_store->m_nUsed = 0;
     m_store->m_nCapacity = chunks.back().capacity;
@@ -437,10 +422,8 @@ void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
     m_rows.Reserve(m_rows.Size() + rows);
     if (moreBytes > 0) {
         // Exactly this much: a load knows the most it will write.
-        if (!m_store) {
-            m_store = new Store;
-            m_store->m_nHolders = 1;
-        }
+        if (!m_store)
+            m_store = std::make_shared<Store>();
         m_store->Grow(bytes);
     }
 }
@@ -461,7 +444,7 @@ void PackedRows::ShrinkToFit() noexcept {
         m_store->m_nGrown -= std::min(m_store->m_nGrown, last.capacity);
         m_store->m_chunks.pop_back();
         if (m_store->m_chunks.empty())
-            Release();
+            m_store.reset();
         return;
     }
     const auto oldStart = reinterpret_cast<std::uintptr_t>(last.p);
@@ -493,9 +476,7 @@ void PackedRows::AppendRows(const PackedRows& from, std::size_t first, std::size
         m_rows.ReserveMore(count, MemoryLeft());
     // Rows that hold no store yet take `from`'s: its rows are then references, no copy.
     if (m_rows.Empty() && m_store != from.m_store) {
-        Release();
         m_store = from.m_store;
-        ++m_store->m_nHolders;
         m_nLive = 0;
     }
     for (std::size_t i = first; i < end;) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -62,13 +63,13 @@ public:
         ~Viewer() = default;
     };
     /// Registers `viewer` (null for none); a viewer registered before is told first.
-    void SetViewer(Viewer* viewer) const noexcept {
+    void SetViewer(Viewer* viewer) noexcept {
         if (m_pViewer != viewer)
             TellViewer();
         m_pViewer = viewer;
     }
     /// Unregisters `viewer` if it is the one registered, without telling it.
-    void DropViewer(const Viewer* viewer) const noexcept {
+    void DropViewer(const Viewer* viewer) noexcept {
         if (m_pViewer == viewer)
             m_pViewer = nullptr;
     }
@@ -192,7 +193,6 @@ private:
         std::size_t m_nUsed = 0;     // bytes written, in all chunks
         std::size_t m_nCapacity = 0; // bytes allocated, in all chunks
         std::size_t m_nGrown = 0;    // bytes of the chunks made for rows written at the end
-        int m_nHolders = 0;          // sets of rows that refer to the store
         Store() = default;
         Store(const Store&) = delete;
         Store& operator=(const Store&) = delete;
@@ -248,7 +248,7 @@ private:
     /// Whether a block written at the end now would follow row `row`'s.
     bool EndsBytes(std::size_t row) const noexcept { return Block(row) + BlockSize(row) == m_store->End(); }
     /// Whether these rows are the store's only holder, so that its bytes may change.
-    bool OwnsStore() const noexcept { return m_store && m_store->m_nHolders == 1; }
+    bool OwnsStore() const noexcept { return m_store.use_count() == 1; }
 
     /// Room for `bytes` more at the end of the store; returns where they go.
     char* Reserve(std::size_t bytes);
@@ -262,20 +262,18 @@ private:
     /// Takes back the space of blocks no row uses when it is half the store and no other rows share it.
     void CompactIfWasteful();
     void Compact();
-    /// Lets go of the store, freeing it when no other rows hold it.
-    void Release() noexcept;
     /// Appends row `row` of `from`, which shares the store, as a reference to its block.
     void PushShared(const PackedRows& from, std::size_t row);
 
     /// Tells the registered viewer, if any, that the rows are about to change.
-    void TellViewer() const noexcept {
+    void TellViewer() noexcept {
         if (Viewer* viewer = std::exchange(m_pViewer, nullptr))
             viewer->BeforeRowsChange(*this);
     }
 
     ReallocArray<std::uintptr_t> m_rows; // where each row's block starts, with the kFollows mark
-    mutable Viewer* m_pViewer = nullptr;
-    Store* m_store = nullptr;
+    Viewer* m_pViewer = nullptr;
+    std::shared_ptr<Store> m_store; // shared with snapshots, freed with the last of them
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
     std::size_t m_nLive = 0;    // bytes of the blocks the rows refer to; kUnknown until counted
     bool m_bAllFollow = true;   // every row after the first carries the kFollows mark

@@ -25,6 +25,11 @@ public:
         Follow(list);
         return list.Rows();
     }
+    /// The same rows, for the result list to show (RecordList::RowsToShow).
+    PackedRows& Of(RecordList& list) noexcept {
+        Follow(list);
+        return list.RowsToShow();
+    }
     /// Whether the rows were last handed out, or followed, for `list` as it is now.
     bool Matches(const RecordList& list) const noexcept { return list.GetVersion() == m_nVersion; }
     /// Whether the list the rows were last made from is in ascending name order;

@@ -179,7 +179,7 @@ void CMarloView::OnShowAll() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (m_doc.m_pData) {
-        const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
         m_listCtrl.ShowItemsOf(rows, 0, rows.Count());
     }
     m_listCtrl.SetRedraw(true);
@@ -249,7 +249,7 @@ void CMarloView::OnDataModify() {
 }
 
 void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
-    ui.SetCheck(m_bModifyMode ? 1 : 0);
+    ui.SetCheck(m_bModifyMode);
 }
 
 void CMarloView::OnDblclkList() {
@@ -428,7 +428,7 @@ void CMarloView::OnUpdateSearch() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (!key.empty() && m_doc.m_pData) {
-        const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
         const RowRange hits = NameSearch(rows, m_bookRows.IsSorted(), key, m_doc.m_nMaxHits);
         m_listCtrl.ShowItemsOf(rows, hits.first, hits.count);
     }

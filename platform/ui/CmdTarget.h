@@ -10,11 +10,11 @@ class CCmdUI {
 public:
     explicit CCmdUI(int nId) : m_nID(nId) {}
     void Enable(bool bOn = true) { m_bEnabled = bOn; }
-    void SetCheck(int nCheck = 1) { m_nCheck = nCheck; }
+    void SetCheck(bool bCheck = true) { m_bChecked = bCheck; }
 
     int m_nID;
     bool m_bEnabled = true;
-    int m_nCheck = 0;
+    bool m_bChecked = false;
 };
 
 class CCmdTarget {

@@ -112,8 +112,8 @@ void CFrameWnd::UpdateMenu(QMenu* menu) {
             continue;
         const CCmdUI ui = QueryCommand(id);
         action->setEnabled(ui.m_bEnabled);
-        action->setCheckable(ui.m_nCheck != 0 || action->isCheckable());
-        action->setChecked(ui.m_nCheck != 0);
+        action->setCheckable(ui.m_bChecked || action->isCheckable());
+        action->setChecked(ui.m_bChecked);
     }
 }
 

@@ -122,7 +122,7 @@ public:
     }
 
     /// Rows of `from` in place of the list's; the caller has the view told (SetBatch).
-    void Share(const PackedRows& from, std::size_t first, std::size_t count) {
+    void Share(PackedRows& from, std::size_t first, std::size_t count) {
         Unshow();
         m_rows.Clear();
         m_pShown = &from;
@@ -134,7 +134,7 @@ public:
     /// The rows shown from elsewhere as a snapshot of the list's own: the texts stay, so
     /// the view need not know.
     void Own() noexcept {
-        if (const PackedRows* from = std::exchange(m_pShown, nullptr)) {
+        if (PackedRows* from = std::exchange(m_pShown, nullptr)) {
             from->DropViewer(this);
             TakeSnapshot(*from);
         }
@@ -176,12 +176,12 @@ private:
 
     /// Stops showing rows from elsewhere, without a snapshot.
     void Unshow() noexcept {
-        if (const PackedRows* from = std::exchange(m_pShown, nullptr))
+        if (PackedRows* from = std::exchange(m_pShown, nullptr))
             from->DropViewer(this);
     }
 
     PackedRows m_rows;
-    const PackedRows* m_pShown = nullptr; // rows shown from elsewhere, no snapshot taken yet
+    PackedRows* m_pShown = nullptr; // rows shown from elsewhere (registered with), no snapshot taken yet
     std::size_t m_nShownFirst = 0;
     std::size_t m_nShownCount = 0;
 };
@@ -339,7 +339,7 @@ void CListCtrl::AppendItems(const PackedRows& rows, std::size_t first, std::size
         SetRedraw(true);
 }
 
-void CListCtrl::ShowItemsOf(const PackedRows& rows, std::size_t first, std::size_t count) {
+void CListCtrl::ShowItemsOf(PackedRows& rows, std::size_t first, std::size_t count) {
     const bool bRedraw = !m_pModel->m_bBatch;
     SetRedraw(false);
     DeleteAllItems();

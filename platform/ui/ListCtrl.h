@@ -44,11 +44,11 @@ public:
     void AppendItems(const PackedRows& rows, std::size_t first, std::size_t count);
     /// Replaces the list's rows with rows [first, first + count) of `rows`, as
     /// DeleteAllItems and AppendItems would, but copies no text: the list reads the rows
-    /// through `rows` until the list or `rows` is about to change, and then takes a
-    /// snapshot of them (their index; the texts shared), so that the list's rows stay as
-    /// they are whatever `rows` does next. With an insert handler the rows are listed one
-    /// by one as AppendItems lists them.
-    void ShowItemsOf(const PackedRows& rows, std::size_t first, std::size_t count);
+    /// through `rows`, registered as their viewer, until the list or `rows` is about to
+    /// change, and then takes a snapshot of them (their index; the texts shared), so that
+    /// the list's rows stay as they are whatever `rows` does next. With an insert handler
+    /// the rows are listed one by one as AppendItems lists them.
+    void ShowItemsOf(PackedRows& rows, std::size_t first, std::size_t count);
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);

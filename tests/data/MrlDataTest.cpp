@@ -2,6 +2,7 @@
 #include "../TestUtil.h"
 #include "data/MarloDoc.h"
 #include "platform/Archive.h"
+#include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 
 #include <QBuffer>

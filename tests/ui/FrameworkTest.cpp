@@ -164,7 +164,7 @@ public:
         OnCommand(2, [&log, name] { log << name + "2"; });
         OnUpdateCommand(2, [bEnable](CCmdUI& ui) {
             ui.Enable(bEnable);
-            ui.SetCheck(1);
+            ui.SetCheck(true);
         });
     }
 };
@@ -771,7 +771,7 @@ void FrameworkTest::routerOrderAndUpdateHandlers() {
     frame.SetDocumentTarget(&checked);
     const CCmdUI ui = frame.QueryCommand(2);
     QVERIFY(ui.m_bEnabled);
-    QCOMPARE(ui.m_nCheck, 1);
+    QVERIFY(ui.m_bChecked);
     Target disabled(log, "off", false);
     frame.SetDocumentTarget(&disabled);
     QVERIFY(!frame.RouteCommand(2));
