@@ -109,8 +109,8 @@ public:
     std::uint64_t GetVersion() const noexcept { return m_nVersion; }
 
     /// While one lives, the list is being filled from a file: whatever it is about to
-    /// take is first held against the memory the system can still give (std::bad_alloc
-    /// when it falls short, rather than the system stopping the program), and on the
+    /// take is first held against the memory the system can still give (the TooBig
+    /// ArchiveError when it falls short, rather than the system stopping the program), and on the
     /// way out the room reserved past the records is given back. The version changes
     /// as the load begins and as it ends, not at every record.
     class Loading {

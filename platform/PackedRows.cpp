@@ -1,5 +1,7 @@
 #include "PackedRows.h"
 
+#include "FileError.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -148,7 +150,7 @@ char* PackedRows::Reserve(std::size_t bytes) {
         std::size_t size = std::max({bytes, kFirstChunk, m_store->m_nGrown});
         const std::uint64_t left = MemoryLeft();
         if (bytes > left)
-            throw std::bad_alloc();
+            ThrowTooBigForMemory();
         m_store->Grow(static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
     }
     return m_store->m_chunks.back().p + m_store->m_chunks.back().size;
@@ -418,7 +420,7 @@ void PackedRows::Reserve(std::size_t rows, std::size_t bytes) {
     const std::size_t room = m_store ? m_store->Room() : 0;
     const std::size_t moreBytes = bytes > room ? bytes : 0;
     if (std::uint64_t{moreRows} * kIndexBytes + moreBytes > MemoryLeft())
-        throw std::bad_alloc();
+        ThrowTooBigForMemory();
     m_rows.Reserve(m_rows.Size() + rows);
     if (moreBytes > 0) {
         // Exactly this much: a load knows the most it will write.
@@ -432,7 +434,7 @@ void PackedRows::ShrinkToFit() noexcept {
     m_rows.ShrinkToFit();
     try {
         CompactIfWasteful();
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // no memory for the copy
         // The rows stay as they are, space unused and all.
     }
     if (!OwnsStore() || m_store->Room() == 0)

@@ -136,7 +136,7 @@ public:
     }
     /// When set, every growth (and Reserve) first asks how much the system can still
     /// give, less the room already set aside, grows no further than that and throws
-    /// std::bad_alloc when it needs more.
+    /// the TooBig ArchiveError (ThrowTooBigForMemory) when it needs more.
     void SetGrowthCheck(MemoryLeftFn memoryLeft) noexcept { m_pfnMemoryLeft = memoryLeft; }
 
     /// Most bytes that `rows` rows holding `textBytes` bytes of text in all take in the

@@ -3,6 +3,8 @@
 // a bigger place by remapping its pages, not by copying them, so growing never
 // holds the old and the new array at once.
 
+#include "FileError.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -51,7 +53,7 @@ public:
             Reallocate(capacity, capacity, kNoLimit);
     }
     /// Room for `more` values after the last, at least doubling the room when it grows
-    /// by no more than `bytesLeft`; std::bad_alloc when what is missing is more than that.
+    /// by no more than `bytesLeft`; the TooBig ArchiveError when what is missing is more than that.
     void ReserveMore(std::size_t more, std::uint64_t bytesLeft = kNoLimit) {
         if (more <= m_nCapacity - m_nSize)
             return;
@@ -106,7 +108,7 @@ private:
             throw std::bad_alloc();
         const std::uint64_t left = bytesLeft / sizeof(T);
         if (need - m_nCapacity > left)
-            throw std::bad_alloc();
+            ThrowTooBigForMemory();
         if (wanted - m_nCapacity > left)
             wanted = m_nCapacity + static_cast<std::size_t>(left);
         void* p = std::realloc(m_p, wanted * sizeof(T));

@@ -90,7 +90,7 @@ TEST(PackedRows, AppendRowsSurvivesChangesMadeFromTheCall) {
 
 // Rows filled from a file hold each growth against the memory the system has
 // left: short of it a growth takes only what is left, and a row that no longer
-// fits fails with std::bad_alloc, leaving the rows as they were.
+// fits fails as too big for the memory left, leaving the rows as they were.
 TEST(PackedRows, GrowthStaysWithinTheMemoryLeft) {
     static const PackedRows* s_pRows = nullptr;
     static constexpr std::size_t kBudget = 100000; // what the system had before the rows took any
@@ -105,7 +105,8 @@ TEST(PackedRows, GrowthStaysWithinTheMemoryLeft) {
             model.push_back(row);
             ASSERT_LE(rows.MemoryBytes(), kBudget) << "row " << i;
         }
-    } catch (const std::bad_alloc&) {
+    } catch (const ArchiveError& e) {
+        EXPECT_EQ(e.kind(), ArchiveError::Kind::TooBig);
     }
     EXPECT_GT(rows.MemoryBytes(), kBudget * 9 / 10) << "the growth took what was left";
     EXPECT_EQ(Read(rows), model);
