@@ -261,7 +261,8 @@ bool FullTextFilter::Matches(const PackedRows::Texts& texts) const {
 
 const KeyMatcher* FullTextFilter::RarestScannable(std::string_view sample) const {
     // The key that stands at the fewest places of the sample is the one to look for:
-    // scanning for a frequent one would stop at nearly every row.
+    // scanning for a frequent one would stop at nearly every row. When even that one
+    // stands in most rows of the sample, the rows are better tested one by one.
     constexpr std::size_t kEnough = 4096;
     const KeyMatcher* rarest = nullptr;
     std::size_t fewest = 0;
@@ -277,7 +278,7 @@ const KeyMatcher* FullTextFilter::RarestScannable(std::string_view sample) const
             fewest = found;
         }
     }
-    return rarest;
+    return fewest < kEnough ? rarest : nullptr;
 }
 
 std::vector<std::size_t> FullTextSearch(const RecordList& list, const std::array<std::string, 3>& keys) {
@@ -290,28 +291,42 @@ std::size_t FullTextSearch(const PackedRows& rows, const std::array<std::string,
     if (filter.IsEmpty())
         return 0;
     // The rows' blocks are scanned as they lie, many rows at a time, for the rarest key's
-    // bytes; only a row where they stand is tested. A million rows with 29,000 hits: 16 ms
-    // instead of 70 ms row by row. A row holds every key it matches in one of its texts,
-    // so no hit is passed over.
+    // bytes; only a row where they stand is tested. A million rows with 29,000 hits: 5 ms
+    // instead of 23 ms row by row. A row holds every key it matches in one of its texts,
+    // so no hit is passed over. The key is chosen on the texts of the first rows.
     constexpr std::size_t kSample = 256 << 10;
-    const KeyMatcher* scanned = nullptr;
+    std::string sample;
+    for (std::size_t row = 0; row < rows.Count() && sample.size() < kSample; ++row)
+        for (const std::string_view text : rows.Row(row))
+            sample += text;
+    const KeyMatcher* scanned = filter.RarestScannable(sample);
+    if (!scanned) {
+        // Backwards, so that the hits come out in the list's order with no reversal.
+        std::size_t hits = 0;
+        for (std::size_t i = rows.Count(); i-- > 0;) {
+            if (i >= 8)
+                rows.Prefetch(i - 8);
+            if (filter.Matches(rows.Row(i))) {
+                ++hits;
+                onHit(i);
+            }
+        }
+        return hits;
+    }
     std::vector<std::size_t> hits;
     rows.ForEachRun([&](std::size_t first, std::size_t count, std::string_view bytes) {
         const std::size_t end = first + count;
-        if (first == 0)
-            scanned = filter.RarestScannable(bytes.substr(0, kSample));
-        if (!scanned) {
-            for (std::size_t row = first; row < end; ++row)
-                if (filter.Matches(rows.Row(row)))
-                    hits.push_back(row);
-            return;
-        }
         const char* base = bytes.data();
         std::size_t row = first;
         for (std::size_t p = scanned->NextCandidate(bytes, 0); p < bytes.size();) {
-            // The row whose block holds byte p: the last one that begins at or before it.
-            std::size_t after = end;
-            while (after - row > 1) {
+            // The row whose block holds byte p: the last one that begins at or before it,
+            // galloping from the row after the last candidate's, where it mostly lies.
+            std::size_t step = 1;
+            while (row + step < end && rows.BlockBegin(row + step) <= base + p) {
+                row += step;
+                step *= 2;
+            }
+            for (std::size_t after = std::min(end, row + step); after - row > 1;) {
                 const std::size_t mid = row + (after - row) / 2;
                 (rows.BlockBegin(mid) <= base + p ? row : after) = mid;
             }

@@ -32,7 +32,8 @@ public:
     bool Matches(const PackedRows::Texts& texts) const;
 
     /// Of the keys that can be looked for in raw bytes, the one found at the fewest places
-    /// of `sample` (the longest of equals); null when none can.
+    /// of `sample` (the longest of equals); null when none can, or when even that one is
+    /// found at thousands of places.
     const KeyMatcher* RarestScannable(std::string_view sample) const;
 
 private:
