@@ -19,7 +19,7 @@
 #include "data/MarloDoc.h"
 #include "platform/Archive.h"
 #include "platform/Mbcs.h"
-#include "view/BookRows.h"
+#include "search/BookRows.h"
 
 #include <QFile>
 #include <QFileInfo>

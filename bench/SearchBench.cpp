@@ -5,9 +5,9 @@
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
 #include "platform/Mbcs.h"
-#include "view/BookRows.h"
-#include "view/FullTextSearch.h"
-#include "view/NameSearch.h"
+#include "search/BookRows.h"
+#include "search/FullTextSearch.h"
+#include "search/NameSearch.h"
 
 #include <QDir>
 #include <benchmark/benchmark.h>

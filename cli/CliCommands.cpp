@@ -3,8 +3,8 @@
 #include "data/MarloDoc.h"
 #include "data/Settings.h"
 #include "platform/FileSystem.h"
-#include "view/FullTextSearch.h"
-#include "view/NameSearch.h"
+#include "search/FullTextSearch.h"
+#include "search/NameSearch.h"
 
 #include <QString>
 

@@ -1,8 +1,6 @@
 #include "MarloView.h"
 
 #include "EntryActions.h"
-#include "FullTextSearch.h"
-#include "NameSearch.h"
 
 #include "dialogs/DataEntryDlg.h"
 #include "dialogs/OptionDlg.h"
@@ -17,6 +15,8 @@
 #include "platform/ui/WinApp.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
+#include "search/FullTextSearch.h"
+#include "search/NameSearch.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "BookRows.h"
-
 #include "data/MarloDoc.h"
 #include "dialogs/EntrySource.h"
 #include "dialogs/EntryTarget.h"
 #include "interop/ContactImport.h"
 #include "platform/ui/FormView.h"
 #include "platform/ui/ListCtrl.h"
+#include "search/BookRows.h"
 
 #include <array>
 #include <string>

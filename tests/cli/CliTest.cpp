@@ -4,8 +4,8 @@
 #include "data/MarloDoc.h"
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
-#include "view/FullTextSearch.h"
-#include "view/NameSearch.h"
+#include "search/FullTextSearch.h"
+#include "search/NameSearch.h"
 
 #include <QDir>
 #include <QFile>

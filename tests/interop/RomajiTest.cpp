@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <latch>
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace {
 
 QString U(const char* utf8) {
@@ -87,4 +93,36 @@ TEST(NameReadings, MissingOrForeignDictionaryReadsNothing) {
             EXPECT_FALSE(NameReadings(other).Available()) << other;
         }
     }
+}
+
+TEST(NameReadings, OneObjectServesSeveralThreads) {
+    // The import keeps one dictionary for the whole program. Threads reading names at once
+    // take turns on it (one tagger's parses mix within a few thousand calls otherwise), and
+    // each turns readings into romaji with rules of its own. CI runs this under ThreadSanitizer.
+    const NameReadings readings;
+    ASSERT_TRUE(readings.Available()) << "MeCab's UTF-8 IPA dictionary is missing (scripts/setup.sh installs it)";
+    const std::vector<QString> names = {U("佐藤"),         U("田中 太郎"), U("平野 陽子"),       U("高橋"),
+                                        U("ゆり子 Smith"), U("律"),        U("\xF0\xA0\x80\x8B")};
+    std::vector<std::string> expected;
+    for (const QString& name : names)
+        expected.push_back(RomajiFromReading(readings.ReadingOf(name)));
+
+    constexpr int kThreads = 4;
+    std::latch start(kThreads);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            start.arrive_and_wait();
+            for (int round = 0; round < 2000; ++round) {
+                const std::size_t i = static_cast<std::size_t>(round + t) % names.size();
+                if (RomajiFromReading(readings.ReadingOf(names[i])) != expected[i])
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(expected[1], "tanaka tarou");
 }

@@ -1,7 +1,7 @@
 // The packed copy the window searches: it must follow every change of the
 // phone book, and only be made again when there was one.
 
-#include "view/BookRows.h"
+#include "search/BookRows.h"
 #include "../TestUtil.h"
 #include "BookUtil.h"
 #include "data/MarloDoc.h"

@@ -1,4 +1,4 @@
-#include "view/FullTextSearch.h"
+#include "search/FullTextSearch.h"
 #include "BookUtil.h"
 
 #include <gtest/gtest.h>

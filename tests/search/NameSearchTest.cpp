@@ -1,4 +1,4 @@
-#include "view/NameSearch.h"
+#include "search/NameSearch.h"
 #include "BookUtil.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "data/RecordList.h"
 #include "platform/Cp932.h"
-#include "view/NameSearch.h"
+#include "search/NameSearch.h"
 
 #include <string>
 #include <vector>

@@ -5,8 +5,8 @@
 #include "BookUtil.h"
 #include "TestUtil.h"
 #include "platform/Mbcs.h"
-#include "view/FullTextSearch.h"
-#include "view/NameSearch.h"
+#include "search/FullTextSearch.h"
+#include "search/NameSearch.h"
 
 #include <gtest/gtest.h>
 
