@@ -101,26 +101,31 @@ namespace {
 constexpr char kCtrlZ = 0x1A;
 
 // Whether `text` holds a byte the text format treats apart: a comma, CR, LF or Ctrl-Z.
-// All of them lie below 0x2D, where few bytes of a phone book do: eight bytes at a time
-// are let through when none of them does, and only the others are looked up.
+// Eight bytes at a time, each of the four tested for in all of them at once.
 bool HoldsLineByte(std::string_view text) noexcept {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = kOnes * 0x80;
-    const auto special = [](unsigned char c) { return c == ',' || c == '\r' || c == '\n' || c == kCtrlZ; };
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
+    // The high bit of each byte of `word` that equals `c`.
+    const auto holds = [](std::uint64_t word, unsigned char c) {
+        const std::uint64_t v = word ^ (kOnes * c);
+        return (v - kOnes) & ~v & kHighs;
+    };
+    const auto holdsAny = [&holds](const char* p) {
         std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        // The high bit of each byte below 0x2D (bytes from 0x80 up never count).
-        if (((word - kOnes * 0x2D) & ~word & kHighs) == 0)
-            continue;
-        for (std::size_t k = i; k < i + 8; ++k)
-            if (special(static_cast<unsigned char>(text[k])))
+        std::memcpy(&word, p, 8);
+        return (holds(word, ',') | holds(word, '\r') | holds(word, '\n') | holds(word, kCtrlZ)) != 0;
+    };
+    const std::size_t size = text.size();
+    if (size < 8) {
+        for (const char c : text)
+            if (c == ',' || c == '\r' || c == '\n' || c == kCtrlZ)
                 return true;
+        return false;
     }
-    for (; i < text.size(); ++i)
-        if (special(static_cast<unsigned char>(text[i])))
+    // The last eight bytes are looked at as one more word, overlapping the one before.
+    for (std::size_t i = 0; i + 8 <= size; i += 8)
+        if (holdsAny(text.data() + i))
             return true;
-    return false;
+    return size % 8 != 0 && holdsAny(text.data() + size - 8);
 }
 
 // Whether a memo without a Ctrl-Z comes back as it was from its line's fields: no comma,
@@ -189,6 +194,16 @@ TextExportLoss AssessTextExport(const RecordList& list) {
     for (std::size_t i = 0; i < count; ++i) {
         const PhoneRecordView record = list[i];
         // Most records hold none of the bytes a line treats apart: their lines read back.
+        // A row's texts lie back to back: then they are looked at in one go.
+        const std::string_view fields[] = {record.m_strRomaji, record.m_strKanji, record.m_strPhone,
+                                           record.m_strMemo};
+        bool adjacent = true;
+        for (std::size_t f = 1; f < 4 && adjacent; ++f)
+            adjacent = fields[f].data() == fields[f - 1].data() + fields[f - 1].size();
+        if (adjacent && !HoldsLineByte(std::string_view(fields[0].data(), static_cast<std::size_t>(
+                                                                              fields[3].data() + fields[3].size() -
+                                                                              fields[0].data()))))
+            continue;
         const bool inName = HoldsLineByte(record.m_strRomaji) || HoldsLineByte(record.m_strKanji) ||
                             HoldsLineByte(record.m_strPhone);
         if (!inName && !HoldsLineByte(record.m_strMemo))
