@@ -7,6 +7,7 @@
 #include "search/NameSearch.h"
 
 #include <QString>
+#include <functional>
 
 #ifndef MARLO_VERSION
 #error "MARLO_VERSION must be defined by the build"
@@ -25,31 +26,14 @@ private:
     CliReporter m_reporter;
 };
 
-// Prints the rows of `list` that `rows` names, in that order, then flushes.
-template <class Rows> int PrintRows(const RecordList& list, const Rows& rows, const CliRequest& request,
-                                    const CliStreams& streams) {
+// Prints the entries that `write` hands to an entry writer, then flushes.
+int PrintEntries(const CliRequest& request, const CliStreams& streams,
+                 const std::function<void(EntryWriter&)>& write) {
     EntryWriter writer(streams.out, request.rawBytes);
-    for (const std::size_t row : rows)
-        writer.Write(list[row]);
+    write(writer);
     writer.Finish();
     return FlushOutput(streams);
 }
-
-// The indexes first, first + 1, ... of a run of rows.
-struct RowIndexes {
-    RowRange range;
-    struct Iterator {
-        std::size_t i;
-        std::size_t operator*() const { return i; }
-        Iterator& operator++() {
-            ++i;
-            return *this;
-        }
-        bool operator!=(const Iterator& other) const { return i != other.i; }
-    };
-    Iterator begin() const { return {range.first}; }
-    Iterator end() const { return {range.first + range.count}; }
-};
 
 } // namespace
 
@@ -57,7 +41,10 @@ int CliList(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
-    return PrintRows(doc.List(), RowIndexes{{0, doc.List().GetCount()}}, request, streams);
+    return PrintEntries(request, streams, [&doc](EntryWriter& writer) {
+        for (const PhoneRecordView record : doc.List())
+            writer.Write(record);
+    });
 }
 
 int CliSearch(const CliRequest& request, const CliStreams& streams) {
@@ -66,14 +53,22 @@ int CliSearch(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
-    return PrintRows(doc.List(), RowIndexes{NameSearch(doc.List(), request.keys[0], limit)}, request, streams);
+    const RowRange rows = NameSearch(doc.List(), request.keys[0], limit);
+    return PrintEntries(request, streams, [&doc, rows](EntryWriter& writer) {
+        for (std::size_t row = rows.first; row < rows.first + rows.count; ++row)
+            writer.Write(doc.List()[row]);
+    });
 }
 
 int CliFind(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
-    return PrintRows(doc.List(), FullTextSearch(doc.List(), request.keys), request, streams);
+    const std::vector<std::size_t> hits = FullTextSearch(doc.List(), request.keys);
+    return PrintEntries(request, streams, [&doc, &hits](EntryWriter& writer) {
+        for (const std::size_t row : hits)
+            writer.Write(doc.List()[row]);
+    });
 }
 
 int CliConvert(const CliRequest& request, const CliStreams& streams) {
