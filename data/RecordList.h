@@ -59,10 +59,9 @@ public:
     const_iterator end() const noexcept { return {this, GetCount()}; }
     /// The records as packed rows, the fields in the order of PhoneRecord.
     const PackedRows& Rows() const noexcept { return m_rows; }
-    /// The same rows for a result list that shows them through their own index: it
-    /// registers with them as their viewer (PackedRows::SetViewer) and only reads them.
-    /// The records change only through this list.
-    PackedRows& RowsToShow() noexcept { return m_rows; }
+    /// The same rows for a result list that shows them through their own index and
+    /// registers with them as their viewer. The records change only through this list.
+    PackedRows::Shown RowsToShow() noexcept { return PackedRows::Shown(m_rows); }
     /// The memory the records hold, room reserved for more included.
     std::size_t MemoryBytes() const noexcept { return m_rows.MemoryBytes(); }
 

@@ -73,6 +73,19 @@ public:
         if (m_pViewer == viewer)
             m_pViewer = nullptr;
     }
+    /// Rows handed to something that shows them: it may read them and register as
+    /// their viewer, and change nothing else.
+    class Shown {
+    public:
+        explicit Shown(PackedRows& rows) noexcept : m_pRows(&rows) {}
+        const PackedRows& operator*() const noexcept { return *m_pRows; }
+        const PackedRows* operator->() const noexcept { return m_pRows; }
+        void SetViewer(Viewer* viewer) const noexcept { m_pRows->SetViewer(viewer); }
+        void DropViewer(const Viewer* viewer) const noexcept { m_pRows->DropViewer(viewer); }
+
+    private:
+        PackedRows* m_pRows;
+    };
 
     std::string_view Text(std::size_t row, int cell) const noexcept {
         const char* block = Block(row);

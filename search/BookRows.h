@@ -26,7 +26,7 @@ public:
         return list.Rows();
     }
     /// The same rows, for the result list to show (RecordList::RowsToShow).
-    PackedRows& Of(RecordList& list) noexcept {
+    PackedRows::Shown Of(RecordList& list) noexcept {
         Follow(list);
         return list.RowsToShow();
     }

@@ -179,8 +179,8 @@ void CMarloView::OnShowAll() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (m_doc.m_pData) {
-        PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
-        m_listCtrl.ShowItemsOf(rows, 0, rows.Count());
+        const PackedRows::Shown rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        m_listCtrl.ShowItemsOf(rows, 0, rows->Count());
     }
     m_listCtrl.SetRedraw(true);
 }
@@ -295,7 +295,7 @@ void CMarloView::ListFullTextHits(const std::array<std::string, 3>& keys) {
     const bool bNoKey = std::all_of(keys.begin(), keys.end(), [](const std::string& key) { return key.empty(); });
     if (bNoKey || !m_doc.m_pData)
         return;
-    const PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
+    const PackedRows& rows = m_bookRows.Of(std::as_const(m_doc.m_pData->m_list));
     // The hits come last one first; appending them in that order gives the list
     // that putting each at the top would, without moving every row down each time.
     // Each row is copied as the packed block it is, right after the search read it.
@@ -428,8 +428,8 @@ void CMarloView::OnUpdateSearch() {
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     if (!key.empty() && m_doc.m_pData) {
-        PackedRows& rows = m_bookRows.Of(m_doc.m_pData->m_list);
-        const RowRange hits = NameSearch(rows, m_bookRows.IsSorted(), key, m_doc.m_nMaxHits);
+        const PackedRows::Shown rows = m_bookRows.Of(m_doc.m_pData->m_list);
+        const RowRange hits = NameSearch(*rows, m_bookRows.IsSorted(), key, m_doc.m_nMaxHits);
         m_listCtrl.ShowItemsOf(rows, hits.first, hits.count);
     }
     m_listCtrl.SetRedraw(true);

@@ -12,6 +12,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -33,7 +34,7 @@ public:
 
     std::string_view Text(int nItem, int nSubItem) const {
         const auto row = static_cast<std::size_t>(nItem);
-        return m_pShown ? m_pShown->Text(m_nShownFirst + row, nSubItem) : m_rows.Text(row, nSubItem);
+        return m_shown ? (*m_shown)->Text(m_nShownFirst + row, nSubItem) : m_rows.Text(row, nSubItem);
     }
 
     /// The text a cell shows.
@@ -122,10 +123,10 @@ public:
     }
 
     /// Rows of `from` in place of the list's; the caller has the view told (SetBatch).
-    void Share(PackedRows& from, std::size_t first, std::size_t count) {
+    void Share(PackedRows::Shown from, std::size_t first, std::size_t count) {
         Unshow();
         m_rows.Clear();
-        m_pShown = &from;
+        m_shown = from;
         m_nShownFirst = first;
         m_nShownCount = count;
         from.SetViewer(this);
@@ -134,9 +135,9 @@ public:
     /// The rows shown from elsewhere as a snapshot of the list's own: the texts stay, so
     /// the view need not know.
     void Own() noexcept {
-        if (PackedRows* from = std::exchange(m_pShown, nullptr)) {
+        if (const std::optional<PackedRows::Shown> from = std::exchange(m_shown, std::nullopt)) {
             from->DropViewer(this);
-            TakeSnapshot(*from);
+            TakeSnapshot(**from);
         }
     }
 
@@ -150,14 +151,14 @@ public:
             endResetModel();
     }
 
-    std::size_t RowCount() const { return m_pShown ? m_nShownCount : m_rows.Count(); }
+    std::size_t RowCount() const { return m_shown ? m_nShownCount : m_rows.Count(); }
 
     std::vector<QString> m_headings;
     bool m_bBatch = false;
 
 private:
     void BeforeRowsChange(const PackedRows& rows) noexcept override {
-        m_pShown = nullptr;
+        m_shown.reset();
         TakeSnapshot(rows);
     }
 
@@ -176,12 +177,12 @@ private:
 
     /// Stops showing rows from elsewhere, without a snapshot.
     void Unshow() noexcept {
-        if (PackedRows* from = std::exchange(m_pShown, nullptr))
+        if (const std::optional<PackedRows::Shown> from = std::exchange(m_shown, std::nullopt))
             from->DropViewer(this);
     }
 
     PackedRows m_rows;
-    PackedRows* m_pShown = nullptr; // rows shown from elsewhere (registered with), no snapshot taken yet
+    std::optional<PackedRows::Shown> m_shown; // rows shown from elsewhere (registered with), no snapshot taken yet
     std::size_t m_nShownFirst = 0;
     std::size_t m_nShownCount = 0;
 };
@@ -339,14 +340,14 @@ void CListCtrl::AppendItems(const PackedRows& rows, std::size_t first, std::size
         SetRedraw(true);
 }
 
-void CListCtrl::ShowItemsOf(PackedRows& rows, std::size_t first, std::size_t count) {
+void CListCtrl::ShowItemsOf(PackedRows::Shown rows, std::size_t first, std::size_t count) {
     const bool bRedraw = !m_pModel->m_bBatch;
     SetRedraw(false);
     DeleteAllItems();
     if (m_fnInsertItemNotify) {
-        AppendItems(rows, first, count); // each row is notified as it comes
-    } else if (first < rows.Count()) {
-        m_pModel->Share(rows, first, std::min(count, rows.Count() - first));
+        AppendItems(*rows, first, count); // each row is notified as it comes
+    } else if (first < rows->Count()) {
+        m_pModel->Share(rows, first, std::min(count, rows->Count() - first));
     }
     if (bRedraw)
         SetRedraw(true);

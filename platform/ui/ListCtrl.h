@@ -48,7 +48,7 @@ public:
     /// change, and then takes a snapshot of them (their index; the texts shared), so that
     /// the list's rows stay as they are whatever `rows` does next. With an insert handler
     /// the rows are listed one by one as AppendItems lists them.
-    void ShowItemsOf(PackedRows& rows, std::size_t first, std::size_t count);
+    void ShowItemsOf(PackedRows::Shown rows, std::size_t first, std::size_t count);
     bool SetItemText(int nItem, int nSubItem, std::string_view text);
     std::string GetItemText(int nItem, int nSubItem) const;
     bool DeleteItem(int nItem);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -26,32 +27,32 @@ std::vector<std::string> Names(const PackedRows& rows) {
 TEST(BookRows, FollowEveryChangeOfTheList) {
     RecordList list = BookOf({"abe", "sato"});
     BookRows rows;
-    EXPECT_EQ(Names(rows.Of(list)), (std::vector<std::string>{"abe", "sato"}));
+    EXPECT_EQ(Names(rows.Of(std::as_const(list))), (std::vector<std::string>{"abe", "sato"}));
     EXPECT_TRUE(rows.IsSorted());
-    const PackedRows* made = &rows.Of(list);
-    EXPECT_EQ(made, &rows.Of(list));
+    const PackedRows* made = &rows.Of(std::as_const(list));
+    EXPECT_EQ(made, &rows.Of(std::as_const(list)));
 
     list.AddHead(Entry("zz", Sjis("全角"), "1", "m\r\n"));
-    EXPECT_EQ(Names(rows.Of(list)), (std::vector<std::string>{"zz", "abe", "sato"}));
-    EXPECT_EQ(rows.Of(list).Text(0, 1), Sjis("全角"));
-    EXPECT_EQ(rows.Of(list).Text(0, 3), "m\r\n");
+    EXPECT_EQ(Names(rows.Of(std::as_const(list))), (std::vector<std::string>{"zz", "abe", "sato"}));
+    EXPECT_EQ(rows.Of(std::as_const(list)).Text(0, 1), Sjis("全角"));
+    EXPECT_EQ(rows.Of(std::as_const(list)).Text(0, 3), "m\r\n");
     EXPECT_FALSE(rows.IsSorted());
     list.MoveHeadBefore(3);
-    EXPECT_EQ(Names(rows.Of(list)), (std::vector<std::string>{"abe", "sato", "zz"}));
+    EXPECT_EQ(Names(rows.Of(std::as_const(list))), (std::vector<std::string>{"abe", "sato", "zz"}));
     EXPECT_TRUE(rows.IsSorted());
     list.RemoveAt(1);
-    EXPECT_EQ(Names(rows.Of(list)), (std::vector<std::string>{"abe", "zz"}));
+    EXPECT_EQ(Names(rows.Of(std::as_const(list))), (std::vector<std::string>{"abe", "zz"}));
 
     // Another list, even one with the same names or one moved from this one, is another list.
     RecordList twin = BookOf({"abe", "zz"});
     twin.RemoveAt(1);
-    EXPECT_EQ(Names(rows.Of(twin)), std::vector<std::string>{"abe"});
+    EXPECT_EQ(Names(rows.Of(std::as_const(twin))), std::vector<std::string>{"abe"});
     RecordList moved = std::move(list);
-    EXPECT_EQ(Names(rows.Of(moved)), (std::vector<std::string>{"abe", "zz"}));
-    EXPECT_TRUE(rows.Of(list).Count() == 0); // NOLINT(bugprone-use-after-move): emptied by the move
+    EXPECT_EQ(Names(rows.Of(std::as_const(moved))), (std::vector<std::string>{"abe", "zz"}));
+    EXPECT_TRUE(rows.Of(std::as_const(list)).Count() == 0); // NOLINT(bugprone-use-after-move): emptied by the move
     list.Assign({});
     moved.RemoveAll();
-    EXPECT_EQ(rows.Of(moved).Count(), 0u);
+    EXPECT_EQ(rows.Of(std::as_const(moved)).Count(), 0u);
 }
 
 std::vector<std::vector<std::string>> Read(const PackedRows& rows) {
@@ -95,7 +96,7 @@ TEST(BookRows, FollowTheDocumentsEditsInPlace) {
                 doc.ReplaceEntry(random() % count, record);
             ASSERT_TRUE(rows.Matches(list)) << "step " << step;
             BookRows fresh;
-            ASSERT_EQ(Read(rows.Of(list)), Read(fresh.Of(list))) << "step " << step;
+            ASSERT_EQ(Read(rows.Of(std::as_const(list))), Read(fresh.Of(list))) << "step " << step;
             ASSERT_EQ(rows.IsSorted(), list.IsSorted()) << "step " << step;
         }
         // A change made behind the document's back: the rows no longer match, and
@@ -104,7 +105,7 @@ TEST(BookRows, FollowTheDocumentsEditsInPlace) {
         doc.AddEntry(Entry("abe"));
         EXPECT_FALSE(rows.Matches(doc.m_pData->m_list));
         BookRows fresh;
-        EXPECT_EQ(Read(rows.Of(doc.m_pData->m_list)), Read(fresh.Of(doc.m_pData->m_list)));
+        EXPECT_EQ(Read(rows.Of(std::as_const(doc.m_pData->m_list))), Read(fresh.Of(std::as_const(doc.m_pData->m_list))));
         doc.SetBookObserver(nullptr);
     }
 }
@@ -207,7 +208,7 @@ TEST(BookRows, DocumentBookMatchesAPlainModel) {
         } else {
             // A search, its hits held as the result list holds them.
             const RecordList& list = doc.m_pData->m_list;
-            const PackedRows& book = rows.Of(list);
+            const PackedRows& book = rows.Of(std::as_const(list));
             PackedRows plain;
             for (const PhoneRecord& r : model)
                 plain.Append({r.m_strRomaji, r.m_strKanji, r.m_strPhone, r.m_strMemo});

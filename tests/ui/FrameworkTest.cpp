@@ -406,7 +406,7 @@ void FrameworkTest::shownRowsBehaveAsCopies() {
         case 0:
         case 1: {
             const std::size_t first = random() % (source.Count() + 2), count = random() % 30;
-            shown.ShowItemsOf(source, first, count);
+            shown.ShowItemsOf(PackedRows::Shown(source), first, count);
             copied.DeleteAllItems();
             copied.AppendItems(source, first, count);
             break;
@@ -445,7 +445,7 @@ void FrameworkTest::shownRowsBehaveAsCopies() {
     // With an insert handler every row is listed and notified one by one, as AppendItems does.
     QStringList seen;
     shown.SetInsertItemNotify([&](int nItem) { seen << QString::fromStdString(shown.GetItemText(nItem, 0)); });
-    shown.ShowItemsOf(source, 1, 3);
+    shown.ShowItemsOf(PackedRows::Shown(source), 1, 3);
     QCOMPARE(seen.size(), 3);
     QCOMPARE(seen.last(), QString::fromStdString(std::string(source.Text(3, 0))));
     shown.SetInsertItemNotify(nullptr);
