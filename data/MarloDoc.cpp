@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "TextFormat.h"
 #include "platform/Archive.h"
+#include "platform/FileError.h"
 #include "platform/FileSystem.h"
 #include "platform/Mbcs.h"
 #include "platform/StdioFile.h"
@@ -13,6 +14,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -328,21 +330,26 @@ bool CMarloDoc::SaveTextFile(const std::string& path, const std::function<bool()
         return false;
     // A text save leaves the modified flag alone: the phone book's own file is not written.
     return WriteFileAtomically(path, [this](QIODevice& file) {
-        CStdioFile text(file);
-        if (m_pData) {
-            // The lines go to the file a megabyte at a time; it makes each LF a CR LF.
-            constexpr std::size_t kChunkBytes = 1 << 20;
-            std::string lines;
-            for (const PhoneRecordView record : m_pData->m_list) {
-                AppendTextLine(lines, record);
-                lines += '\n';
-                if (lines.size() >= kChunkBytes) {
-                    text.WriteString(lines);
-                    lines.clear();
-                }
+        if (!m_pData)
+            return;
+        // The lines go to the file a megabyte at a time, already as text mode writes
+        // them: each LF a CR LF, the line's end and the rare one inside a field alike.
+        constexpr std::size_t kChunkBytes = 1 << 20;
+        std::string lines, line;
+        for (const PhoneRecordView record : m_pData->m_list) {
+            const std::size_t start = lines.size();
+            AppendTextLine(lines, record);
+            if (std::memchr(lines.data() + start, '\n', lines.size() - start)) {
+                line.assign(lines, start);
+                lines.resize(start);
+                AppendCrLf(lines, line);
             }
-            text.WriteString(lines);
+            lines += "\r\n";
+            if (lines.size() >= kChunkBytes) {
+                WriteOut(file, lines);
+                lines.clear();
+            }
         }
-        text.Flush();
+        WriteOut(file, lines);
     });
 }

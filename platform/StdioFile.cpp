@@ -84,18 +84,22 @@ bool CStdioFile::ReadString(std::string& line) {
     }
 }
 
-void CStdioFile::WriteString(std::string_view text) {
+void AppendCrLf(std::string& out, std::string_view text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t nl = text.find('\n', start);
         if (nl == std::string_view::npos) {
-            m_out.append(text.substr(start));
-            break;
+            out.append(text.substr(start));
+            return;
         }
-        m_out.append(text.substr(start, nl - start));
-        m_out.append("\r\n");
+        out.append(text.substr(start, nl - start));
+        out.append("\r\n");
         start = nl + 1;
     }
+}
+
+void CStdioFile::WriteString(std::string_view text) {
+    AppendCrLf(m_out, text);
     if (m_out.size() >= kBufferSize)
         Flush();
 }
@@ -103,9 +107,6 @@ void CStdioFile::WriteString(std::string_view text) {
 void CStdioFile::Flush() {
     if (m_out.empty())
         return;
-    errno = 0;
-    const qint64 written = m_device.write(m_out.data(), static_cast<qint64>(m_out.size()));
-    if (written != static_cast<qint64>(m_out.size()))
-        throw DeviceIoError("ファイルに書き込めません", m_device, errno);
+    WriteOut(m_device, m_out);
     m_out.clear();
 }

@@ -9,6 +9,9 @@
 
 class QIODevice;
 
+/// Appends `text` to `out` as text mode writes it: each LF as CR LF.
+void AppendCrLf(std::string& out, std::string_view text);
+
 class CStdioFile {
 public:
     /// Works on a device the caller opened (read-only or write-only) and closes.
