@@ -218,9 +218,11 @@ std::size_t CountUnconvertibleEntries(const RecordList& list) {
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import) {
     for (const std::string& path : paths) {
         std::string bytes;
-        if (!doc.ReadWholeFile(path, bytes))
+        const bool read = doc.ReadWholeFile(path, bytes, [&import, &path](const std::string& file) {
+            import.AddFile(file, QString::fromUtf8(FileNameOf(path)));
+        });
+        if (!read)
             return false;
-        import.AddFile(bytes, QString::fromUtf8(FileNameOf(path)));
     }
     return true;
 }

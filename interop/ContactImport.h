@@ -37,7 +37,8 @@ struct ContactImport {
     QStringList skipReasons;            ///< the first few of them, each with its file's name
 
     /// Reads the contacts in `file` (vCard or CSV, by content) and appends their entries.
-    /// `fileName` names the file in the skipped pieces' reasons.
+    /// `fileName` names the file in the skipped pieces' reasons. Throws ArchiveError, and
+    /// appends nothing, when the file holds no contacts.
     void AddFile(std::string_view file, const QString& fileName);
 
     /// The entries' records, in order.

@@ -4,6 +4,7 @@
 
 #include "data/RecordList.h"
 #include "platform/Cp932.h"
+#include "platform/FileError.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,30 @@ Contact Named(const QString& formatted) {
     Contact contact;
     contact.formattedName = formatted;
     return contact;
+}
+
+/// The entries as text, one a line: romaji | name | number | memo, the memo's line
+/// breaks as "⏎".
+std::string Shown(const std::vector<PhoneRecord>& records) {
+    std::string out;
+    for (const PhoneRecord& r : records) {
+        QString memo = Cp932ToUnicode(r.m_strMemo);
+        memo.replace(QStringLiteral("\r\n"), QStringLiteral("⏎"));
+        out += QStringList{Cp932ToUnicode(r.m_strRomaji), Cp932ToUnicode(r.m_strKanji), Cp932ToUnicode(r.m_strPhone),
+                           memo}
+                   .join(QStringLiteral(" | "))
+                   .toStdString() +
+               '\n';
+    }
+    return out;
+}
+
+std::string ImportedFrom(const char* fixture, int* skipped = nullptr) {
+    ContactImport import;
+    import.AddFile(ReadAll(std::string(MARLO_CONTACTS_DIR) + "/" + fixture), QStringLiteral("f"));
+    if (skipped)
+        *skipped = import.nSkipped;
+    return Shown(import.Records());
 }
 
 } // namespace
@@ -244,5 +269,43 @@ TEST(ContactImport, ExportThenImportGivesBackTheBook) {
         ASSERT_EQ(import.entries.size(), book.GetCount()) << format;
         for (std::size_t i = 0; i < book.GetCount(); ++i)
             ASSERT_EQ(import.entries[i].record, book[i].ToRecord()) << format << " entry " << i;
+    }
+}
+
+// Text that is no contacts is refused whole, nothing added: a CSV needs a heading row
+// naming a name or a number column, whatever its separator.
+TEST(ContactImport, RefusesWhatIsNotContacts) {
+    const std::string files[] = {
+        "# Notes\n\nSome text, and more text.\n",
+        std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0\x01\0\0\0", 24),
+        "Notes,Address\r\nx,y\r\n",
+        "\xE5\xB1\xB1\xE7\x94\xB0,090-1111-2222\r\n", // a row of contacts without headings
+        "",
+        std::string("h\0i\0,\0t\0h\0e\0r\0e\0\n\0", 18), // UTF-16 without its mark: still no heading
+    };
+    for (const std::string& file : files) {
+        ContactImport import;
+        EXPECT_THROW(import.AddFile(file, QStringLiteral("f")), ArchiveError) << ToHex(file);
+        EXPECT_TRUE(import.entries.empty());
+    }
+}
+
+// What real programs write that was misread: each file gives these entries, and nothing
+// is skipped.
+TEST(ContactImport, RealProgramsFilesGiveTheseEntries) {
+    const std::pair<const char*, const char*> cases[] = {
+        // separated by semicolons: the heading row is no entry
+        {"semicolon.csv", "doe john | John Doe |  | メール: john@doe.invalid\n"},
+        // UTF-16LE without a byte-order mark
+        {"enc_utf16le_nobom.vcf", "suzuki ichirou | 鈴木 一郎 | 090-1111-0003 | \n"},
+        // lines ended CR CR LF, with a folded NOTE
+        {"ios_crcrlf_note.vcf",
+         "smith bob | Bob Smith | (650) 555-1212 | first part of a long note that the phone folded at "
+         "seventy-five octets and this is the rest\n"},
+    };
+    for (const auto& [fixture, expected] : cases) {
+        int skipped = -1;
+        EXPECT_EQ(ImportedFrom(fixture, &skipped), expected) << fixture;
+        EXPECT_EQ(skipped, 0) << fixture;
     }
 }
