@@ -153,8 +153,8 @@ enum class Field : unsigned char {
     Prefix,
     Suffix,
     Nickname,
-    FileAs,
     Organization,
+    OrganizationReading,
     Note,
     Phone,          ///< one number; its kind from the heading
     PreferredPhone, ///< the same, marked preferred
@@ -188,8 +188,9 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Name Prefix", Field::Prefix},
     KnownHeading{u"Name Suffix", Field::Suffix},
     KnownHeading{u"Nickname", Field::Nickname},
-    KnownHeading{u"File As", Field::FileAs},
+    KnownHeading{u"File As", Field::Unused},
     KnownHeading{u"Organization Name", Field::Organization},
+    KnownHeading{u"Phonetic Organization Name", Field::OrganizationReading},
     KnownHeading{u"Notes", Field::Note},
     KnownHeading{u"E-mail # - Label", Field::Unused},
     KnownHeading{u"E-mail # - Value", Field::EmailValue},
@@ -245,6 +246,8 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"名 (フリガナ)", Field::GivenReading},
     KnownHeading{u"ミドル ネーム (フリガナ)", Field::MiddleReading},
     KnownHeading{u"会社名", Field::Organization},
+    KnownHeading{u"会社名 (ふりがな)", Field::OrganizationReading},
+    KnownHeading{u"会社名 (フリガナ)", Field::OrganizationReading},
     KnownHeading{u"携帯電話", Field::Phone},
     KnownHeading{u"自宅電話", Field::Phone},
     KnownHeading{u"自宅電話 #", Field::Phone},
@@ -380,7 +383,6 @@ private:
         case Field::Given:
         case Field::Middle:
         case Field::Nickname:
-        case Field::FileAs:
         case Field::Organization:
         case Field::Phone:
         case Field::PreferredPhone:
@@ -505,13 +507,11 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
     }
     auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
     contact.formattedName = get(Field::FormattedName);
-    if (contact.formattedName.isEmpty())
-        contact.formattedName = JoinNonEmpty(
-            {get(Field::Prefix), get(Field::Family), get(Field::Middle), get(Field::Given), get(Field::Suffix)});
-    // A name to file under, a nickname or a company stands for a name that is not there.
-    for (const Field standIn : {Field::FileAs, Field::Nickname, Field::Organization})
-        if (contact.formattedName.isEmpty())
-            contact.formattedName = get(standIn).trimmed();
+    contact.partsName =
+        JoinNonEmpty({get(Field::Prefix), get(Field::Family), get(Field::Middle), get(Field::Given), get(Field::Suffix)});
+    contact.organization = get(Field::Organization).trimmed();
+    contact.organizationReading = get(Field::OrganizationReading).trimmed();
+    contact.nickname = get(Field::Nickname).trimmed();
     contact.familyName = get(Field::Family);
     contact.givenName = get(Field::Given);
     contact.familyReading = get(Field::FamilyReading);
@@ -522,12 +522,6 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
     contact.reading = get(Field::Reading);
     contact.note = get(Field::Note);
     return contact;
-}
-
-bool HoldsNothing(const Contact& c) {
-    return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.familyName.isEmpty() &&
-           c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() && c.reading.isEmpty() &&
-           c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
 }
 
 QString LineReason(std::size_t line, const char16_t* what) {

@@ -25,7 +25,7 @@ ContactFormat DetectContactFormat(std::string_view file);
 /// The entry made from one contact, and what it could not carry.
 struct ImportedEntry {
     PhoneRecord record;
-    QString name;            ///< the contact's name as the file has it, for the report
+    QString name;            ///< for the report: the name the entry shows, else its number; empty when neither
     bool bNoReading = false; ///< no reading was found: the romaji name is empty
     QString dropped;         ///< characters code page 932 cannot hold, left out; each once
 };

@@ -398,12 +398,6 @@ long PrefRank(const Head& head, const QStringList& types) {
     return HasType(types, u"PREF") ? 1 : 0;
 }
 
-bool IsEmpty(const Contact& c) {
-    return c.formattedName.isEmpty() && c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() &&
-           c.givenReading.isEmpty() && c.reading.isEmpty() && c.phones.empty() && c.emails.isEmpty() &&
-           c.note.isEmpty();
-}
-
 class VCardReader {
 public:
     VCardReader(const PreparedText& text, ContactFile& out)
@@ -516,7 +510,8 @@ private:
         // clang-format off
         static constexpr std::array kUsed{
             "BEGIN"sv, "END"sv, "VERSION"sv, "FN"sv, "N"sv, "TEL"sv, "EMAIL"sv, "NOTE"sv, "SORT-STRING"sv,
-            "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv,
+            "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv, "ORG"sv, "X-PHONETIC-ORG"sv,
+            "NICKNAME"sv,
         };
         // clang-format on
         if (std::find(kUsed.begin(), kUsed.end(), head.name) != kUsed.end())
@@ -607,6 +602,15 @@ private:
             SetReading(contact.familyReading, card.familyRank, Unescaped(text), kPhonetic);
         } else if (head.name == "X-PHONETIC-FIRST-NAME") {
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
+        } else if (head.name == "ORG") {
+            if (contact.organization.isEmpty())
+                contact.organization = FirstTwoComponents(text, !card.v21)[0].trimmed();
+        } else if (head.name == "X-PHONETIC-ORG") {
+            if (contact.organizationReading.isEmpty())
+                contact.organizationReading = Unescaped(text).trimmed();
+        } else if (head.name == "NICKNAME") {
+            if (contact.nickname.isEmpty())
+                contact.nickname = Unescaped(text).trimmed();
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
@@ -668,12 +672,10 @@ private:
     void FinishCard() {
         Card& card = *m_card;
         Contact& contact = card.contact;
-        if (contact.formattedName.isEmpty()) {
-            contact.formattedName = contact.familyName;
-            if (!contact.familyName.isEmpty() && !contact.givenName.isEmpty())
-                contact.formattedName += u' ';
-            contact.formattedName += contact.givenName;
-        }
+        contact.partsName = contact.familyName.trimmed();
+        if (!contact.partsName.isEmpty() && !contact.givenName.trimmed().isEmpty())
+            contact.partsName += u' ';
+        contact.partsName += contact.givenName.trimmed();
         long bestPref = LONG_MAX;
         for (const PhoneDraft& draft : card.phones)
             if (draft.prefRank > 0)
@@ -697,7 +699,7 @@ private:
             draft.phone.preferred = draft.prefRank == bestPref;
             contact.phones.push_back(std::move(draft.phone));
         }
-        if (IsEmpty(contact))
+        if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));
         else
             m_out.contacts.push_back(std::move(contact));
