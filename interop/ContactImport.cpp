@@ -86,8 +86,9 @@ PartsOrder OrderOfParts(const QString& shown, const Contact& contact) {
 
 /// The romaji name of `contact`, whose entry shows `shown`: from a romaji name given as
 /// such, else from the file's reading of the name shown, else from the dictionary's
-/// reading of it. Empty, with `bNoReading` set, when there is none.
-std::string RomajiFor(const Contact& contact, const ShownName& shown, bool& bNoReading) {
+/// reading of it, less the parts it cannot read (named in `entry`). Empty, with
+/// `entry.bNoReading` set, when there is none.
+std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEntry& entry) {
     // A romaji name given as such is the entry's name, when it is one already.
     if (contact.romaji && !contact.romaji->isEmpty()) {
         if (IsRomajiName(*contact.romaji))
@@ -131,10 +132,13 @@ std::string RomajiFor(const Contact& contact, const ShownName& shown, bool& bNoR
             return romaji;
     }
     if (!read.trimmed().isEmpty()) {
-        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(read)); !romaji.empty())
+        QStringList unread;
+        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(read, &unread)); !romaji.empty()) {
+            entry.unread = std::move(unread);
             return romaji;
+        }
     }
-    bNoReading = true;
+    entry.bNoReading = true;
     return {};
 }
 
@@ -189,7 +193,7 @@ ContactFormat DetectContactFormat(std::string_view file) {
 ImportedEntry EntryFromContact(const Contact& contact) {
     ImportedEntry entry;
     const ShownName shown = ShownNameOf(contact);
-    entry.record.m_strRomaji = RomajiFor(contact, shown, entry.bNoReading);
+    entry.record.m_strRomaji = RomajiFor(contact, shown, entry);
     entry.record.m_strKanji = KeepCp932(shown.text, entry.dropped);
     const std::size_t mainPhone = MainPhone(contact.phones);
     // The report names an entry without a name by its number.
@@ -220,13 +224,16 @@ std::vector<PhoneRecord> ContactImport::Records() const {
 }
 
 QString ContactImport::Describe() const {
-    QStringList noReading, dropped;
+    QStringList noReading, partial, dropped;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ImportedEntry& entry = entries[i];
         const QString name = entry.name.isEmpty() ? QStringLiteral("%1 件目").arg(i + 1)
                                                   : QStringLiteral("「") + entry.name + QStringLiteral("」");
         if (entry.bNoReading)
             noReading.push_back(name);
+        if (!entry.unread.isEmpty())
+            partial.push_back(name + QStringLiteral("の「") + entry.unread.join(QStringLiteral("」「")) +
+                              QStringLiteral("」"));
         if (!entry.dropped.isEmpty())
             dropped.push_back(name + QStringLiteral("の ") + NameUnconvertible(entry.dropped));
     }
@@ -234,6 +241,9 @@ QString ContactImport::Describe() const {
     if (!noReading.isEmpty())
         lines.push_back(QStringLiteral("読みがわからないため、ローマ字名が空の項目: ") + QString::number(noReading.size()) +
                         QStringLiteral(" 件 ") + ListItems(noReading));
+    if (!partial.isEmpty())
+        lines.push_back(QStringLiteral("読めない漢字を除いてローマ字名にした項目: ") + QString::number(partial.size()) +
+                        QStringLiteral(" 件 ") + ListItems(partial));
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
                         ListItems(dropped));

@@ -27,6 +27,7 @@ struct ImportedEntry {
     PhoneRecord record;
     QString name;            ///< for the report: the name the entry shows, else its number; empty when neither
     bool bNoReading = false; ///< no reading was found: the romaji name is empty
+    QStringList unread;      ///< runs of kanji the dictionary could not read, left out of the romaji name
     QString dropped;         ///< characters code page 932 cannot hold, left out; each once
 };
 
