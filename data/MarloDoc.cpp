@@ -253,11 +253,14 @@ bool CMarloDoc::WriteWholeFile(const std::string& path, std::string_view bytes) 
     });
 }
 
-bool CMarloDoc::ReadWholeFile(const std::string& path, std::string& bytes) {
-    return ReadFile(path, [&bytes](QIODevice& file) {
+bool CMarloDoc::ReadWholeFile(const std::string& path, std::string& bytes,
+                              const std::function<void(const std::string&)>& take) {
+    return ReadFile(path, [&bytes, &take](QIODevice& file) {
         bytes.resize(static_cast<std::size_t>(std::max<qint64>(0, file.size() - file.pos())));
         if (ReadUpTo(file, bytes.data(), bytes.size()) != bytes.size())
             throw DeviceIoError("ファイルを読み込めません", file, 0); // it got shorter while read
+        if (take)
+            take(bytes);
     });
 }
 

@@ -73,9 +73,11 @@ public:
     /// Who is told of those changes; null for no one.
     void SetBookObserver(BookObserver* pObserver) noexcept { m_pBookObserver = pObserver; }
 
-    /// Reads the file at `path` whole into `bytes`, with an open's checks; failures are
-    /// reported under the file's name. False when it cannot be read.
-    bool ReadWholeFile(const std::string& path, std::string& bytes);
+    /// Reads the file at `path` whole into `bytes`, with an open's checks, and hands them
+    /// to `take` (when given), whose ArchiveError is the file's too; failures are reported
+    /// under the file's name. False when it cannot be read or `take` threw.
+    bool ReadWholeFile(const std::string& path, std::string& bytes,
+                       const std::function<void(const std::string&)>& take = {});
     /// Writes `bytes` to `path` as a save writes a phone book: atomically, keeping the
     /// file's mode, owner and links, asking before it replaces a file that failed to
     /// read. False on failure (reported) or when the user says no.

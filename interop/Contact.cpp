@@ -29,3 +29,29 @@ QString PhoneKindFromLabels(const QStringList& labels) {
     }
     return {};
 }
+
+bool HoldsNothing(const Contact& c) {
+    return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.partsName.isEmpty() &&
+           c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() &&
+           c.reading.isEmpty() && c.organization.isEmpty() && c.organizationReading.isEmpty() &&
+           c.nickname.isEmpty() && c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
+}
+
+ShownName ShownNameOf(const Contact& contact) {
+    const std::pair<const QString*, NameSource> candidates[] = {
+        {&contact.formattedName, NameSource::Formatted},
+        {&contact.partsName, NameSource::Parts},
+        {&contact.organization, NameSource::Organization},
+        {&contact.nickname, NameSource::Nickname},
+    };
+    // FN is taken as written, blanks and all, so that an entry's name comes back as it went out.
+    for (const auto& [text, source] : candidates) {
+        if (source == NameSource::Formatted ? !text->isEmpty() : !text->trimmed().isEmpty())
+            return {*text, source};
+    }
+    for (const QString& email : contact.emails) {
+        if (QString trimmed = email.trimmed(); !trimmed.isEmpty())
+            return {trimmed, NameSource::Email};
+    }
+    return {};
+}

@@ -17,17 +17,36 @@ struct ContactPhone {
 
 /// One contact, every text as the file had it (line breaks as "\n").
 struct Contact {
-    QString formattedName;   ///< the name as the user sees it: FN, or the CSV's name columns
+    QString formattedName;   ///< the name as the user sees it: FN, or the CSV's display-name column
+    QString partsName;       ///< the name from its parts: N's family and given (CSV: prefix, last, middle, first, suffix)
     QString familyName;      ///< N's family name (CSV: last name)
     QString givenName;       ///< N's given name (CSV: first name)
     QString familyReading;   ///< reading of the family name: X-PHONETIC-LAST-NAME, SORT-AS, X-IRMC-N, phonetic columns
     QString givenReading;    ///< reading of the given name
     QString reading;         ///< a reading not split in two (SORT-STRING, a "Yomi Name" column)
     std::optional<QString> romaji; ///< a romaji name given as such (Marlo's own CSV): becomes the entry's name
+    QString organization;    ///< ORG's company name, the CSV's company column
+    QString organizationReading; ///< its reading: X-PHONETIC-ORG, a phonetic company column
+    QString nickname;        ///< NICKNAME, the CSV's nickname column
     std::vector<ContactPhone> phones; ///< in the file's order
     QStringList emails;      ///< in the file's order
     QString note;            ///< NOTE, the CSV's notes or memo column
 };
+
+/// True when the contact holds nothing an entry could show.
+bool HoldsNothing(const Contact& contact);
+
+/// Where the name an entry shows comes from: the first of these the contact has.
+enum class NameSource { None, Formatted, Parts, Organization, Nickname, Email };
+
+struct ShownName {
+    QString text; ///< as the file has it (an e-mail trimmed); empty for NameSource::None
+    NameSource source = NameSource::None;
+};
+
+/// The name an entry shows, by one rule for every file: FN (or the display-name column),
+/// else the name from its parts, else the company, else the nickname, else the first e-mail.
+ShownName ShownNameOf(const Contact& contact);
 
 /// What a reader skipped: pieces of the file it could not make sense of.
 struct ContactReadReport {

@@ -11,8 +11,10 @@
 #include <string_view>
 
 /// The contacts of a CSV file (RFC 4180: quoted fields with commas, doubled quotes and line
-/// breaks inside), read as far as it makes sense; what is skipped is counted. Columns are
-/// found by the heading row; a file without one is read as Marlo's four columns.
+/// breaks inside; or separated by semicolons or tabs), read as far as it makes sense; what
+/// is skipped is counted. Columns are found by the heading row, its first row that is not
+/// blank; throws ArchiveError (BadFormat) when that row names no column of a name or a
+/// number: the file is no contacts CSV.
 ContactFile ReadContactCsv(std::string_view file);
 
 enum class CsvEncoding { Utf8WithBom, Cp932 };

@@ -60,7 +60,35 @@ QString JoinName(const QString& family, const QString& given) {
     return a + u' ' + b;
 }
 
-std::string RomajiFor(const Contact& contact, bool& bNoReading) {
+/// `text` without blanks, in one case: to compare names however they are spaced.
+QString Squeezed(const QString& text) {
+    QString out;
+    for (const QChar c : text)
+        if (!c.isSpace() && c != u',')
+            out += c.toCaseFolded();
+    return out;
+}
+
+/// How a formatted name relates to the name's parts, whose readings the file gives.
+enum class PartsOrder { Other, FamilyFirst, GivenFirst };
+
+PartsOrder OrderOfParts(const QString& shown, const Contact& contact) {
+    const QString family = Squeezed(contact.familyName), given = Squeezed(contact.givenName);
+    const QString name = Squeezed(shown);
+    if (family.isEmpty() && given.isEmpty())
+        return PartsOrder::FamilyFirst; // readings without parts are the shown name's
+    if (name == family + given)
+        return PartsOrder::FamilyFirst;
+    if (name == given + family)
+        return PartsOrder::GivenFirst;
+    return PartsOrder::Other;
+}
+
+/// The romaji name of `contact`, whose entry shows `shown`: from a romaji name given as
+/// such, else from the file's reading of the name shown, else from the dictionary's
+/// reading of it, less the parts it cannot read (named in `entry`). Empty, with
+/// `entry.bNoReading` set, when there is none.
+std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEntry& entry) {
     // A romaji name given as such is the entry's name, when it is one already.
     if (contact.romaji && !contact.romaji->isEmpty()) {
         if (IsRomajiName(*contact.romaji))
@@ -71,20 +99,46 @@ std::string RomajiFor(const Contact& contact, bool& bNoReading) {
     // Marlo's own vCards carry the name whole as their sort string.
     if (!contact.reading.isEmpty() && IsRomajiName(contact.reading))
         return contact.reading.toStdString();
-    for (const QString& reading : {JoinName(contact.familyReading, contact.givenReading), contact.reading}) {
+
+    QStringList readings; // the file's, best first
+    QString read = shown.text; // what the dictionary reads, its parts apart where the file tells them
+    switch (shown.source) {
+    case NameSource::Formatted:
+    case NameSource::Parts:
+        if (const PartsOrder order = OrderOfParts(shown.text, contact); order == PartsOrder::GivenFirst) {
+            readings = {JoinName(contact.givenReading, contact.familyReading), contact.reading};
+            read = JoinName(contact.givenName, contact.familyName);
+        } else if (order == PartsOrder::FamilyFirst) {
+            readings = {JoinName(contact.familyReading, contact.givenReading), contact.reading};
+            if (!contact.familyName.trimmed().isEmpty())
+                read = JoinName(contact.familyName, contact.givenName);
+        }
+        break;
+    case NameSource::Organization:
+        readings = {contact.organizationReading};
+        break;
+    case NameSource::Email:
+        // An address reads as its words: "taro.yamada@example.jp" as "taro yamada example jp".
+        for (QChar& c : read)
+            if (!c.isLetterOrNumber())
+                c = u' ';
+        break;
+    case NameSource::Nickname:
+    case NameSource::None:
+        break;
+    }
+    for (const QString& reading : readings) {
         if (std::string romaji = RomajiFromReading(reading); !romaji.empty())
             return romaji;
     }
-    // Without a reading in the file, the dictionary's reading of the name: read in its
-    // parts when the file gives them, as the dictionary reads a given name better alone.
-    QString name = JoinName(contact.familyName, contact.givenName);
-    if (name.isEmpty())
-        name = contact.formattedName.trimmed();  // the dictionary reads a name, not blanks
-    if (!name.isEmpty()) {
-        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(name)); !romaji.empty())
+    if (!read.trimmed().isEmpty()) {
+        QStringList unread;
+        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(read, &unread)); !romaji.empty()) {
+            entry.unread = std::move(unread);
             return romaji;
+        }
     }
-    bNoReading = true;
+    entry.bNoReading = true;
     return {};
 }
 
@@ -138,13 +192,13 @@ ContactFormat DetectContactFormat(std::string_view file) {
 
 ImportedEntry EntryFromContact(const Contact& contact) {
     ImportedEntry entry;
-    QString kanji = contact.formattedName;
-    if (kanji.isEmpty())
-        kanji = JoinName(contact.familyName, contact.givenName);
-    entry.name = kanji;
-    entry.record.m_strRomaji = RomajiFor(contact, entry.bNoReading);
-    entry.record.m_strKanji = KeepCp932(kanji, entry.dropped);
+    const ShownName shown = ShownNameOf(contact);
+    entry.record.m_strRomaji = RomajiFor(contact, shown, entry);
+    entry.record.m_strKanji = KeepCp932(shown.text, entry.dropped);
     const std::size_t mainPhone = MainPhone(contact.phones);
+    // The report names an entry without a name by its number.
+    entry.name = shown.text.isEmpty() && mainPhone < contact.phones.size() ? contact.phones[mainPhone].number.trimmed()
+                                                                           : shown.text;
     if (mainPhone < contact.phones.size())
         entry.record.m_strPhone = KeepCp932(contact.phones[mainPhone].number, entry.dropped);
     entry.record.m_strMemo = KeepCp932(MemoOf(contact, mainPhone), entry.dropped);
@@ -170,17 +224,26 @@ std::vector<PhoneRecord> ContactImport::Records() const {
 }
 
 QString ContactImport::Describe() const {
-    QStringList noReading, dropped;
-    for (const ImportedEntry& entry : entries) {
+    QStringList noReading, partial, dropped;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ImportedEntry& entry = entries[i];
+        const QString name = entry.name.isEmpty() ? QStringLiteral("%1 件目").arg(i + 1)
+                                                  : QStringLiteral("「") + entry.name + QStringLiteral("」");
         if (entry.bNoReading)
-            noReading.push_back(QStringLiteral("「") + entry.name + QStringLiteral("」"));
+            noReading.push_back(name);
+        if (!entry.unread.isEmpty())
+            partial.push_back(name + QStringLiteral("の「") + entry.unread.join(QStringLiteral("」「")) +
+                              QStringLiteral("」"));
         if (!entry.dropped.isEmpty())
-            dropped.push_back(QStringLiteral("「") + entry.name + QStringLiteral("」の ") + NameUnconvertible(entry.dropped));
+            dropped.push_back(name + QStringLiteral("の ") + NameUnconvertible(entry.dropped));
     }
     QStringList lines;
     if (!noReading.isEmpty())
         lines.push_back(QStringLiteral("読みがわからないため、ローマ字名が空の項目: ") + QString::number(noReading.size()) +
                         QStringLiteral(" 件 ") + ListItems(noReading));
+    if (!partial.isEmpty())
+        lines.push_back(QStringLiteral("読めない漢字を除いてローマ字名にした項目: ") + QString::number(partial.size()) +
+                        QStringLiteral(" 件 ") + ListItems(partial));
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
                         ListItems(dropped));
@@ -218,9 +281,11 @@ std::size_t CountUnconvertibleEntries(const RecordList& list) {
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import) {
     for (const std::string& path : paths) {
         std::string bytes;
-        if (!doc.ReadWholeFile(path, bytes))
+        const bool read = doc.ReadWholeFile(path, bytes, [&import, &path](const std::string& file) {
+            import.AddFile(file, QString::fromUtf8(FileNameOf(path)));
+        });
+        if (!read)
             return false;
-        import.AddFile(bytes, QString::fromUtf8(FileNameOf(path)));
     }
     return true;
 }

@@ -25,8 +25,9 @@ ContactFormat DetectContactFormat(std::string_view file);
 /// The entry made from one contact, and what it could not carry.
 struct ImportedEntry {
     PhoneRecord record;
-    QString name;            ///< the contact's name as the file has it, for the report
+    QString name;            ///< for the report: the name the entry shows, else its number; empty when neither
     bool bNoReading = false; ///< no reading was found: the romaji name is empty
+    QStringList unread;      ///< runs of kanji the dictionary could not read, left out of the romaji name
     QString dropped;         ///< characters code page 932 cannot hold, left out; each once
 };
 
@@ -37,7 +38,8 @@ struct ContactImport {
     QStringList skipReasons;            ///< the first few of them, each with its file's name
 
     /// Reads the contacts in `file` (vCard or CSV, by content) and appends their entries.
-    /// `fileName` names the file in the skipped pieces' reasons.
+    /// `fileName` names the file in the skipped pieces' reasons. Throws ArchiveError, and
+    /// appends nothing, when the file holds no contacts.
     void AddFile(std::string_view file, const QString& fileName);
 
     /// The entries' records, in order.

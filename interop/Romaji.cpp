@@ -193,6 +193,51 @@ QString HiraganaToKatakana(QString text) {
     return text;
 }
 
+bool IsKanji(char32_t c) {
+    return QChar::script(c) == QChar::Script_Han;
+}
+
+// Kanji that names are written with but the dictionary knows only in their common form.
+// (Compatibility ideographs need no row: NFKC takes them to their common form.)
+constexpr std::pair<char32_t, char32_t> kVariantKanji[] = {
+    {U'髙', U'高'}, {U'﨑', U'崎'}, {U'嵜', U'崎'}, {U'㟢', U'崎'}, {U'彅', U'薙'}, {U'𠮷', U'吉'},
+    {U'德', U'徳'}, {U'邉', U'辺'}, {U'邊', U'辺'}, {U'濵', U'浜'}, {U'濱', U'浜'}, {U'槗', U'橋'},
+    {U'瀨', U'瀬'}, {U'曻', U'昇'}, {U'栁', U'柳'}, {U'桒', U'桑'}, {U'𡈽', U'土'},
+    {U'靍', U'鶴'}, {U'鷗', U'鴎'}, {U'舩', U'船'},
+};
+
+// Given names the dictionary misreads or cannot read (it knows names of older
+// generations best), and kanji that stand in names for a sound the dictionary lacks;
+// looked up before the dictionary, a run of kanji whole.
+constexpr std::pair<std::u16string_view, std::u16string_view> kNameReadings[] = {
+    {u"陽菜", u"ヒナ"},     {u"結菜", u"ユイナ"},   {u"陽葵", u"ヒマリ"},   {u"陽翔", u"ハルト"},
+    {u"大翔", u"ヒロト"},   {u"結愛", u"ユア"},     {u"心春", u"コハル"},   {u"咲良", u"サクラ"},
+    {u"美桜", u"ミオ"},     {u"結月", u"ユヅキ"},   {u"花音", u"カノン"},   {u"芽依", u"メイ"},
+    {u"湊", u"ミナト"},     {u"颯", u"ハヤテ"},     {u"紬", u"ツムギ"},     {u"蒼", u"アオイ"},
+    {u"陽向", u"ヒナタ"},   {u"悠真", u"ユウマ"},   {u"颯太", u"ソウタ"},   {u"悠人", u"ユウト"},
+    {u"純也", u"ジュンヤ"}, {u"也", u"ヤ"},         {u"菜", u"ナ"},         {u"翔", u"ショウ"},
+};
+
+/// `text` with each variant kanji in its common form, NFKC-normalized first.
+QString CommonForms(const QString& text) {
+    QString common;
+    for (const char32_t c : text.normalized(QString::NormalizationForm_KC).toUcs4()) {
+        char32_t to = c;
+        for (const auto& [variant, usual] : kVariantKanji)
+            if (variant == c)
+                to = usual;
+        common += QString::fromUcs4(&to, 1);
+    }
+    return common;
+}
+
+QString TableReading(const QString& run) {
+    for (const auto& [name, reading] : kNameReadings)
+        if (QStringView(name) == run)
+            return QString::fromUtf16(reading.data(), static_cast<qsizetype>(reading.size()));
+    return {};
+}
+
 bool IsDirectory(const char* path) {
     struct stat info {};
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
@@ -301,21 +346,69 @@ bool NameReadings::Available() const {
     return m_tagger != nullptr;
 }
 
-QString NameReadings::ReadingOf(const QString& name) const {
-    if (!m_tagger || !name.isValidUtf16()) // a lone surrogate would reach MeCab as '?'
+QString NameReadings::ReadingOf(const QString& name, QStringList* unread) const {
+    if (!name.isValidUtf16()) // a lone surrogate would reach MeCab as '?'
         return {};
+    // The dictionary's time grows faster than the text: a long name is no name, and
+    // only its kana, letters and digits are read.
+    const bool dictionary = m_tagger && name.size() <= kLongestName;
     QString reading;
     QString spaced = name;
     spaced.replace(QChar(0x3000), u' ');
-    for (const QString& part : spaced.split(u' ', Qt::SkipEmptyParts)) {
-        const QString read = m_tagger->Read(part);
+    for (const QString& written : spaced.split(u' ', Qt::SkipEmptyParts)) {
+        const QString part = CommonForms(written);
+        QString read = dictionary && !TableReading(part).isEmpty() ? TableReading(part) : QString();
+        if (read.isEmpty() && dictionary)
+            read = m_tagger->Read(part);
+        // Not read whole: each run of kanji on its own (through the table, the dictionary,
+        // then kanji by kanji), the rest as written; a run nothing reads is left out.
+        if (read.isEmpty()) {
+            const QList<uint> characters = part.toUcs4();
+            for (qsizetype start = 0; start < characters.size();) {
+                const bool kanji = IsKanji(characters[start]);
+                qsizetype end = start + 1;
+                while (end < characters.size() && IsKanji(characters[end]) == kanji)
+                    ++end;
+                const QString run = QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + start),
+                                                      end - start);
+                start = end;
+                if (!kanji) {
+                    read += HiraganaToKatakana(run);
+                    continue;
+                }
+                QString runReading = dictionary ? ReadRun(run) : QString();
+                if (runReading.isEmpty() && unread)
+                    unread->push_back(run);
+                read += runReading;
+            }
+        }
         if (read.isEmpty())
-            return {};
+            continue;
         if (!reading.isEmpty())
             reading += u' ';
         reading += read;
     }
     return reading;
+}
+
+QString NameReadings::ReadRun(const QString& run) const {
+    if (QString read = TableReading(run); !read.isEmpty())
+        return read;
+    if (QString read = m_tagger->Read(run); !read.isEmpty())
+        return read;
+    if (run.toUcs4().size() < 2)
+        return {};
+    QString read;
+    for (const char32_t c : run.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        QString kanji = TableReading(one);
+        if (kanji.isEmpty())
+            kanji = m_tagger->Read(one);
+        if (kanji.isEmpty())
+            return {};
+        read += kanji;
+    }
+    return read;
 }
 
 // Each allowed character is one byte in code page 932, and every other character

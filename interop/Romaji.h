@@ -3,6 +3,7 @@
 // (kana), and readings for names that come only in kanji, from MeCab's IPA dictionary.
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 
@@ -30,14 +31,22 @@ public:
     NameReadings& operator=(const NameReadings&) = delete;
 
     bool Available() const; // false when the dictionary could not be loaded
-    /// The reading of `name` in katakana; empty when the dictionary is missing or
-    /// some kanji of the name has no reading in it (a partial reading is no reading).
-    /// Blanks in the name (space, U+3000) stay one space between the parts' readings:
-    /// "田中 太郎" → "タナカ タロウ"; a name without blanks is read as one string.
-    /// Kana pass through as katakana, Latin letters and digits as they are.
-    QString ReadingOf(const QString& name) const;
+    /// The reading of `name` in katakana. Blanks in the name (space, U+3000) stay one
+    /// space between the parts' readings: "田中 太郎" → "タナカ タロウ". A part is read
+    /// whole when the dictionary can (variant kanji such as 髙 or 﨑 through their common
+    /// form); else each run of kanji on its own, kana as katakana, Latin letters and digits
+    /// as they are. A run of kanji that nothing reads is left out and added to `unread`;
+    /// so are all the kanji of a name longer than kLongestName characters, which is not
+    /// given to the dictionary, and all of them when there is no dictionary.
+    QString ReadingOf(const QString& name, QStringList* unread = nullptr) const;
+
+    /// Names longer than this are no names the dictionary is asked about.
+    static constexpr qsizetype kLongestName = 64;
 
 private:
+    /// The reading of a run of kanji: the table of names, the dictionary, else kanji by kanji.
+    QString ReadRun(const QString& run) const;
+
     struct Tagger;
     std::unique_ptr<Tagger> m_tagger; ///< null when no dictionary could be loaded
 };

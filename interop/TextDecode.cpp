@@ -19,6 +19,25 @@ std::string Utf16ToUtf8(std::string_view bytes, QStringDecoder::Encoding encodin
     return text.toStdString();
 }
 
+/// The UTF-16 of a file without a byte-order mark, known by its zero bytes: most text
+/// in contact files is ASCII, whose high byte is zero, while a zero byte has no place in
+/// the text of any other encoding. Looks at the first few kilobytes only.
+std::optional<QStringDecoder::Encoding> Utf16WithoutMark(std::string_view file) {
+    const std::string_view head = file.substr(0, 4096);
+    std::size_t zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < head.size(); ++i)
+        if (head[i] == '\0')
+            ++zeros[i % 2];
+    const std::size_t pairs = head.size() / 2;
+    if (pairs == 0 || zeros[0] + zeros[1] < pairs / 4)
+        return std::nullopt;
+    if (zeros[1] >= pairs / 4 && zeros[0] <= zeros[1] / 16)
+        return QStringDecoder::Utf16LE;
+    if (zeros[0] >= pairs / 4 && zeros[1] <= zeros[0] / 16)
+        return QStringDecoder::Utf16BE;
+    return std::nullopt;
+}
+
 } // namespace
 
 PreparedText PrepareText(std::string_view file) {
@@ -31,11 +50,50 @@ PreparedText PrepareText(std::string_view file) {
     } else if (StartsWith(file, "\xFE\xFF")) {
         prepared.converted = Utf16ToUtf8(file.substr(2), QStringDecoder::Utf16BE);
         prepared.bytes = prepared.converted;
+    } else if (const auto utf16 = Utf16WithoutMark(file)) {
+        prepared.converted = Utf16ToUtf8(file, *utf16);
+        prepared.bytes = prepared.converted;
     } else {
         prepared.bytes = file;
         prepared.encoding = IsValidUtf8(file) ? TextEncoding::Utf8 : TextEncoding::Cp932;
     }
     return prepared;
+}
+
+std::size_t LineEndLength(std::string_view text, std::size_t pos) {
+    if (pos >= text.size())
+        return 0;
+    if (text[pos] == '\n')
+        return 1;
+    if (text[pos] != '\r')
+        return 0;
+    std::size_t end = pos;
+    while (end < text.size() && text[end] == '\r')
+        ++end;
+    return end < text.size() && text[end] == '\n' ? end + 1 - pos : 1;
+}
+
+void NormalizeLineBreaks(QString& text) {
+    const qsizetype first = text.indexOf(u'\r');
+    if (first < 0)
+        return;
+    qsizetype to = first;
+    for (qsizetype i = first; i < text.size();) {
+        if (text[i] != u'\r') {
+            text[to++] = text[i++];
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && text[end] == u'\r')
+            ++end;
+        if (end < text.size() && text[end] == u'\n') {
+            i = end + 1; // CR LF, CR CR LF, …: one break
+        } else {
+            i += 1; // a lone CR
+        }
+        text[to++] = u'\n';
+    }
+    text.truncate(to);
 }
 
 bool IsValidUtf8(std::string_view bytes) {

@@ -18,8 +18,18 @@ struct PreparedText {
     TextEncoding encoding = TextEncoding::Utf8;
 };
 
-/// `file` as a reader takes it. `file` must outlive the result.
+/// `file` as a reader takes it. `file` must outlive the result. UTF-16 is known by its
+/// byte-order mark, or without one by the zero bytes its ASCII characters leave every
+/// second byte.
 PreparedText PrepareText(std::string_view file);
+
+/// The length of the line end at `pos` of `text`: 1 for LF or a lone CR, 2 for CR LF,
+/// and one more for each further CR before the LF (phones end lines CR CR LF); 0 when
+/// no line ends there.
+std::size_t LineEndLength(std::string_view text, std::size_t pos);
+
+/// Line breaks of every kind in `text` (those LineEndLength knows) as "\n".
+void NormalizeLineBreaks(QString& text);
 
 /// True when `bytes` are valid UTF-8 throughout.
 bool IsValidUtf8(std::string_view bytes);

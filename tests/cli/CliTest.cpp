@@ -713,9 +713,16 @@ TEST_F(CliTest, ImportAndExportUsage) {
         EXPECT_EQ(r.code, 2) << args.back() << r.err;
     }
     // A contacts file that cannot be read adds nothing, not even the files before it.
-    Write("one.csv", "x,X,1,\r\n");
+    Write("one.csv", "ローマ字名,漢字名,電話番号,メモ\r\nx,X,1,\r\n");
     const Result missing = Run({"import", "one.csv", "missing.vcf"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.err.find("missing.vcf"), std::string::npos) << missing.err;
+    EXPECT_EQ(Read("電話帳"), book);
+    // Nor does a file that is no contacts, which is named with the reason.
+    Write("notes.txt", "Shopping, list\r\nmilk, eggs\r\n");
+    const Result junk = Run({"import", "one.csv", "notes.txt"});
+    EXPECT_EQ(junk.code, 1);
+    EXPECT_NE(junk.err.find("「notes.txt」 を読み込めません。vCard でも連絡先の CSV でもありません"), std::string::npos)
+        << junk.err;
     EXPECT_EQ(Read("電話帳"), book);
 }

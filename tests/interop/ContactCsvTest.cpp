@@ -120,7 +120,7 @@ TEST(ContactCsv, ReadsMarloExport) {
 // Files that break the rules: what can be read is read, the rest is counted with its line.
 TEST(ContactCsv, BadInputReadsOnAndCountsWhatItSkips) {
     struct Case {
-        std::string_view file;
+        std::string file;
         std::vector<Contact> contacts;
         QStringList reasons;
     };
@@ -128,10 +128,10 @@ TEST(ContactCsv, BadInputReadsOnAndCountsWhatItSkips) {
         // A quote that never closes is a character, and the rows after it are rows.
         {"a,\"b,c,d\r\ne,f,g,h\r\n",
          {Marlo(u"a"_s, u"\"b"_s, u"c"_s, u"d"_s), Marlo(u"e"_s, u"f"_s, u"g"_s, u"h"_s)},
-         {u"1 行目: 閉じていない引用符"_s}},
+         {u"2 行目: 閉じていない引用符"_s}},
         {"a,b,c,d\n\"x\ny\",z\nq,\"memo", // the unclosed one on the last line, after a quoted line break
          {Marlo(u"a"_s, u"b"_s, u"c"_s, u"d"_s), Marlo(u"x\ny"_s, u"z"_s, {}, {}), Marlo(u"q"_s, u"\"memo"_s, {}, {})},
-         {u"4 行目: 閉じていない引用符"_s}},
+         {u"5 行目: 閉じていない引用符"_s}},
         // Junk after a closing quote stays; a quote inside a cell is a character.
         {"\"a\"b,c\"d\"\"", {Marlo(u"ab"_s, u"c\"d\"\""_s, {}, {})}, {}},
         // Rows of only commas and blanks are no rows; a row with only unknown columns is counted.
@@ -141,13 +141,15 @@ TEST(ContactCsv, BadInputReadsOnAndCountsWhatItSkips) {
         // Lone CR line ends, in quotes too.
         {"a,b,1,\"m\rn\"\rc,d,2,\r", {Marlo(u"a"_s, u"b"_s, u"1"_s, u"m\nn"_s), Marlo(u"c"_s, u"d"_s, u"2"_s, {})}, {}},
         // A NUL byte is a character like any other.
-        {std::string_view("a\0b,c\r\nd,e\r\n", 12),
+        {std::string("a\0b,c\r\nd,e\r\n", 12),
          {Marlo(QString::fromUtf16(u"a\0b", 3), u"c"_s, {}, {}), Marlo(u"d"_s, u"e"_s, {}, {})},
          {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToHex(c.file));
-        const ContactFile file = ReadContactCsv(c.file);
+        // Marlo's four columns, but for the file that has headings of its own
+        const bool headed = c.file.starts_with("First Name");
+        const ContactFile file = ReadContactCsv(headed ? c.file : "ローマ字名,漢字名,電話番号,メモ\r\n" + c.file);
         EXPECT_EQ(Describe(file.contacts), Describe(c.contacts));
         EXPECT_EQ(file.report.reasons, c.reasons);
         EXPECT_EQ(file.report.skipped, c.reasons.size());

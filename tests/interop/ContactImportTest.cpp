@@ -4,6 +4,7 @@
 
 #include "data/RecordList.h"
 #include "platform/Cp932.h"
+#include "platform/FileError.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,30 @@ Contact Named(const QString& formatted) {
     Contact contact;
     contact.formattedName = formatted;
     return contact;
+}
+
+/// The entries as text, one a line: romaji | name | number | memo, the memo's line
+/// breaks as "⏎".
+std::string Shown(const std::vector<PhoneRecord>& records) {
+    std::string out;
+    for (const PhoneRecord& r : records) {
+        QString memo = Cp932ToUnicode(r.m_strMemo);
+        memo.replace(QStringLiteral("\r\n"), QStringLiteral("⏎"));
+        out += QStringList{Cp932ToUnicode(r.m_strRomaji), Cp932ToUnicode(r.m_strKanji), Cp932ToUnicode(r.m_strPhone),
+                           memo}
+                   .join(QStringLiteral(" | "))
+                   .toStdString() +
+               '\n';
+    }
+    return out;
+}
+
+std::string ImportedFrom(const char* fixture, int* skipped = nullptr) {
+    ContactImport import;
+    import.AddFile(ReadAll(std::string(MARLO_CONTACTS_DIR) + "/" + fixture), QStringLiteral("f"));
+    if (skipped)
+        *skipped = import.nSkipped;
+    return Shown(import.Records());
 }
 
 } // namespace
@@ -59,15 +84,31 @@ TEST(ContactImport, EntryFieldsFromAContact) {
     sortString.reading = QStringLiteral("yamada  taro");
     Contact unsplit = Named(QStringLiteral("山田"));
     unsplit.reading = QStringLiteral("ヤマダ タロウ");
-    Contact parts = Named(QStringLiteral("高橋さん"));
+    Contact parts = Named(QStringLiteral("高橋健太"));
     parts.familyName = QStringLiteral("高橋");
     parts.givenName = QStringLiteral("健太");
+    Contact company = Named(QStringLiteral("Apple Computer AG")); // the parts' readings are another name's
+    company.familyName = QStringLiteral("Müller");
+    company.givenName = QStringLiteral("Jörg");
+    company.familyReading = QStringLiteral("Mueller");
+    Contact western = Named(QStringLiteral("John Doe"));
+    western.familyName = QStringLiteral("Doe");
+    western.givenName = QStringLiteral("John");
+    Contact organization;
+    organization.organization = QStringLiteral("株式会社サンプル");
+    organization.organizationReading = QStringLiteral("サンプル");
+    Contact email;
+    email.emails = {QStringLiteral(" taro.yamada@example.jp")};
     const Case cases[] = {
         {given, "yamada  taro 2"},                     // a romaji name given as such stays exactly
         {sortString, "yamada  taro"},                  // a reading in romaji already is taken as it stands
         {unsplit, "yamada tarou"},                     // an unsplit reading in kana
         {Named(QStringLiteral("John Smith")), "john smith"}, // a Latin name is its own reading
         {parts, "takahashi kenta"},                    // no reading: the dictionary reads the name's parts
+        {company, "apple computer ag"},                // the name shown, not the parts', gives the romaji
+        {western, "john doe"},                         // in the order shown
+        {organization, "sanpuru"},                     // a company's own reading
+        {email, "taro yamada example jp"},             // an address's words
         {Named(QStringLiteral("佐藤")), "satou"},      // or the formatted name
     };
     for (const Case& c : cases) {
@@ -80,7 +121,7 @@ TEST(ContactImport, EntryFieldsFromAContact) {
 // Text the code page cannot hold is left out and named; a name nothing can read is kept
 // without a romaji name; both reach the report.
 TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
-    Contact contact = Named(QStringLiteral("𠮷田 🍣"));
+    Contact contact = Named(QStringLiteral("𠀋田 🍣"));
     contact.phones = {{QStringLiteral("03-1234"), QString(), false}};
     contact.note = QStringLiteral("寿司🍣好き");
     ContactImport import;
@@ -89,12 +130,15 @@ TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
     EXPECT_EQ(entry.record.m_strKanji, Sjis(QStringLiteral("田 ")));
     EXPECT_EQ(entry.record.m_strMemo, Sjis(QStringLiteral("寿司好き")));
     EXPECT_EQ(entry.record.m_strPhone, "03-1234");
-    EXPECT_EQ(entry.dropped, QStringLiteral("𠮷🍣"));
-    EXPECT_TRUE(entry.bNoReading); // the dictionary has no reading for 𠮷
+    EXPECT_EQ(entry.dropped, QStringLiteral("𠀋🍣"));
+    EXPECT_TRUE(entry.bNoReading); // nothing reads 𠀋田
     EXPECT_EQ(entry.record.m_strRomaji, "");
+    Contact numberOnly; // named in the report by its number
+    numberOnly.phones = {{QStringLiteral("090-1"), QString(), false}};
+    import.entries.push_back(EntryFromContact(numberOnly));
     const QString report = import.Describe();
-    EXPECT_TRUE(report.contains(QStringLiteral("ローマ字名が空の項目: 1 件 「𠮷田 🍣」"))) << report.toStdString();
-    EXPECT_TRUE(report.contains(QStringLiteral("「𠮷田 🍣」の 「𠮷」「🍣」"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("ローマ字名が空の項目: 2 件 「𠀋田 🍣」、「090-1」"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("「𠀋田 🍣」の 「𠀋」「🍣」"))) << report.toStdString();
     EXPECT_TRUE(ContactImport().Describe().isEmpty());
 }
 
@@ -126,7 +170,7 @@ TEST(ContactImport, HandWrittenFilesGiveTheseEntries) {
          {"suzuki ichirou", "\x97\xE9\x96\xD8 \x88\xEA\x98Y", "090-2222-3333",
           "\x8E\xA9\x91\xEE: 0422-11-2222\x0D\x0A" "FAX: 03-3333-4444\x0D\x0A\x83\x81\x81[\x83\x8B: ichiro@example.ne.jp\x0D\x0A\x8F\xAC\x8Aw\x8DZ\x82\xCC\x93\xAF\x8B\x89\x90\xB6\x81" "B\x0D\x0A\x94N\x89\xEA\x8F\xF3\x82\xCD\x96\x88\x94N\x91\x97\x82\xE9\x82\xB1\x82\xC6\x81" "B\x98" "A\x97\x8D\x82\xCD\x95\xBD\x93\xFA\x82\xCC\x96\xE9\x82\xC9\x8Cg\x91\xD1\x82\xD6\x81" "B"},
          // John Smith | +1-555-0100 | メール: john@example.com
-         {"smith john", "John Smith", "+1-555-0100",
+         {"john smith", "John Smith", "+1-555-0100",
           "\x83\x81\x81[\x83\x8B: john@example.com"},
      }},
     {"vcard4.vcf",
@@ -168,7 +212,7 @@ TEST(ContactImport, HandWrittenFilesGiveTheseEntries) {
          {"tanaka ichiro", "Tanaka Ichiro", "080-2222-3333",
           "FAX: +81-3-5555-0101\x0D\x0A\x8B\xCE\x96\xB1\x90\xE6: +81-3-5555-0100\x0D\x0A\x83\x81\x81[\x83\x8B: ichiro@tanaka-trading.example\x0D\x0APrefers calls after 10 a.m.\x0D\x0A" "Ask for \x22Ichi\x22."},
          // Dr. Garcia Elena Maria | +1 415 555 0199 | 自宅: +1 415 555 0198 ⏎ ポケベル: +1 415 555 0150 ⏎ メール: maria.garcia@example.org
-         {"garcia maria", "Dr. Garcia Elena Maria", "+1 415 555 0199",
+         {"dr garcia elena maria", "Dr. Garcia Elena Maria", "+1 415 555 0199",
           "\x8E\xA9\x91\xEE: +1 415 555 0198\x0D\x0A\x83|\x83P\x83x\x83\x8B: +1 415 555 0150\x0D\x0A\x83\x81\x81[\x83\x8B: maria.garcia@example.org"},
      }},
     {"outlook-ja.csv",
@@ -244,5 +288,47 @@ TEST(ContactImport, ExportThenImportGivesBackTheBook) {
         ASSERT_EQ(import.entries.size(), book.GetCount()) << format;
         for (std::size_t i = 0; i < book.GetCount(); ++i)
             ASSERT_EQ(import.entries[i].record, book[i].ToRecord()) << format << " entry " << i;
+    }
+}
+
+// Text that is no contacts is refused whole, nothing added: a CSV needs a heading row
+// naming a name or a number column, whatever its separator.
+TEST(ContactImport, RefusesWhatIsNotContacts) {
+    const std::string files[] = {
+        "# Notes\n\nSome text, and more text.\n",
+        std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0\x01\0\0\0", 24),
+        "Notes,Address\r\nx,y\r\n",
+        "\xE5\xB1\xB1\xE7\x94\xB0,090-1111-2222\r\n", // a row of contacts without headings
+        "",
+        std::string("h\0i\0,\0t\0h\0e\0r\0e\0\n\0", 18), // UTF-16 without its mark: still no heading
+    };
+    for (const std::string& file : files) {
+        ContactImport import;
+        EXPECT_THROW(import.AddFile(file, QStringLiteral("f")), ArchiveError) << ToHex(file);
+        EXPECT_TRUE(import.entries.empty());
+    }
+}
+
+// What real programs write that was misread: each file gives these entries, and nothing
+// is skipped.
+TEST(ContactImport, RealProgramsFilesGiveTheseEntries) {
+    const std::pair<const char*, const char*> cases[] = {
+        // separated by semicolons: the heading row is no entry
+        {"semicolon.csv", "john doe | John Doe |  | メール: john@doe.invalid\n"},
+        // UTF-16LE without a byte-order mark
+        {"enc_utf16le_nobom.vcf", "suzuki ichirou | 鈴木 一郎 | 090-1111-0003 | \n"},
+        // ORG and nothing else to name it
+        {"org_only.vcf", "bike shop | Bike Shop | 03-1234-5678 | \n"},
+        // FN of a Western name, N the other way round
+        {"western.vcf", "john doe | John Doe | 1 | \n"},
+        // lines ended CR CR LF, with a folded NOTE
+        {"ios_crcrlf_note.vcf",
+         "bob smith | Bob Smith | (650) 555-1212 | first part of a long note that the phone folded at "
+         "seventy-five octets and this is the rest\n"},
+    };
+    for (const auto& [fixture, expected] : cases) {
+        int skipped = -1;
+        EXPECT_EQ(ImportedFrom(fixture, &skipped), expected) << fixture;
+        EXPECT_EQ(skipped, 0) << fixture;
     }
 }

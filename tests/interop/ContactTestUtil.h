@@ -21,7 +21,7 @@ inline std::string Describe(const std::vector<Contact>& contacts) {
         out += QStringLiteral("--\n");
         if (c.romaji)
             out += QStringLiteral("romaji: [") + *c.romaji + QStringLiteral("]\n");
-        add(u"name", c.formattedName);
+        add(u"name", ShownNameOf(c).text);
         add(u"family", c.familyName);
         add(u"given", c.givenName);
         add(u"family reading", c.familyReading);

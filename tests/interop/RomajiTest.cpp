@@ -76,11 +76,39 @@ TEST(NameReadings, ReadsCommonNamesAndNothingHalfRead) {
     // Alone these read as common words (ヘイヤ, ヨウシ); as names they do not.
     EXPECT_EQ(readings.ReadingOf(U("平野 陽子")).toStdString(), "ヒラノ ヨウコ");
     EXPECT_EQ(readings.ReadingOf(U("律")).toStdString(), "リツ"); // 律さん parses as 律さ + ん
-    // A character of CJK extension B, which the dictionary cannot hold.
-    EXPECT_EQ(readings.ReadingOf(U("\xF0\xA0\x80\x8B")).toStdString(), "");
-    EXPECT_EQ(readings.ReadingOf(U("佐藤\xF0\xA0\x80\x8B")).toStdString(), "");
-    EXPECT_EQ(readings.ReadingOf(U("佐藤 \xF0\xA0\x80\x8B")).toStdString(), "");
     EXPECT_EQ(RomajiFromReading(readings.ReadingOf(U("高橋"))), "takahashi");
+}
+
+// Each part of a name is read on its own: what cannot be read is left out and named,
+// the rest stays; variant kanji read as their common form; a name too long for a name
+// is not given to the dictionary.
+TEST(NameReadings, ReadsEachPartAndNamesWhatItCannot) {
+    const NameReadings readings;
+    ASSERT_TRUE(readings.Available());
+    const QString longName = QString(NameReadings::kLongestName, QChar(u'あ')) + U("田中");
+    const std::string longReading = QString(NameReadings::kLongestName, QChar(u'ア')).toStdString();
+    struct Case {
+        QString name;
+        std::string reading;
+        QStringList unread;
+    };
+    const Case cases[] = {
+        {U("\xF0\xA0\x80\x8B"), "", {U("\xF0\xA0\x80\x8B")}}, // CJK extension B: not in the dictionary
+        {U("佐藤 \xF0\xA0\x80\x8B"), "サトウ", {U("\xF0\xA0\x80\x8B")}},
+        {U("小鳥遊ホシノ"), "ホシノ", {U("小鳥遊")}},              // the kana of a part whose kanji are unread
+        {U("髙橋 一郎"), "タカハシ イチロウ", {}},                  // variant kanji
+        {U("宮﨑 あおい"), "ミヤザキ アオイ", {}},
+        {U("草彅 剛"), "クサナギ ツヨシ", {}},
+        {U("小林 純也"), "コバヤシ ジュンヤ", {}},                  // names the dictionary misreads or lacks
+        {U("陽菜"), "ヒナ", {}},
+        {longName, longReading, {U("田中")}},
+    };
+    for (const Case& c : cases) {
+        QStringList unread;
+        const QString reading = readings.ReadingOf(c.name, &unread);
+        EXPECT_EQ(reading.toStdString(), c.reading) << c.name.toStdString();
+        EXPECT_EQ(unread, c.unread) << c.name.toStdString();
+    }
 }
 
 TEST(NameReadings, MissingOrForeignDictionaryReadsNothing) {

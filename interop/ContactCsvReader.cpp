@@ -2,6 +2,7 @@
 
 #include "interop/TextDecode.h"
 #include "platform/Cp932.h"
+#include "platform/FileError.h"
 
 #include <QHash>
 #include <QSet>
@@ -28,13 +29,14 @@ struct CsvCell {
     bool IsBlank() const { return !isQuoted && tail.find_first_not_of(" \t") == std::string_view::npos; }
 };
 
-/// Reads a CSV text row by row. Line ends may be CR LF, LF or CR, inside quotes too.
+/// Reads a CSV text row by row, its cells separated by `separator`. Line ends are those
+/// LineEndLength knows, inside quotes too.
 /// Each byte is looked at a bounded number of times: a quote that never closes is
 /// found by one scan to the end of the text, after which no later quote can be
 /// unclosed (every run of quotes after it has even length).
 class CsvScanner {
 public:
-    explicit CsvScanner(std::string_view text) : m_text(text) {}
+    CsvScanner(std::string_view text, char separator) : m_text(text), m_stops{separator, '\r', '\n'} {}
 
     bool AtEnd() const { return m_pos >= m_text.size(); }
 
@@ -52,13 +54,13 @@ public:
             CsvCell cell;
             if (m_pos < m_text.size() && m_text[m_pos] == '"')
                 ReadQuoted(cell, row);
-            const std::size_t end = std::min(m_text.find_first_of(",\r\n", m_pos), m_text.size());
+            const std::size_t end = std::min(m_text.find_first_of(std::string_view(m_stops, 3), m_pos), m_text.size());
             cell.tail = m_text.substr(m_pos, end - m_pos);
             m_pos = end;
             if (!cell.IsBlank())
                 row.blank = false;
             onCell(index, cell);
-            if (m_pos < m_text.size() && m_text[m_pos] == ',') {
+            if (m_pos < m_text.size() && m_text[m_pos] == m_stops[0]) {
                 ++m_pos;
                 continue;
             }
@@ -96,15 +98,14 @@ private:
 
     // Steps over the line end at `pos` (CR LF, LF or CR), if there is one.
     void SkipLineEnd(std::size_t& pos, std::size_t& line) const {
-        if (pos >= m_text.size())
-            return;
-        if (m_text[pos] == '\r' && pos + 1 < m_text.size() && m_text[pos + 1] == '\n')
-            ++pos;
-        ++pos;
-        ++line;
+        if (const std::size_t length = LineEndLength(m_text, pos)) {
+            pos += length;
+            ++line;
+        }
     }
 
     std::string_view m_text;
+    char m_stops[3]; ///< the separator, then the line-end bytes
     std::size_t m_pos = 0;
     std::size_t m_line = 1;
 };
@@ -130,10 +131,7 @@ QString CellText(const CsvCell& cell, TextEncoding encoding, std::string& scratc
     if (bytes.empty())
         return {};
     QString text = DecodeText(bytes, encoding);
-    if (bytes.find('\r') != std::string_view::npos) {
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(u'\r', u'\n');
-    }
+    NormalizeLineBreaks(text);
     return text;
 }
 
@@ -155,8 +153,8 @@ enum class Field : unsigned char {
     Prefix,
     Suffix,
     Nickname,
-    FileAs,
     Organization,
+    OrganizationReading,
     Note,
     Phone,          ///< one number; its kind from the heading
     PreferredPhone, ///< the same, marked preferred
@@ -173,8 +171,8 @@ struct KnownHeading {
     const char16_t* kindWords = nullptr; ///< words for PhoneKindFromLabels when not the heading itself
 };
 
-// Marlo's own, Google Contacts' (the current export and the older one) and Outlook's,
-// in English and in Japanese.
+// Marlo's own, Google Contacts' (the current export and the older one), Outlook's and
+// Thunderbird's, in English and in Japanese.
 constexpr std::array kKnownHeadings{
     KnownHeading{u"ローマ字名", Field::Romaji},
     KnownHeading{u"漢字名", Field::FormattedName},
@@ -190,8 +188,9 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Name Prefix", Field::Prefix},
     KnownHeading{u"Name Suffix", Field::Suffix},
     KnownHeading{u"Nickname", Field::Nickname},
-    KnownHeading{u"File As", Field::FileAs},
+    KnownHeading{u"File As", Field::Unused},
     KnownHeading{u"Organization Name", Field::Organization},
+    KnownHeading{u"Phonetic Organization Name", Field::OrganizationReading},
     KnownHeading{u"Notes", Field::Note},
     KnownHeading{u"E-mail # - Label", Field::Unused},
     KnownHeading{u"E-mail # - Value", Field::EmailValue},
@@ -228,6 +227,14 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Car Phone", Field::Phone},
     KnownHeading{u"Pager", Field::Phone},
 
+    KnownHeading{u"Display Name", Field::FormattedName},
+    KnownHeading{u"Primary Email", Field::Email},
+    KnownHeading{u"Secondary Email", Field::Email},
+    KnownHeading{u"Work Phone", Field::Phone},
+    KnownHeading{u"Fax Number", Field::Phone},
+    KnownHeading{u"Pager Number", Field::Phone, u"PAGER"},
+    KnownHeading{u"Mobile Number", Field::Phone},
+
     KnownHeading{u"敬称", Field::Prefix},
     KnownHeading{u"姓", Field::Family},
     KnownHeading{u"名", Field::Given},
@@ -239,6 +246,8 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"名 (フリガナ)", Field::GivenReading},
     KnownHeading{u"ミドル ネーム (フリガナ)", Field::MiddleReading},
     KnownHeading{u"会社名", Field::Organization},
+    KnownHeading{u"会社名 (ふりがな)", Field::OrganizationReading},
+    KnownHeading{u"会社名 (フリガナ)", Field::OrganizationReading},
     KnownHeading{u"携帯電話", Field::Phone},
     KnownHeading{u"自宅電話", Field::Phone},
     KnownHeading{u"自宅電話 #", Field::Phone},
@@ -326,14 +335,6 @@ struct Column {
 /// The columns of a file, in row order.
 class Layout {
 public:
-    /// Marlo's four columns, for a file without a heading row.
-    static Layout Marlo() {
-        Layout layout;
-        layout.m_columns = {Column{0, Field::Romaji, {}}, Column{1, Field::FormattedName, {}},
-                            Column{2, Field::Phone, {}}, Column{3, Field::Note, {}}};
-        return layout;
-    }
-
     /// Takes the cell at `index` of a first row as a heading, if it is a known one.
     /// A heading met twice keeps its first column.
     void OfferHeading(std::size_t index, const QString& text) {
@@ -343,18 +344,22 @@ public:
         const auto known = KnownHeadingTable().constFind(key.key);
         if (known == KnownHeadingTable().constEnd())
             return;
-        m_isHeading = true;
         const QString numbered = key.key + QString::number(key.number);
         if (known->field == Field::Unused || m_seen.contains(numbered))
             return;
         m_seen.insert(numbered);
+        if (IsNameOrNumber(known->field))
+            ++m_namesOrNumbers;
         Column column{index, known->field, {}, key.number};
         if (known->field == Field::Phone)
             column.kind = PhoneKindFromLabels({known->kindWords ? QString::fromUtf16(known->kindWords) : text});
         m_columns.push_back(std::move(column));
     }
 
-    bool IsHeading() const { return m_isHeading; }
+    /// True when the row named a column of a name or a number: what makes a heading
+    /// row of contacts.
+    bool IsHeading() const { return m_namesOrNumbers > 0; }
+    std::size_t NamesOrNumbers() const { return m_namesOrNumbers; }
 
     /// Pairs each "Phone N - Value" with its "Phone N - Label".
     void LinkLabels() {
@@ -370,10 +375,54 @@ public:
     const std::vector<Column>& Columns() const { return m_columns; }
 
 private:
+    static bool IsNameOrNumber(Field field) {
+        switch (field) {
+        case Field::Romaji:
+        case Field::FormattedName:
+        case Field::Family:
+        case Field::Given:
+        case Field::Middle:
+        case Field::Nickname:
+        case Field::Organization:
+        case Field::Phone:
+        case Field::PreferredPhone:
+        case Field::PhoneValue:
+            return true;
+        default:
+            return false;
+        }
+    }
+
     std::vector<Column> m_columns;
     QSet<QString> m_seen;
-    bool m_isHeading = false;
+    std::size_t m_namesOrNumbers = 0;
 };
+
+/// The heading row of a file read with `separator`, from its first row that is not
+/// blank; `scanner` is left after it.
+Layout ReadHeadingRow(CsvScanner& scanner, TextEncoding encoding, std::size_t& unclosedQuote) {
+    std::string scratch;
+    while (!scanner.AtEnd()) {
+        Layout heading;
+        const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
+            if (cell.quoted.size() + cell.tail.size() <= kLongestHeadingBytes)
+                heading.OfferHeading(index, CellText(cell, encoding, scratch));
+        });
+        if (row.blank)
+            continue;
+        unclosedQuote = row.unclosedQuote;
+        return heading;
+    }
+    return {};
+}
+
+/// Why a file is no contacts CSV, with the headings that would have made it one.
+[[noreturn]] void ThrowNoHeadingRow() {
+    throw ArchiveError(ArchiveError::Kind::BadFormat,
+                       "vCard でも連絡先の CSV でもありません: 最初の行が、名前か電話番号の列の見出しではありません"
+                       " (読める見出しは「漢字名」「ローマ字名」「電話番号」「Name」「First Name」「Last Name」"
+                       "「Display Name」「Phone 1 - Value」「Mobile Phone」「姓」「名」「携帯電話」など)。");
+}
 
 // ---------------------------------------------------------------------------
 // Contacts
@@ -458,13 +507,11 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
     }
     auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
     contact.formattedName = get(Field::FormattedName);
-    if (contact.formattedName.isEmpty())
-        contact.formattedName = JoinNonEmpty(
-            {get(Field::Prefix), get(Field::Family), get(Field::Middle), get(Field::Given), get(Field::Suffix)});
-    // A name to file under, a nickname or a company stands for a name that is not there.
-    for (const Field standIn : {Field::FileAs, Field::Nickname, Field::Organization})
-        if (contact.formattedName.isEmpty())
-            contact.formattedName = get(standIn).trimmed();
+    contact.partsName =
+        JoinNonEmpty({get(Field::Prefix), get(Field::Family), get(Field::Middle), get(Field::Given), get(Field::Suffix)});
+    contact.organization = get(Field::Organization).trimmed();
+    contact.organizationReading = get(Field::OrganizationReading).trimmed();
+    contact.nickname = get(Field::Nickname).trimmed();
     contact.familyName = get(Field::Family);
     contact.givenName = get(Field::Given);
     contact.familyReading = get(Field::FamilyReading);
@@ -477,41 +524,8 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
     return contact;
 }
 
-bool HoldsNothing(const Contact& c) {
-    return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.familyName.isEmpty() &&
-           c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() && c.reading.isEmpty() &&
-           c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
-}
-
 QString LineReason(std::size_t line, const char16_t* what) {
     return QString::number(line) + QStringLiteral(" 行目: ") + QString::fromUtf16(what);
-}
-
-// ---------------------------------------------------------------------------
-// Writing
-
-bool IsBlankByte(char c) {
-    return c == ' ' || c == '\t';
-}
-
-bool IsAscii(std::string_view bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-void AppendField(std::string& out, std::string_view bytes) {
-    const bool quote = bytes.find_first_of(",\"\r\n") != std::string_view::npos ||
-                       (!bytes.empty() && (IsBlankByte(bytes.front()) || IsBlankByte(bytes.back())));
-    if (!quote) {
-        out += bytes;
-        return;
-    }
-    out += '"';
-    for (const char c : bytes) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 } // namespace
@@ -520,33 +534,34 @@ ContactFile ReadContactCsv(std::string_view file) {
     ContactFile result;
     const PreparedText prepared = PrepareText(file);
     const TextEncoding encoding = prepared.encoding;
-    CsvScanner scanner(prepared.bytes);
+    const std::string_view bytes = prepared.bytes;
     std::string scratch;
     auto reportUnclosed = [&result](const CsvScanner::Row& row) {
         if (row.unclosedQuote != 0)
             result.report.Skip(LineReason(row.unclosedQuote, u"閉じていない引用符"));
     };
 
-    // The first row that is not blank is the heading row when a cell of it is a known heading.
-    Layout layout = Layout::Marlo();
-    while (!scanner.AtEnd()) {
-        const CsvScanner atRow = scanner;
-        Layout heading;
-        const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
-            if (cell.quoted.size() + cell.tail.size() <= kLongestHeadingBytes)
-                heading.OfferHeading(index, CellText(cell, encoding, scratch));
-        });
-        if (row.blank)
-            continue;
-        if (heading.IsHeading()) {
-            reportUnclosed(row);
-            heading.LinkLabels();
+    // The heading row is the first row that is not blank, its cells separated by whichever
+    // of comma, semicolon and tab finds the most columns of names and numbers in it.
+    constexpr char kSeparators[] = {',', ';', '\t'};
+    CsvScanner scanner(bytes, ',');
+    Layout layout;
+    std::size_t unclosedQuote = 0;
+    for (const char separator : kSeparators) {
+        CsvScanner tried(bytes, separator);
+        std::size_t unclosed = 0;
+        Layout heading = ReadHeadingRow(tried, encoding, unclosed);
+        if (heading.NamesOrNumbers() > layout.NamesOrNumbers()) {
             layout = std::move(heading);
-        } else {
-            scanner = atRow;
+            scanner = tried;
+            unclosedQuote = unclosed;
         }
-        break;
     }
+    if (!layout.IsHeading())
+        ThrowNoHeadingRow();
+    if (unclosedQuote != 0)
+        result.report.Skip(LineReason(unclosedQuote, u"閉じていない引用符"));
+    layout.LinkLabels();
 
     const std::vector<Column>& columns = layout.Columns();
     std::vector<CsvCell> cells(columns.size());
@@ -571,32 +586,4 @@ ContactFile ReadContactCsv(std::string_view file) {
         result.contacts.push_back(std::move(contact));
     }
     return result;
-}
-
-void AppendCsvHeading(std::string& out, CsvEncoding encoding) {
-    const QString heading = QStringLiteral("ローマ字名,漢字名,電話番号,メモ");
-    if (encoding == CsvEncoding::Utf8WithBom) {
-        out += "\xEF\xBB\xBF";
-        out += heading.toStdString();
-    } else {
-        out += UnicodeToCp932(heading).bytes;
-    }
-    out += "\r\n";
-}
-
-void AppendCsvRow(std::string& out, const PhoneRecordView& entry, CsvEncoding encoding) {
-    const std::array<std::string_view, 4> fields{entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone,
-                                                 entry.m_strMemo};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        // Code page 932 keeps ASCII as it is, so ASCII is its own UTF-8 too.
-        if (encoding == CsvEncoding::Cp932 || IsAscii(fields[i])) {
-            AppendField(out, fields[i]);
-        } else {
-            const QByteArray utf8 = Cp932ToUnicode(fields[i]).toUtf8();
-            AppendField(out, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-        }
-    }
-    out += "\r\n";
 }

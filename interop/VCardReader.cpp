@@ -56,7 +56,7 @@ bool IsBeginOrEndCard(std::string_view line, std::string_view upper) {
     return EqualsNoCase(TrimBlanks(line), upper);
 }
 
-/// The physical lines of a text: a line ends at CR LF, LF or a lone CR.
+/// The physical lines of a text, ended as LineEndLength knows.
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : m_text(text) {}
@@ -70,11 +70,7 @@ public:
     std::string_view Next() {
         const std::size_t end = EndOfLine();
         const std::string_view line = m_text.substr(m_pos, end - m_pos);
-        m_pos = end;
-        if (m_pos < m_text.size() && m_text[m_pos] == '\r')
-            ++m_pos;
-        if (m_pos < m_text.size() && m_text[m_pos] == '\n')
-            ++m_pos;
+        m_pos = end + LineEndLength(m_text, end);
         ++m_number;
         return line;
     }
@@ -278,14 +274,6 @@ std::string QuotedPrintableDecoded(std::string_view s) {
     return out;
 }
 
-/// Line breaks as "\n", whatever the file used.
-void NormalizeLineBreaks(QString& text) {
-    if (!text.contains(u'\r'))
-        return;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-}
-
 /// Appends the character after a backslash as the escape means it; false when
 /// the pair is no escape and stays as written.
 bool AppendEscaped(QString& out, QChar next) {
@@ -410,12 +398,6 @@ long PrefRank(const Head& head, const QStringList& types) {
     return HasType(types, u"PREF") ? 1 : 0;
 }
 
-bool IsEmpty(const Contact& c) {
-    return c.formattedName.isEmpty() && c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() &&
-           c.givenReading.isEmpty() && c.reading.isEmpty() && c.phones.empty() && c.emails.isEmpty() &&
-           c.note.isEmpty();
-}
-
 class VCardReader {
 public:
     VCardReader(const PreparedText& text, ContactFile& out)
@@ -528,7 +510,8 @@ private:
         // clang-format off
         static constexpr std::array kUsed{
             "BEGIN"sv, "END"sv, "VERSION"sv, "FN"sv, "N"sv, "TEL"sv, "EMAIL"sv, "NOTE"sv, "SORT-STRING"sv,
-            "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv,
+            "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv, "ORG"sv, "X-PHONETIC-ORG"sv,
+            "NICKNAME"sv,
         };
         // clang-format on
         if (std::find(kUsed.begin(), kUsed.end(), head.name) != kUsed.end())
@@ -619,6 +602,15 @@ private:
             SetReading(contact.familyReading, card.familyRank, Unescaped(text), kPhonetic);
         } else if (head.name == "X-PHONETIC-FIRST-NAME") {
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
+        } else if (head.name == "ORG") {
+            if (contact.organization.isEmpty())
+                contact.organization = FirstTwoComponents(text, !card.v21)[0].trimmed();
+        } else if (head.name == "X-PHONETIC-ORG") {
+            if (contact.organizationReading.isEmpty())
+                contact.organizationReading = Unescaped(text).trimmed();
+        } else if (head.name == "NICKNAME") {
+            if (contact.nickname.isEmpty())
+                contact.nickname = Unescaped(text).trimmed();
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
@@ -680,12 +672,10 @@ private:
     void FinishCard() {
         Card& card = *m_card;
         Contact& contact = card.contact;
-        if (contact.formattedName.isEmpty()) {
-            contact.formattedName = contact.familyName;
-            if (!contact.familyName.isEmpty() && !contact.givenName.isEmpty())
-                contact.formattedName += u' ';
-            contact.formattedName += contact.givenName;
-        }
+        contact.partsName = contact.familyName.trimmed();
+        if (!contact.partsName.isEmpty() && !contact.givenName.trimmed().isEmpty())
+            contact.partsName += u' ';
+        contact.partsName += contact.givenName.trimmed();
         long bestPref = LONG_MAX;
         for (const PhoneDraft& draft : card.phones)
             if (draft.prefRank > 0)
@@ -709,7 +699,7 @@ private:
             draft.phone.preferred = draft.prefRank == bestPref;
             contact.phones.push_back(std::move(draft.phone));
         }
-        if (IsEmpty(contact))
+        if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));
         else
             m_out.contacts.push_back(std::move(contact));
@@ -725,60 +715,6 @@ private:
     std::string m_valueBuffer; ///< a value folded over several lines
 };
 
-// ---- writing
-
-/// Text as a vCard 3.0 text value in UTF-8: backslash, comma, semicolon and line breaks escaped.
-std::string EscapedUtf8(QStringView text) {
-    QString escaped;
-    escaped.reserve(text.size() + 8);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\\' || c == u',' || c == u';') {
-            escaped += u'\\';
-            escaped += c;
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            escaped += QStringLiteral("\\n");
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped.toStdString();
-}
-
-/// One content line, folded so that no line passes 75 octets: the continuation
-/// lines start with a space, and no cut falls inside a UTF-8 sequence.
-void AppendFolded(std::string& out, std::string_view line) {
-    constexpr std::size_t kOctets = 75;
-    std::size_t room = kOctets;
-    while (line.size() > room) {
-        std::size_t cut = room;
-        while (cut > 1 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
-            --cut;
-        out.append(line.substr(0, cut));
-        out += "\r\n ";
-        line.remove_prefix(cut);
-        room = kOctets - 1;
-    }
-    out.append(line);
-    out += "\r\n";
-}
-
-void AppendProperty(std::string& out, std::string_view name, const std::string& value) {
-    std::string line(name);
-    line += ':';
-    line += value;
-    AppendFolded(out, line);
-}
-
-qsizetype FirstBlank(const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i] == u' ' || text[i] == QChar(0x3000))
-            return i;
-    return -1;
-}
-
 } // namespace
 
 ContactFile ReadVCards(std::string_view file) {
@@ -786,33 +722,4 @@ ContactFile ReadVCards(std::string_view file) {
     const PreparedText text = PrepareText(file);
     VCardReader(text, result).Run();
     return result;
-}
-
-void AppendVCard(std::string& out, const PhoneRecordView& entry) {
-    const QString kanji = Cp932ToUnicode(entry.m_strKanji);
-    const QString romaji = Cp932ToUnicode(entry.m_strRomaji);
-    const QString phone = Cp932ToUnicode(entry.m_strPhone);
-    const QString memo = Cp932ToUnicode(entry.m_strMemo);
-
-    out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    AppendProperty(out, "FN", EscapedUtf8(kanji));
-    // The name as family and given, split where Japanese names are: at the first blank.
-    const qsizetype blank = FirstBlank(kanji);
-    const QStringView family = blank < 0 ? QStringView(kanji) : QStringView(kanji).left(blank);
-    const QStringView given = blank < 0 ? QStringView() : QStringView(kanji).mid(blank + 1);
-    AppendProperty(out, "N", EscapedUtf8(family) + ';' + EscapedUtf8(given) + ";;;");
-    const qsizetype space = romaji.indexOf(u' ');
-    const QStringView romajiFamily = space < 0 ? QStringView(romaji) : QStringView(romaji).left(space);
-    const QStringView romajiGiven = space < 0 ? QStringView() : QStringView(romaji).mid(space + 1);
-    if (!romajiFamily.isEmpty())
-        AppendProperty(out, "X-PHONETIC-LAST-NAME", EscapedUtf8(romajiFamily));
-    if (!romajiGiven.isEmpty())
-        AppendProperty(out, "X-PHONETIC-FIRST-NAME", EscapedUtf8(romajiGiven));
-    if (!romaji.isEmpty())
-        AppendProperty(out, "SORT-STRING", EscapedUtf8(romaji));
-    if (!phone.isEmpty())
-        AppendProperty(out, "TEL", EscapedUtf8(phone));
-    if (!memo.isEmpty())
-        AppendProperty(out, "NOTE", EscapedUtf8(memo));
-    out += "END:VCARD\r\n";
 }
