@@ -151,6 +151,14 @@ void CMarloDoc::RemoveEntry(std::size_t index) {
     SetModifiedFlag(true);
 }
 
+void CMarloDoc::InsertEntryAt(std::size_t index, const PhoneRecord& record) {
+    const std::uint64_t versionBefore = m_pData->m_list.GetVersion();
+    m_pData->m_list.InsertBefore(index, record);
+    if (m_pBookObserver)
+        m_pBookObserver->EntryInserted(m_pData->m_list, index, versionBefore);
+    SetModifiedFlag(true);
+}
+
 std::optional<std::size_t> CMarloDoc::FindEntry(const PhoneRecord& texts) const {
     if (!m_pData)
         return std::nullopt;

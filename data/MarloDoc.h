@@ -61,6 +61,10 @@ public:
     std::size_t ReplaceEntry(std::size_t index, const PhoneRecord& record);
     /// Removes the record at `index`; marks modified.
     void RemoveEntry(std::size_t index);
+    /// Puts a copy of `record` before position `index` (GetCount() appends), whatever its
+    /// name: how an undo puts a removed record back where it stood, also among records
+    /// of an equal name. Marks modified.
+    void InsertEntryAt(std::size_t index, const PhoneRecord& record);
     /// Files copies of `records` where AddEntry would file them one after another (each
     /// after every record with an equal name, so later ones after earlier ones), in one
     /// stable sort when the book is sorted; marks modified when there are any. The book

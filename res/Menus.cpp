@@ -20,6 +20,9 @@ constexpr MenuItemTemplate kFileItems[] = {
 };
 
 constexpr MenuItemTemplate kEditItems[] = {
+    {"元に戻す(&U)\tCtrl+Z", ID_EDIT_UNDO, 0},
+    {"やり直し(&R)\tCtrl+Y", ID_EDIT_REDO, 0},
+    {"", 0, Separator},
     {"データ入力(&F)", ID_DATA_ENTRY, 0},
     {"データ修正(&M)", ID_DATA_MODIFY, 0},
     {"オプション(&O)", ID_OPTIONS, 0},
@@ -48,6 +51,7 @@ const AccelTemplate kMainAccelerators[] = {
     {Qt::ALT | Qt::Key_Backspace, ID_EDIT_UNDO}, {Qt::SHIFT | Qt::Key_Delete, ID_EDIT_CUT},
     {Qt::CTRL | Qt::Key_Insert, ID_EDIT_COPY},   {Qt::SHIFT | Qt::Key_Insert, ID_EDIT_PASTE},
     {QKeyCombination(Qt::Key_F6), ID_NEXT_PANE}, {Qt::SHIFT | Qt::Key_F6, ID_PREV_PANE},
+    {Qt::CTRL | Qt::Key_Y, ID_EDIT_REDO},        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, ID_EDIT_REDO},
 };
 
 } // namespace

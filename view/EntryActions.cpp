@@ -1,5 +1,7 @@
 #include "EntryActions.h"
 
+#include "EntryHistory.h"
+
 #include "data/MarloDoc.h"
 #include "dialogs/DataModifyDlg.h"
 #include "dialogs/DataViewDlg.h"
@@ -35,7 +37,7 @@ void DisplayEntry(const CListCtrl& list) {
     dlg.DoModal(); // whatever was typed is dropped
 }
 
-void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
+void ModifyEntry(EntryHistory& history, CListCtrl& list) {
     const int nItem = list.GetSelectionMark();
     if (nItem < 0)
         return;
@@ -44,7 +46,7 @@ void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
     PutTexts(dlg, key);
     if (dlg.DoModal() != IDOK)
         return;
-    if (!ReplaceRowEntry(doc, list, nItem, key,
+    if (!ReplaceRowEntry(history, list, nItem, key,
                          PhoneRecord{dlg.m_strRomaji, dlg.m_strKanji, dlg.m_strPhone, dlg.m_strMemo})) {
         // The row outlived its record (another phone book was opened since, or the
         // entry was changed through another row): say so rather than drop the edit silently.
@@ -53,11 +55,12 @@ void ModifyEntry(CMarloDoc& doc, CListCtrl& list) {
     }
 }
 
-bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneRecord& key, const PhoneRecord& texts) {
-    const std::optional<std::size_t> found = doc.FindEntry(key);
+bool ReplaceRowEntry(EntryHistory& history, CListCtrl& list, int nItem, const PhoneRecord& key,
+                     const PhoneRecord& texts) {
+    const std::optional<std::size_t> found = history.Doc().FindEntry(key);
     if (!found)
         return false;
-    doc.ReplaceEntry(*found, texts);
+    history.Replace(*found, texts);
     // The row keeps its place, whatever the new name's place in the phone book.
     list.SetItemText(nItem, 0, texts.m_strRomaji);
     list.SetItemText(nItem, 1, texts.m_strKanji);
@@ -66,13 +69,13 @@ bool ReplaceRowEntry(CMarloDoc& doc, CListCtrl& list, int nItem, const PhoneReco
     return true;
 }
 
-void DeleteEntry(CMarloDoc& doc, CListCtrl& list) {
+void DeleteEntry(EntryHistory& history, CListCtrl& list) {
     const int nItem = list.GetSelectionMark();
     if (nItem < 0)
         return;
     // A row whose record is gone still leaves the list; the phone book, unchanged,
     // stays as modified or unmodified as it was.
-    if (const std::optional<std::size_t> found = doc.FindEntry(ReadRow(list, nItem)))
-        doc.RemoveEntry(*found);
+    if (const std::optional<std::size_t> found = history.Doc().FindEntry(ReadRow(list, nItem)))
+        history.Remove(*found);
     list.DeleteItem(nItem);
 }

@@ -7,6 +7,7 @@
 #include "dialogs/SearchDlg.h"
 
 #include "data/Settings.h"
+#include "interop/Romaji.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/DataExchange.h"
@@ -19,9 +20,9 @@
 #include "search/NameSearch.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -32,6 +33,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -86,11 +88,38 @@ private:
     QSet<int> m_resized;
 };
 
+bool IsKana(char16_t c) {
+    return (c >= u'\u3041' && c <= u'\u309F') || (c >= u'\u30A0' && c <= u'\u30FF') ||
+           (c >= u'\uFF65' && c <= u'\uFF9F');
+}
+
+/// The romaji of a key typed in kana, by the rules that make romaji names of the readings
+/// in imported contacts; Latin letters typed along with the kana are lower-cased and kept.
+/// Nothing when the key holds no kana, or holds characters those rules do not spell
+/// (kanji, punctuation): such a key is searched as typed.
+std::optional<std::string> RomajiOfKanaKey(const QString& line) {
+    // Most keys are typed in romaji: one look at each character settles them.
+    if (std::none_of(line.begin(), line.end(), [](QChar c) { return IsKana(c.unicode()); }))
+        return std::nullopt;
+    const bool bSpelled = std::all_of(line.begin(), line.end(), [](QChar c) {
+        return IsKana(c.unicode()) || c.isSpace() || c.isDigit() || c.isMark() ||
+               (c.isLetter() && c.script() == QChar::Script_Latin);
+    });
+    if (!bSpelled)
+        return std::nullopt;
+    return RomajiFromReading(line);
+}
+
 /// The search key of the box's text: its first line in code page 932, up to the first
 /// character the code page cannot hold (no name can contain it), cut to the key's
-/// maximum length even inside a double-byte character.
+/// maximum length even inside a double-byte character. A key in kana is its romaji.
 std::string SearchKey(const QString& text) {
     QString line = text.section(QLatin1Char('\n'), 0, 0);
+    if (std::optional<std::string> romaji = RomajiOfKanaKey(line)) {
+        if (romaji->size() > kSearchKeyMax)
+            romaji->resize(kSearchKeyMax);
+        return std::move(*romaji);
+    }
     Cp932Encoded encoded = UnicodeToCp932(line);
     if (!encoded.ok()) {
         // The characters at fault come in the order they appear: the first one ends the key.
@@ -108,7 +137,7 @@ std::string SearchKey(const QString& text) {
 } // namespace
 
 CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
-    : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_doc(doc),
+    : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_history(doc), m_doc(doc),
       m_pApp(pApp), m_entryTarget{this, [this] { m_listCtrl.DeleteAllItems(); },
                                   [this](const PhoneRecord& texts) { AddEntryRow(texts); },
                                   [this] { EntryDlgClosed(); }},
@@ -125,6 +154,10 @@ CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
     OnCommand(ID_DATA_ENTRY, [this] { OnDataEntry(); });
     OnCommand(ID_DATA_MODIFY, [this] { OnDataModify(); });
     OnUpdateCommand(ID_DATA_MODIFY, [this](CCmdUI& ui) { OnUpdateDataModify(ui); });
+    OnCommand(ID_EDIT_UNDO, [this] { OnEditUndo(); });
+    OnCommand(ID_EDIT_REDO, [this] { OnEditRedo(); });
+    OnUpdateCommand(ID_EDIT_UNDO, [this](CCmdUI& ui) { OnUpdateEditUndo(ui); });
+    OnUpdateCommand(ID_EDIT_REDO, [this](CCmdUI& ui) { OnUpdateEditRedo(ui); });
     OnCommand(ID_OPTIONS, [this] { OnOptions(); });
     OnCommand(ID_FULL_TEXT_SEARCH, [this] { OnFullTextSearch(); });
     OnCommand(ID_FILE_IMPORT, [this] { OnFileImport(); });
@@ -172,6 +205,7 @@ void CMarloView::OnInitialUpdate() {
     if (m_doc.m_pData)
         m_bookRows.Of(m_doc.m_pData->m_list);
     m_strSearch.clear(); // every new or opened phone book starts with an empty search box
+    m_history.Clear();
     CFormView::OnInitialUpdate();
 }
 
@@ -197,7 +231,7 @@ void CMarloView::OnInsertItem(int) {
     if (!m_bAdding || !m_pEntryDlg || !m_doc.m_pData)
         return;
     if (const std::optional<PhoneRecord> record = m_pEntryDlg->TakeNewestEntry())
-        m_doc.AddEntry(*record);
+        m_history.Add(*record);
 }
 
 void CMarloView::AddEntryRow(const PhoneRecord& texts) {
@@ -254,14 +288,36 @@ void CMarloView::OnUpdateDataModify(CCmdUI& ui) const {
 
 void CMarloView::OnDblclkList() {
     if (m_bModifyMode)
-        ModifyEntry(m_doc, m_listCtrl);
+        ModifyEntry(m_history, m_listCtrl);
     else
         DisplayEntry(m_listCtrl);
 }
 
 void CMarloView::OnKeydownList(int nKey) {
     if (m_bModifyMode && nKey == Qt::Key_Delete)
-        DeleteEntry(m_doc, m_listCtrl);
+        DeleteEntry(m_history, m_listCtrl);
+}
+
+void CMarloView::OnEditUndo() {
+    if (CFrameWnd::SendToTextBox(window(), "undo") || !m_history.Undo())
+        return;
+    if (!m_editSearch.text().isEmpty())
+        OnUpdateSearch();
+}
+
+void CMarloView::OnEditRedo() {
+    if (CFrameWnd::SendToTextBox(window(), "redo") || !m_history.Redo())
+        return;
+    if (!m_editSearch.text().isEmpty())
+        OnUpdateSearch();
+}
+
+void CMarloView::OnUpdateEditUndo(CCmdUI& ui) const {
+    ui.Enable(CFrameWnd::TextBoxWithFocus(window(), "undo") || m_history.CanUndo());
+}
+
+void CMarloView::OnUpdateEditRedo(CCmdUI& ui) const {
+    ui.Enable(CFrameWnd::TextBoxWithFocus(window(), "redo") || m_history.CanRedo());
 }
 
 void CMarloView::OnOptions() {
@@ -332,9 +388,9 @@ void CMarloView::OnFileImport() {
         return;
     std::vector<std::string> paths;
     for (const QString& file : dialog.selectedFiles()) {
-        const std::optional<std::string> path = PathFromToolkit(file, "インポートできません", [this](const std::string& m) {
-            AfxMessageBox(this, QString::fromStdString(m));
-        });
+        const std::optional<std::string> path =
+            PathFromToolkit(file, "インポートできません",
+                            [this](const std::string& m) { AfxMessageBox(this, QString::fromStdString(m)); });
         if (!path)
             return;
         paths.push_back(*path);
@@ -350,6 +406,8 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
         return;
     const std::vector<PhoneRecord> records = import.Records();
     m_doc.AddEntries(records);
+    // The steps before cannot be undone across the import, which moved the records after them.
+    m_history.Clear();
     // The new entries as the data-entry dialog lists them: the last one at the top.
     PackedRows rows;
     for (auto record = records.rbegin(); record != records.rend(); ++record)
@@ -394,9 +452,9 @@ void CMarloView::OnFileExport() {
     dialog.setDefaultSuffix(QString::fromUtf8(kExportFilters[0].suffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const std::optional<std::string> path = PathFromToolkit(
-        dialog.selectedFiles().constFirst(), "エクスポートできません",
-        [this](const std::string& m) { AfxMessageBox(this, QString::fromStdString(m)); });
+    const std::optional<std::string> path =
+        PathFromToolkit(dialog.selectedFiles().constFirst(), "エクスポートできません",
+                        [this](const std::string& m) { AfxMessageBox(this, QString::fromStdString(m)); });
     if (!path)
         return;
     const qsizetype chosen = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EntryHistory.h"
+
 #include "data/MarloDoc.h"
 #include "dialogs/EntrySource.h"
 #include "dialogs/EntryTarget.h"
@@ -57,6 +59,13 @@ public:
     void OnDblclkList();
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
     void OnKeydownList(int nKey);
+    /// "元に戻す": the text box with the focus undoes its typing; elsewhere the last add,
+    /// modify or delete of an entry is undone, and the search runs again on the new book.
+    void OnEditUndo();
+    /// "やり直し": the same for redoing.
+    void OnEditRedo();
+    void OnUpdateEditUndo(CCmdUI& ui) const;
+    void OnUpdateEditRedo(CCmdUI& ui) const;
     /// Whether the rows the searches last read are the phone book as it is now.
     bool RowsFollowBook() const { return m_doc.m_pData && m_bookRows.Matches(m_doc.m_pData->m_list); }
 
@@ -65,6 +74,7 @@ public:
     bool m_bModifyMode = false;
     bool m_bAdding = false; // the data-entry dialog's row is being inserted
     EntrySource* m_pEntryDlg = nullptr;
+    EntryHistory m_history; // the open book's steps to undo; emptied for every new or opened book
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;

@@ -23,6 +23,10 @@ CDialog::CDialog(const DialogTemplate& tpl, QWidget* parent) : QDialog(OwnerOf(p
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     m_pFirstTabStop = BuildControls(this, tpl);
+    // A button with the focus answers Enter and looks the default while it has it; the
+    // template's default button takes the part back when the focus moves to a box.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
     setFixedSize(size());
     if (auto* ok = GetDlgItem<QPushButton>(this, IDOK))
         connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });

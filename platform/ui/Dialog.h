@@ -36,7 +36,8 @@ protected:
     bool UpdateData(bool bSaveAndValidate = true);
     void EndDialog(int nResult) { done(nResult); }
 
-    // The OK button, Enter and the default button end in OnOK; Escape and the close box in OnCancel.
+    // The OK button, and Enter where no other button has the focus, end in OnOK; Escape
+    // and the close box in OnCancel. Enter on a focused button presses that button.
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
     void keyPressEvent(QKeyEvent* event) override;

@@ -34,11 +34,12 @@ bool AcceptAsCopy(QDropEvent* event) {
 } // namespace
 
 CFrameWnd::CFrameWnd() {
-    // Cut, copy, paste and undo act on the text box that has the focus.
-    OnCommand(ID_EDIT_CUT, [this] { OnEditCommand("cut"); });
-    OnCommand(ID_EDIT_COPY, [this] { OnEditCommand("copy"); });
-    OnCommand(ID_EDIT_PASTE, [this] { OnEditCommand("paste"); });
-    OnCommand(ID_EDIT_UNDO, [this] { OnEditCommand("undo"); });
+    // Cut, copy, paste, undo and redo act on the text box that has the focus.
+    OnCommand(ID_EDIT_CUT, [this] { SendToTextBox(this, "cut"); });
+    OnCommand(ID_EDIT_COPY, [this] { SendToTextBox(this, "copy"); });
+    OnCommand(ID_EDIT_PASTE, [this] { SendToTextBox(this, "paste"); });
+    OnCommand(ID_EDIT_UNDO, [this] { SendToTextBox(this, "undo"); });
+    OnCommand(ID_EDIT_REDO, [this] { SendToTextBox(this, "redo"); });
 }
 
 void CFrameWnd::LoadFrame(std::span<const MenuTemplate> menu, std::span<const AccelTemplate> accel, const QIcon& icon,
@@ -159,12 +160,20 @@ void CFrameWnd::RecalcLayout() {
         layout()->activate();
 }
 
-void CFrameWnd::OnEditCommand(const char* slot) {
+QWidget* CFrameWnd::TextBoxWithFocus(const QWidget* window, const char* slot) {
     // Line edits and text boxes all have these slots; other controls ignore the keys.
     QWidget* focus = QApplication::focusWidget();
-    if (focus && focus->window() == this &&
-        focus->metaObject()->indexOfSlot(QByteArray(slot).append("()").constData()) >= 0)
-        QMetaObject::invokeMethod(focus, slot);
+    if (!focus || focus->window() != window ||
+        focus->metaObject()->indexOfSlot(QByteArray(slot).append("()").constData()) < 0)
+        return nullptr;
+    return focus;
+}
+
+bool CFrameWnd::SendToTextBox(const QWidget* window, const char* slot) {
+    QWidget* box = TextBoxWithFocus(window, slot);
+    if (box)
+        QMetaObject::invokeMethod(box, slot);
+    return box != nullptr;
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {

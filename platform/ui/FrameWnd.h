@@ -65,6 +65,11 @@ public:
     void RecalcLayout();
     /// The menu item of command `nId`, or null.
     QAction* FindMenuItem(int nId) const;
+    /// The widget of `window` that has the focus when it is a text box with the edit
+    /// command `slot` ("cut", "copy", "paste", "undo", "redo"); else null.
+    static QWidget* TextBoxWithFocus(const QWidget* window, const char* slot);
+    /// Runs the edit command `slot` on that text box; false when there is none.
+    static bool SendToTextBox(const QWidget* window, const char* slot);
 
 protected:
     /// Asks the application to save; once the close goes on, the dialogs the frame
@@ -75,7 +80,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void OnEditCommand(const char* slot);
     void UpdateMenu(QMenu* menu);
 
     const CCmdTarget* m_pView = nullptr;

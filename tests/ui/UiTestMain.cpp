@@ -11,6 +11,8 @@ std::unique_ptr<QObject> MakeMarloAppTest();
 std::unique_ptr<QObject> MakeEntryDialogsTest();
 std::unique_ptr<QObject> MakeSearchDialogTest();
 std::unique_ptr<QObject> MakeOptionDialogTest();
+std::unique_ptr<QObject> MakeEntryHistoryTest();
+std::unique_ptr<QObject> MakeKanaSearchTest();
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,7 +24,7 @@ int main(int argc, char** argv) {
             functions << QString::fromLocal8Bit(argv[i]).section(QLatin1Char(':'), 0, 0);
     int failures = 0;
     for (auto make : {&MakeFrameworkTest, &MakeMarloAppTest, &MakeEntryDialogsTest, &MakeSearchDialogTest,
-                      &MakeOptionDialogTest}) {
+                      &MakeOptionDialogTest, &MakeEntryHistoryTest, &MakeKanaSearchTest}) {
         std::unique_ptr<QObject> test = make();
         const QMetaObject* meta = test->metaObject();
         const bool bWanted =
