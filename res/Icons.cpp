@@ -2,24 +2,35 @@
 
 #include "Resource.h"
 
-#include "marlo16.xpm"
-#include "marlo32.xpm"
-#include "warning32.xpm"
+#include <QDirIterator>
 
-QIcon AppIcon() {
+namespace {
+
+// The PNGs lie in the resources as they are installed: hicolor/SIZExSIZE/CONTEXT/NAME.png.
+QIcon ThemeIcon(const QString& context, const QString& name) {
     QIcon icon;
-    icon.addPixmap(QPixmap(marlo32_xpm));
-    icon.addPixmap(QPixmap(marlo16_xpm));
+    QDirIterator it(QStringLiteral(":/icons/hicolor"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString file = it.next() + QLatin1Char('/') + context + QLatin1Char('/') + name + QStringLiteral(".png");
+        if (QFile::exists(file))
+            icon.addFile(file);
+    }
     return icon;
 }
 
-QPixmap LoadResIcon(int nId) {
+} // namespace
+
+QIcon AppIcon() {
+    return ThemeIcon(QStringLiteral("apps"), QStringLiteral("marlo"));
+}
+
+QIcon LoadResIcon(int nId) {
     switch (nId) {
     case IDR_MAINFRAME:
-        return QPixmap(marlo32_xpm);
+        return AppIcon();
     case IDI_WARNING:
-        return QPixmap(warning32_xpm);
+        return ThemeIcon(QStringLiteral("status"), QStringLiteral("marlo-warning"));
     default:
-        return QPixmap();
+        return QIcon();
     }
 }

@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-ipafont-gothic qt6-translations-l10n
     libicu-dev libmecab-dev mecab-ipadic-utf8
+    librsvg2-bin
 )
 
 missing=()

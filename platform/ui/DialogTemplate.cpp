@@ -18,7 +18,7 @@
 
 namespace {
 
-QPixmap (*g_pIconLoader)(int) = nullptr;
+QIcon (*g_pIconLoader)(int) = nullptr;
 
 QString SystemJapaneseSans() {
     const QStringList families = QFontDatabase::families(QFontDatabase::Japanese);
@@ -146,7 +146,7 @@ DialogUnits::DialogUnits(const QFont& font) {
     m_nCharHeight = std::max(1, fm.height());
 }
 
-void SetIconResourceLoader(QPixmap (*loader)(int)) {
+void SetIconResourceLoader(QIcon (*loader)(int)) {
     g_pIconLoader = loader;
 }
 
@@ -182,9 +182,9 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         }
         case ControlKind::Icon: {
             auto* label = new QLabel(parent);
-            if (g_pIconLoader)
-                label->setPixmap(g_pIconLoader(text.toInt()));
             rect.setSize(QSize(32, 32));
+            if (g_pIconLoader)
+                label->setPixmap(g_pIconLoader(text.toInt()).pixmap(rect.size(), label->devicePixelRatioF()));
             w = label;
             break;
         }

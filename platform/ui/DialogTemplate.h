@@ -3,6 +3,7 @@
 // 9-point dialog font, and the one builder that turns a template into widgets.
 
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QWidget>
 
@@ -56,8 +57,9 @@ private:
     int m_nCharHeight;
 };
 
-/// Where icon controls get their images (the resources register it once).
-void SetIconResourceLoader(QPixmap (*loader)(int resourceId));
+/// Where icon controls get their images (the resources register it once). An icon
+/// control shows the 32x32 image, drawn for the screen's pixel ratio.
+void SetIconResourceLoader(QIcon (*loader)(int resourceId));
 
 /// Creates the template's controls as children of `parent`, sized in dialog units
 /// of the dialog font: objectName = decimal control ID, tab order = template order,

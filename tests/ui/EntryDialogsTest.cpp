@@ -280,7 +280,8 @@ void EntryDialogsTest::romajiWarningStopsTheAdd() {
         caption = w->windowTitle();
         for (QLabel* label : w->findChildren<QLabel*>()) {
             text += label->text();
-            bIcon = bIcon || !label->pixmap().isNull();
+            const QPixmap pixmap = label->pixmap();
+            bIcon = bIcon || (!pixmap.isNull() && pixmap.devicePixelRatio() == w->devicePixelRatioF());
         }
         if (close == "ok")
             QTest::mouseClick(GetDlgItem(w, IDOK), Qt::LeftButton);

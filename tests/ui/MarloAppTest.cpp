@@ -859,17 +859,28 @@ void MarloAppTest::aboutBox() {
     QVERIFY(run.Start());
     QString caption;
     QStringList texts;
+    QPixmap icon;
+    qreal dpr = 0;
     WhenModal("QDialog", [&](QWidget* w) {
         caption = w->windowTitle();
         for (QLabel* label : w->findChildren<QLabel*>())
             texts << label->text();
         QPushButton* ok = w->findChild<QPushButton*>(QStringLiteral("1"));
         QVERIFY(ok && ok->isDefault() && ok->text() == QStringLiteral("OK"));
-        QVERIFY(w->findChildren<QLabel*>().first()->pixmap().width() == 32);
+        icon = w->findChildren<QLabel*>().first()->pixmap();
+        dpr = w->devicePixelRatioF();
         QTest::keyClick(w, Qt::Key_Return);
     });
     Trigger(run.Frame(), ID_APP_ABOUT);
     QCOMPARE(caption, QStringLiteral("Marloのﾊﾞｰｼﾞｮﾝ情報"));
+    // Drawn for the screen's pixel ratio, so sharp when scaled (ui_tests_scaled).
+    QCOMPARE(icon.deviceIndependentSize(), QSizeF(32, 32));
+    QCOMPARE(icon.devicePixelRatio(), dpr);
+    // The window's icon in every size of the desktop's icon theme.
+    const QList<QSize> themeSizes{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}};
+    QList<QSize> sizes = run.Frame().windowIcon().availableSizes();
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    QCOMPARE(sizes, themeSizes);
     QVERIFY(texts.contains(QStringLiteral("Marlo Version 1.0")));
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 std::unique_ptr<QObject> MakeFrameworkTest();
 std::unique_ptr<QObject> MakeMarloAppTest();
@@ -17,22 +18,26 @@ std::unique_ptr<QObject> MakeKanaSearchTest();
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    // Test functions named on the command line run in the class that has them.
-    QStringList functions;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] != '-')
-            functions << QString::fromLocal8Bit(argv[i]).section(QLatin1Char(':'), 0, 0);
+    // Test functions named on the command line run in the class that has them; each
+    // class is handed the options and its own functions only.
+    auto hasFunction = [](const QMetaObject* meta, const char* arg) {
+        const QByteArray name = QByteArray(arg).split(':').first() + "()";
+        return meta->indexOfMethod(QMetaObject::normalizedSignature(name.constData())) >= 0;
+    };
+    const bool bNamed = std::any_of(argv + 1, argv + argc, [](const char* arg) { return arg[0] != '-'; });
     int failures = 0;
     for (auto make : {&MakeFrameworkTest, &MakeMarloAppTest, &MakeEntryDialogsTest, &MakeSearchDialogTest,
                       &MakeOptionDialogTest, &MakeEntryHistoryTest, &MakeKanaSearchTest}) {
         std::unique_ptr<QObject> test = make();
         const QMetaObject* meta = test->metaObject();
+        std::vector<char*> args{argv[0]};
+        for (int i = 1; i < argc; ++i)
+            if (argv[i][0] == '-' || hasFunction(meta, argv[i]))
+                args.push_back(argv[i]);
         const bool bWanted =
-            functions.isEmpty() || std::any_of(functions.begin(), functions.end(), [meta](const QString& f) {
-                return meta->indexOfMethod(QMetaObject::normalizedSignature(qPrintable(f + "()"))) >= 0;
-            });
+            !bNamed || std::any_of(args.begin() + 1, args.end(), [](const char* arg) { return arg[0] != '-'; });
         if (bWanted)
-            failures += QTest::qExec(test.get(), argc, argv);
+            failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
     }
     return failures == 0 ? 0 : 1;
 }
