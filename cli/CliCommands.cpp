@@ -80,6 +80,9 @@ int CliConvert(const CliRequest& request, const CliStreams& streams) {
 
 int CliImport(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
+    // From the read to the save no other writer comes between: none of its entries is lost.
+    if (!request.dryRun && !doc.LockFile(request.book))
+        return kCliFailed;
     if (PathExists(request.book)) {
         if (!doc.OnOpenDocument(request.book))
             return kCliFailed;

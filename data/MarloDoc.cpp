@@ -176,7 +176,8 @@ bool CMarloDoc::OnNewDocument() {
     // A missing default phone book is a normal start; one that cannot be read is
     // reported, and the empty phone book takes its place.
     if (PathExists(bookPath)) {
-        const bool bRead = ReadFile(bookPath, [this](QIODevice& file) { m_pData = LoadBook(file); });
+        OfferRestoreOf(bookPath);
+        const bool bRead = ReadFile(bookPath, [this](QIODevice& file) { m_pData = LoadBook(file); }, true);
         // The path stays the default phone book's; a save onto the file that failed asks first.
         NoteReadResult(bookPath, bRead);
         if (!m_pData)
@@ -191,9 +192,10 @@ bool CMarloDoc::OnNewDocument() {
 
 bool CMarloDoc::OnOpenDocument(const std::string& path) {
     m_pData.reset();
+    OfferRestoreOf(path);
     if (!IsTextPath(path)) {
         DeleteContents();
-        if (!ReadFile(path, [this](QIODevice& file) { m_pData = LoadBook(file); })) {
+        if (!ReadFile(path, [this](QIODevice& file) { m_pData = LoadBook(file); }, true)) {
             DeleteContents();
             NoteReadResult(path, false); // should the user later save onto it with Save As
             return false;
@@ -221,7 +223,7 @@ bool CMarloDoc::OpenTextFile(const std::string& path) {
         // Filing the lines one by one puts each after every equal name: a stable sort
         // gives the same order without the quadratic cost.
         list.SortByName();
-    });
+    }, true);
     m_pData = ok ? std::move(data) : std::make_unique<CMrlData>();
     return ok;
 }

@@ -4,13 +4,16 @@
 // Whatever must reach the user goes through a DocReporter that the window,
 // the command line and the tests each provide.
 
+#include "FileSystem.h"
+
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+class BookLock;
 class CArchive;
 class QIODevice;
-struct SaveTarget;
 
 /// How a document talks to the user. Texts are UTF-8; paths are file-system paths.
 class DocReporter {
@@ -27,6 +30,24 @@ public:
     /// A save that would lose something: `message` says what and asks whether to go on.
     /// True to go on; the safe answer, and the default of a question box, is no.
     virtual bool ConfirmLoss(const std::string& message) = 0;
+    enum class ChangedAnswer { Overwrite, SaveAs, Cancel };
+    /// The file a save would replace is no longer what was read (`message` says what
+    /// changed): overwrite it, save under another name, or cancel, the default.
+    virtual ChangedAnswer AskOverwriteChanged(const std::string& message) {
+        (void)message;
+        return ChangedAnswer::Cancel;
+    }
+    /// The open file changed on disk and the document has no unsaved changes: true to read it again.
+    virtual bool AskReload(const std::string& message) {
+        (void)message;
+        return false;
+    }
+    /// A save of the file was cut off while it wrote the file in place, and a complete
+    /// copy of what it saved is beside it: true to put that copy in.
+    virtual bool AskRestore(const std::string& message) {
+        (void)message;
+        return false;
+    }
     /// A file was opened, created or saved under this absolute path.
     virtual void AddToRecentFileList(const std::string& absolutePath) { (void)absolutePath; }
     /// The title or the modified flag changed (the window updates its caption).
@@ -35,8 +56,8 @@ public:
 
 class CDocument {
 public:
-    CDocument() = default;
-    virtual ~CDocument() = default;
+    CDocument();
+    virtual ~CDocument();
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
 
@@ -81,29 +102,60 @@ public:
     /// File Save: to the current path, or through Save As when there is none or the file is gone.
     bool DoFileSave();
     /// Save As (empty `path` asks the user for one); on success the path becomes the document's.
+    /// A save onto the document's own file that changed on disk since it was read asks first.
     bool DoSave(const std::string& path, bool replace = true);
+
+    /// Takes the lock of the file at `path` for a read, change and save that no other
+    /// writer may come between (saves take it for themselves otherwise); reports when
+    /// another writer keeps it. Held until UnlockFile or the document goes.
+    bool LockFile(const std::string& path);
+    void UnlockFile();
+    /// When the document has no unsaved changes and its file changed on disk since it
+    /// was read or saved, offers to read it again (once for each change).
+    void OfferReloadIfChanged();
 
 protected:
     void ReportError(const std::string& message) const;
     /// Opens `path` for reading and runs `read` on it; an ArchiveError or exhausted
     /// memory is reported under the file's name. False on any failure. The device's
     /// size is the number of bytes there, also for a pipe or a /proc file (see
-    /// OpenForReading); folders and devices are refused.
-    bool ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read);
-    /// Writes `path` safely: `write` fills a temporary file beside it that takes the old
-    /// one's place only when complete and on disk, with the old one's mode, owner and
-    /// group (a new file gets 0666 less the umask); through a symbolic link the file it
-    /// names is written. A file with other hard links stays that file: the new content is
-    /// copied into it. Anything but a regular file is refused. Failures are reported and
-    /// leave the old file as it was; should a copy into a linked file fail midway, the
-    /// message names the file that holds the new content.
+    /// OpenForReading); folders and devices are refused. A regular file that gives fewer
+    /// bytes than its size at the open, or changes while it is read, fails the read.
+    /// `bOwnFile`: the file is the document's own, whose identity a save checks.
+    bool ReadFile(const std::string& path, const std::function<void(QIODevice&)>& read, bool bOwnFile = false);
+    /// Before the document's own file at `path` is read: when a save that wrote it in
+    /// place was cut off and left a complete copy beside it, offers to put the copy in.
+    void OfferRestoreOf(const std::string& path);
+    /// Writes `path` safely, holding its lock (BookLock): `write` fills a temporary file
+    /// beside it that takes the old one's place only when complete and on disk, with the
+    /// old one's mode, owner and group (a new file gets 0666 less the umask); through a
+    /// symbolic link the file it names is written. A file with other hard links stays
+    /// that file: the new content is written into it, with complete copies of the new
+    /// and the old content beside it until it is on disk. Anything but a regular file is
+    /// refused. Failures are reported and leave the old file as it was.
     /// The device is unbuffered: `write` buffers for itself.
     bool WriteFileAtomically(const std::string& path, const std::function<void(QIODevice&)>& write);
 
 private:
-    /// Copies the complete new content, in the temporary file `tempPath` open as `tempFd`,
+    /// Writes the complete new content, in the temporary file `tempPath` open as `tempFd`,
     /// into the file `target`, which has other hard links; reports failures.
-    bool CopyIntoLinkedFile(const std::string& path, const SaveTarget& target, const std::string& tempPath, int tempFd);
+    bool WriteIntoLinkedFile(const std::string& path, const SaveTarget& target, const std::string& tempPath,
+                             int tempFd);
+    /// What changed in the file at `path` since it was `known`, in words; empty when it
+    /// still holds the same bytes (`known` then takes its new status) or is gone.
+    static std::string ChangeOnDisk(const std::string& path, FileIdentity& known);
+    /// The lock of `target` held by the document, else a new one; null when reported.
+    std::unique_ptr<BookLock> LockForSave(const std::string& path, const std::string& target, bool& bHeld);
+
+    /// The document's own file as it was last read or written.
+    std::optional<FileIdentity> m_ownFile;
+    std::string m_strOwnFilePath;
+    /// What the last WriteFileAtomically wrote.
+    std::optional<FileIdentity> m_written;
+    /// The change of the own file the user chose not to reload.
+    std::optional<FileIdentity> m_declinedReload;
+    std::unique_ptr<BookLock> m_pLock;
+    bool m_bAsking = false;
 
     std::string m_strPathName;
     std::string m_strTitle;

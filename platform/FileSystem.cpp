@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "BookLock.h"
+#include "ContentHash.h"
 #include "FileError.h"
 #include "SystemError.h"
 
@@ -126,7 +128,7 @@ namespace {
 // left to wait for: a large save's disk writes overlap its work instead of following it.
 class FdWriter : public QIODevice {
 public:
-    explicit FdWriter(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    FdWriter(int fd, ContentHash* hash) : m_fd(fd), m_pHash(hash) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
     bool isSequential() const override { return true; }
 
 protected:
@@ -137,6 +139,8 @@ protected:
             errno = err; // the writers take the reason from errno
             return -1;
         }
+        if (m_pHash)
+            m_pHash->Add(std::string_view(data, static_cast<std::size_t>(len)));
         m_nWritten += static_cast<off_t>(len);
 #ifdef SYNC_FILE_RANGE_WRITE
         if (m_nWritten - m_nStarted >= kWritebackBytes) {
@@ -151,6 +155,7 @@ protected:
 private:
     static constexpr off_t kWritebackBytes = off_t{4} << 20;
     int m_fd;
+    ContentHash* m_pHash;
     off_t m_nWritten = 0;
     off_t m_nStarted = 0; // bytes before this were handed to the disk
 };
@@ -209,9 +214,8 @@ bool IsUtf8Path(const std::string& path) {
     return !decoder.hasError() && QFile::encodeName(text).toStdString() == path;
 }
 
-std::unique_ptr<QIODevice> OpenForReading(const std::string& path, std::string& reason) {
+std::unique_ptr<QIODevice> OpenForReading(const std::string& path, std::string& reason, struct stat& st) {
     // Look before opening: opening a device may wait (a terminal) or do something (a tape).
-    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         reason = SystemErrorText(errno);
         return nullptr;
@@ -293,19 +297,42 @@ int ResolveSaveTarget(const std::string& path, SaveTarget& target) {
 }
 
 int CreateTempBeside(const std::string& target, std::string& tempPath) {
-    std::string name = FileNameOf(target);
-    constexpr std::size_t kAdded = 8; // the dot before and ".XXXXXX" after
-    if (name.size() + kAdded > NAME_MAX)
-        name.resize(NAME_MAX - kAdded);
-    std::string pattern = FolderOf(target) + "." + name + ".XXXXXX";
+    std::string pattern = SideFilePrefix(target) + "save-XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0)
         tempPath = pattern;
     return fd;
 }
 
-std::unique_ptr<QIODevice> WriterOn(int fd) {
-    return std::make_unique<FdWriter>(fd);
+std::unique_ptr<QIODevice> WriterOn(int fd, ContentHash* hash) {
+    return std::make_unique<FdWriter>(fd, hash);
+}
+
+FileIdentity FileIdentity::Of(const struct stat& st, std::uint64_t hash) {
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                        static_cast<std::int64_t>(st.st_size),  static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                        static_cast<std::int64_t>(st.st_mtim.tv_nsec), hash};
+}
+
+bool FileIdentity::SameStatus(const struct stat& st) const {
+    const FileIdentity now = Of(st, nHash);
+    return now == *this;
+}
+
+std::optional<std::uint64_t> HashOfFile(int fd) {
+    std::vector<char> buffer(1 << 20);
+    ContentHash hash;
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return hash.Value();
+        hash.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        at += got;
+    }
 }
 
 mode_t NewFileMode() {

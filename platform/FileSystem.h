@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+class ContentHash;
 class QIODevice;
 class QString;
 
@@ -44,9 +45,30 @@ bool IsUtf8Path(const std::string& path);
 /// whatever else can be read (a pipe, a FIFO, a file whose size says 0 such as those
 /// of /proc) is read to its end first, so that the device's size is the number of
 /// bytes really there. Folders, devices and sockets are refused without being opened.
-/// On failure returns null and sets `reason`. Throws ArchiveError(Io) when reading to
-/// the end fails, std::bad_alloc when memory runs out.
-std::unique_ptr<QIODevice> OpenForReading(const std::string& path, std::string& reason);
+/// `opened` gets the status of what was opened. On failure returns null and sets
+/// `reason`. Throws ArchiveError(Io) when reading to the end fails, std::bad_alloc when
+/// memory runs out.
+std::unique_ptr<QIODevice> OpenForReading(const std::string& path, std::string& reason, struct stat& opened);
+
+/// What a regular file was when it was read or written: which file, its size, when it
+/// last changed, and a hash of its bytes (ContentHash).
+struct FileIdentity {
+    std::uint64_t nDevice = 0;
+    std::uint64_t nInode = 0;
+    std::int64_t nSize = 0;
+    std::int64_t nModifiedSec = 0;
+    std::int64_t nModifiedNsec = 0;
+    std::uint64_t nHash = 0;
+
+    static FileIdentity Of(const struct stat& st, std::uint64_t hash);
+    /// True when `st` is the same file with the same size and modification time.
+    bool SameStatus(const struct stat& st) const;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+/// The hash of the bytes of the regular file open as `fd`, read from its start; nullopt
+/// when a read fails.
+std::optional<std::uint64_t> HashOfFile(int fd);
 
 /// What a save of `path` replaces: symbolic links followed to the file they name.
 struct SaveTarget {
@@ -58,8 +80,9 @@ struct SaveTarget {
 int ResolveSaveTarget(const std::string& path, SaveTarget& target);
 
 /// Creates an empty file of mode 0600 beside `target`, in the same folder, named
-/// "." + its name + six random characters. Returns the open descriptor and sets
-/// `tempPath`, or -1 with errno set.
+/// SideFilePrefix(target) + "save-" + six random characters: the next writer of the book
+/// knows it for the debris of a save that was killed. Returns the open descriptor and
+/// sets `tempPath`, or -1 with errno set.
 int CreateTempBeside(const std::string& target, std::string& tempPath);
 
 /// Writes all of `bytes` to `fd`, again after an interrupted call. Returns 0, or the
@@ -72,7 +95,8 @@ int CopyFileContents(int from, int to);
 
 /// A write-only device on the descriptor `fd` (not owned), unbuffered: every write is
 /// write(2) until all is written, and a failure leaves the system's errno as it was.
-std::unique_ptr<QIODevice> WriterOn(int fd);
+/// `hash`, when given, takes every byte written.
+std::unique_ptr<QIODevice> WriterOn(int fd, ContentHash* hash = nullptr);
 
 /// The permission bits a new file gets: 0666 without those of the process's umask.
 mode_t NewFileMode();
