@@ -49,6 +49,7 @@ icon=$(sed -n 's/^Icon=//p' "$inst/share/applications/marlo.desktop")
 for page in man/man1 man/ja/man1; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=mac,font,char -l "$inst/share/$page/marlo-cli.1.gz" 2>&1 >/dev/null || true)
     [[ -z $warnings ]] || fail "the manual page $page/marlo-cli.1 renders with warnings: $warnings"
+    lexgrog "$inst/share/$page/marlo-cli.1.gz" >/dev/null || fail "whatis finds no NAME line in $page/marlo-cli.1"
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
