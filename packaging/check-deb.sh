@@ -3,6 +3,8 @@
 # checks it as installed: the files are there, the desktop entry and the metainfo
 # pass their validators, the manual pages render, the declared dependencies name
 # what the programs load, and the installed programs run from where they lie.
+# Needs cpack, dpkg-shlibdeps, desktop-file-validate, appstreamcli, man and file
+# (scripts/setup.sh installs them).
 #
 #   packaging/check-deb.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
@@ -57,8 +59,8 @@ for needed in libqt6widgets6 libqt6printsupport6 libicu libmecab2 qt6-translatio
     [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
-# The installed programs run from the unpacked folder and find their data where
-# the package puts it or where the dependencies do: no file of the build tree.
+# The installed programs run from the unpacked folder, in an empty working folder,
+# and find what they open at run time where the package or its dependencies put it.
 work=$root/work
 mkdir "$work"
 mkdir -m 700 "$root/run"
@@ -78,6 +80,6 @@ printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:田中\r\nN:田中;;;;\r\nTEL:03-1111-2
 # The window program reports on stderr what it cannot load (Qt's Japanese texts);
 # --version answers without a display.
 out=$(QT_QPA_PLATFORM=offscreen "$inst/bin/marlo" --version 2>"$work/marlo.err")
-[[ -s $work/marlo.err ]] && fail "the installed marlo says: $(cat "$work/marlo.err")"
+[[ ! -s $work/marlo.err ]] || fail "the installed marlo says: $(cat "$work/marlo.err")"
 [[ -n $out ]] || fail "the installed marlo --version printed nothing"
 echo "package ok: $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version), Depends: $depends"
