@@ -7,13 +7,16 @@
 namespace {
 
 // The PNGs lie in the resources as they are installed: hicolor/SIZExSIZE/CONTEXT/NAME.png.
+// The folder tells the size, so that no image is read before one is drawn.
 QIcon ThemeIcon(const QString& context, const QString& name) {
     QIcon icon;
     QDirIterator it(QStringLiteral(":/icons/hicolor"), QDir::Dirs | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
-        const QString file = it.next() + QLatin1Char('/') + context + QLatin1Char('/') + name + QStringLiteral(".png");
-        if (QFile::exists(file))
-            icon.addFile(file);
+        const QString folder = it.next();
+        const QString file = folder + QLatin1Char('/') + context + QLatin1Char('/') + name + QStringLiteral(".png");
+        const int size = it.fileName().section(QLatin1Char('x'), 0, 0).toInt();
+        if (size > 0 && QFile::exists(file))
+            icon.addFile(file, QSize(size, size));
     }
     return icon;
 }

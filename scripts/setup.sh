@@ -10,7 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-ipafont-gothic qt6-translations-l10n
     libicu-dev libmecab-dev mecab-ipadic-utf8
-    librsvg2-bin
+    librsvg2-bin desktop-file-utils appstream file man-db
 )
 
 missing=()
