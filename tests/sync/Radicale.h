@@ -1,0 +1,37 @@
+#pragma once
+// A real CardDAV server for the sync tests: Radicale on 127.0.0.1 at a free port,
+// with its own folder and users, started by the test and stopped at its end.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+
+class Radicale {
+public:
+    /// Starts the server with the user "alice" (password "secret"); `tls` serves https
+    /// with a self-signed certificate made for the occasion. Check Started().
+    explicit Radicale(bool tls = false);
+    ~Radicale();
+    Radicale(const Radicale&) = delete;
+    Radicale& operator=(const Radicale&) = delete;
+
+    /// Empty when the server answers, else why it does not.
+    const QString& Failure() const { return m_failure; }
+    /// The server's root, "http://127.0.0.1:PORT/".
+    QUrl Root() const { return m_root; }
+    /// Makes the address book `name` of alice; its URL.
+    QUrl MakeAddressBook(const QString& name);
+    /// The SHA-256 digest of the certificate's DER bytes (tls only).
+    QByteArray CertificateDigest() const { return m_certificateDigest; }
+    /// Stops the server at once, as a crash would.
+    void Kill();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    QUrl m_root;
+    QString m_failure;
+    QByteArray m_certificateDigest;
+};
