@@ -1,0 +1,135 @@
+#include "sync/SyncPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+namespace {
+
+// The server as the plan sees it: cards by href, each version a new ETag.
+struct Server {
+    std::map<QString, std::pair<QByteArray, PhoneRecord>> cards;
+    int nVersion = 0;
+    QByteArray Write(const QString& href, const PhoneRecord& record) {
+        const QByteArray etag = QByteArray::number(++nVersion);
+        cards[href] = {etag, record};
+        return etag;
+    }
+};
+
+// One copy of the book and the links it keeps, synced as the program syncs: the
+// changes found by comparing ETags, the plan applied to both sides, a write over a
+// version no longer there refused.
+struct Replica {
+    std::vector<PhoneRecord> book;
+    std::vector<SyncLink> links;
+    int nNext = 0;
+    QString name;
+    std::vector<std::pair<PhoneRecord, PhoneRecord>> conflicts;
+
+    SyncPlan Sync(Server& server) {
+        std::vector<ServerChange> changes;
+        std::map<QString, QByteArray> known;
+        for (const SyncLink& link : links)
+            known[link.href] = link.etag;
+        for (const auto& [href, card] : server.cards)
+            if (!known.contains(href) || known[href] != card.first)
+                changes.push_back({href, card.first, {}, card.second});
+        for (const auto& [href, etag] : known)
+            if (!server.cards.contains(href))
+                changes.push_back({href, {}, {}, std::nullopt});
+        SyncPlan plan = PlanSync(book, links, changes, [this] { return name + QString::number(nNext++); });
+        for (const PhoneRecord& record : plan.removeLocal)
+            book.erase(std::find(book.begin(), book.end(), record));
+        book.insert(book.end(), plan.addLocal.begin(), plan.addLocal.end());
+        links = plan.links;
+        for (const SyncPlan::Upload& upload : plan.uploads) {
+            const auto it = server.cards.find(upload.over.href);
+            const bool bFits = upload.over.etag.isEmpty() ? it == server.cards.end()
+                                                          : it != server.cards.end() && it->second.first == upload.over.etag;
+            if (bFits)
+                links.push_back({upload.over.href, server.Write(upload.over.href, upload.record), {}, upload.record});
+            else if (!upload.over.etag.isEmpty())
+                links.push_back(upload.over); // refused: the next sync sees the server's version
+        }
+        for (const SyncLink& gone : plan.deletes) {
+            const auto it = server.cards.find(gone.href);
+            if (it != server.cards.end() && it->second.first == gone.etag)
+                server.cards.erase(it);
+            else
+                links.push_back(gone);
+        }
+        conflicts.insert(conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
+        return plan;
+    }
+};
+
+std::vector<PhoneRecord> Sorted(std::vector<PhoneRecord> records) {
+    std::sort(records.begin(), records.end(), [](const PhoneRecord& a, const PhoneRecord& b) {
+        return std::tie(a.m_strRomaji, a.m_strKanji, a.m_strPhone, a.m_strMemo) <
+               std::tie(b.m_strRomaji, b.m_strKanji, b.m_strPhone, b.m_strMemo);
+    });
+    return records;
+}
+
+std::vector<PhoneRecord> OnServer(const Server& server) {
+    std::vector<PhoneRecord> records;
+    for (const auto& [href, card] : server.cards)
+        records.push_back(card.second);
+    return Sorted(records);
+}
+
+// Random edits on two copies and on the server between syncs: after each round both
+// copies equal the server, every entry a copy changed or added since the last round
+// is there, and a sync with nothing changed does nothing.
+TEST(SyncPlan, TwoCopiesAndTheServerAgreeAndNoChangeIsLost) {
+    std::mt19937 random(20261210);
+    const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const char* names[] = {"abe", "sato", "tanaka", "ito"};
+    int nText = 0;
+    const auto text = [&] { return std::to_string(nText++); };
+    Server server;
+    Replica a{{}, {}, 0, "a", {}}, b{{}, {}, 0, "b", {}};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<PhoneRecord> made; // entries the copies added or changed this round: none may be lost
+        for (Replica* replica : {&a, &b}) {
+            std::vector<PhoneRecord>& book = replica->book;
+            const std::vector<PhoneRecord> before = book;
+            for (int edit = 0, edits = static_cast<int>(pick(4)); edit < edits; ++edit) {
+                if (book.empty() || pick(3) == 0)
+                    book.push_back({names[pick(4)], text(), pick(2) ? text() : "", ""});
+                else if (pick(2) == 0)
+                    book.erase(book.begin() + static_cast<std::ptrdiff_t>(pick(book.size())));
+                else
+                    book[pick(book.size())].m_strMemo = text();
+            }
+            for (const PhoneRecord& record : book)
+                if (std::find(before.begin(), before.end(), record) == before.end())
+                    made.push_back(record);
+        }
+        // Another program edits the server: a change, a removal.
+        if (!server.cards.empty() && pick(3) == 0) {
+            auto it = std::next(server.cards.begin(), static_cast<std::ptrdiff_t>(pick(server.cards.size())));
+            if (pick(2) == 0)
+                server.cards.erase(it);
+            else
+                server.Write(it->first, {it->second.second.m_strRomaji, text(), "", ""});
+        }
+        a.Sync(server);
+        b.Sync(server);
+        a.Sync(server);
+        const std::vector<PhoneRecord> truth = OnServer(server);
+        ASSERT_EQ(Sorted(a.book), truth) << "round " << round;
+        ASSERT_EQ(Sorted(b.book), truth) << "round " << round;
+        for (const PhoneRecord& record : made)
+            EXPECT_EQ(std::count(a.book.begin(), a.book.end(), record), 1) << "round " << round << ": " << record.m_strKanji;
+        const SyncPlan idle = b.Sync(server);
+        ASSERT_TRUE(idle.uploads.empty() && idle.deletes.empty() && idle.addLocal.empty() && idle.removeLocal.empty())
+            << "round " << round;
+    }
+    EXPECT_FALSE(a.conflicts.empty() && b.conflicts.empty()); // the rounds did reach both-sides changes
+}
+
+} // namespace
