@@ -1,4 +1,8 @@
 #include "sync/SyncPlan.h"
+#include "sync/SyncState.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +134,36 @@ TEST(SyncPlan, TwoCopiesAndTheServerAgreeAndNoChangeIsLost) {
             << "round " << round;
     }
     EXPECT_FALSE(a.conflicts.empty() && b.conflicts.empty()); // the rounds did reach both-sides changes
+}
+
+} // namespace
+
+namespace {
+
+// The state comes back byte for byte; a damaged one is an error, never an empty state
+// (from which every entry would look new and go up twice).
+TEST(SyncState, ComesBackByteForByteAndADamagedOneIsRefused) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("state/book.json");
+    SyncState state, back;
+    QString error;
+    ASSERT_TRUE(LoadSyncState(path, back, error)); // none yet: before the first sync
+    EXPECT_EQ(back, SyncState{});
+    state.token = "http://radicale.org/ns/sync/1";
+    state.links.push_back({"/alice/office/x.vcf", "\"1\"", "BEGIN:VCARD\r\nFN:\xE7\x94\xB0\r\nEND:VCARD\r\n",
+                           {"tanaka", "\x93\x63\x92\x86", std::string("0\x00\xFF", 3), "a\r\nb"}});
+    ASSERT_TRUE(SaveSyncState(path, state, error)) << error.toStdString();
+    ASSERT_TRUE(LoadSyncState(path, back, error));
+    EXPECT_EQ(back, state);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray bytes = file.readAll();
+    file.resize(bytes.size() / 2);
+    file.close();
+    EXPECT_FALSE(LoadSyncState(path, back, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("壊れています")));
+    EXPECT_TRUE(back.links.empty());
 }
 
 } // namespace
