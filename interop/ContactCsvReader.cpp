@@ -42,6 +42,7 @@ public:
 
     struct Row {
         std::size_t line = 0;          ///< the line it starts on, from 1
+        std::string_view bytes;        ///< the whole row as the file has it
         bool blank = true;             ///< every cell blank
         std::size_t unclosedQuote = 0; ///< the line of a quote that never closes, read as a character; 0 if none
     };
@@ -50,6 +51,7 @@ public:
     template <class OnCell> Row Next(OnCell&& onCell) {
         Row row;
         row.line = m_line;
+        const std::size_t begin = m_pos;
         for (std::size_t index = 0;; ++index) {
             CsvCell cell;
             if (m_pos < m_text.size() && m_text[m_pos] == '"')
@@ -64,6 +66,7 @@ public:
                 ++m_pos;
                 continue;
             }
+            row.bytes = m_text.substr(begin, m_pos - begin);
             SkipLineEnd(m_pos, m_line);
             return row;
         }
@@ -112,7 +115,7 @@ private:
 
 /// A cell's text, its doubled quotes single and its line breaks "\n". `scratch`
 /// holds the unquoted bytes when they differ from the file's.
-QString CellText(const CsvCell& cell, TextEncoding encoding, std::string& scratch) {
+QString CellText(const CsvCell& cell, const TextEncoding& encoding, std::string& scratch) {
     std::string_view bytes = cell.tail;
     if (cell.isQuoted) {
         if (cell.tail.empty() && cell.quoted.find('"') == std::string_view::npos) {
@@ -323,6 +326,12 @@ const QHash<QString, HeadingMeaning>& KnownHeadingTable() {
 /// of a first row are not decoded to be looked up.
 constexpr std::size_t kLongestHeadingBytes = 128;
 
+/// The encoding of a row's text: the file's when it is UTF-8 throughout or marked, else
+/// the row's own, so that one stray byte leaves the other rows as they are.
+TextEncoding RowEncoding(const PreparedText& text, const CsvScanner::Row& row) {
+    return text.declared || text.encoding == TextEncoding::Utf8 ? text.encoding : GuessEncoding(row.bytes);
+}
+
 /// A column the reader uses.
 struct Column {
     std::size_t index; ///< the cell's place in its row
@@ -400,16 +409,21 @@ private:
 
 /// The heading row of a file read with `separator`, from its first row that is not
 /// blank; `scanner` is left after it.
-Layout ReadHeadingRow(CsvScanner& scanner, TextEncoding encoding, std::size_t& unclosedQuote) {
+Layout ReadHeadingRow(CsvScanner& scanner, const PreparedText& text, std::size_t& unclosedQuote) {
     std::string scratch;
+    std::vector<std::pair<std::size_t, CsvCell>> cells;
     while (!scanner.AtEnd()) {
-        Layout heading;
+        cells.clear();
         const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
             if (cell.quoted.size() + cell.tail.size() <= kLongestHeadingBytes)
-                heading.OfferHeading(index, CellText(cell, encoding, scratch));
+                cells.emplace_back(index, cell);
         });
         if (row.blank)
             continue;
+        const TextEncoding encoding = RowEncoding(text, row);
+        Layout heading;
+        for (const auto& [index, cell] : cells)
+            heading.OfferHeading(index, CellText(cell, encoding, scratch));
         unclosedQuote = row.unclosedQuote;
         return heading;
     }
@@ -533,7 +547,6 @@ QString LineReason(std::size_t line, const char16_t* what) {
 ContactFile ReadContactCsv(std::string_view file) {
     ContactFile result;
     const PreparedText prepared = PrepareText(file);
-    const TextEncoding encoding = prepared.encoding;
     const std::string_view bytes = prepared.bytes;
     std::string scratch;
     auto reportUnclosed = [&result](const CsvScanner::Row& row) {
@@ -550,7 +563,7 @@ ContactFile ReadContactCsv(std::string_view file) {
     for (const char separator : kSeparators) {
         CsvScanner tried(bytes, separator);
         std::size_t unclosed = 0;
-        Layout heading = ReadHeadingRow(tried, encoding, unclosed);
+        Layout heading = ReadHeadingRow(tried, prepared, unclosed);
         if (heading.NamesOrNumbers() > layout.NamesOrNumbers()) {
             layout = std::move(heading);
             scanner = tried;
@@ -576,6 +589,7 @@ ContactFile ReadContactCsv(std::string_view file) {
         reportUnclosed(row);
         if (row.blank)
             continue;
+        const TextEncoding encoding = RowEncoding(prepared, row);
         for (std::size_t i = 0; i < cells.size(); ++i)
             texts[i] = CellText(cells[i], encoding, scratch);
         Contact contact = MakeContact(columns, texts);

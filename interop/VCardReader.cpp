@@ -207,7 +207,7 @@ std::string ValueEncoding(const Head& head) {
 }
 
 /// TYPE values (TYPE=CELL,PREF; TYPE=cell;TYPE=pref; 2.1's bare ;CELL;PREF) as written.
-QStringList Types(const Head& head, TextEncoding encoding) {
+QStringList Types(const Head& head, const TextEncoding& encoding) {
     QStringList types;
     for (const Param& p : head.params) {
         if (types.size() >= kMaxTypes)
@@ -339,7 +339,7 @@ bool UnwrapAppleLabel(QString& label) {
 }
 
 /// A name or parameter from the file for a message: short, whatever the file holds.
-QString ForMessage(std::string_view s, TextEncoding encoding) {
+QString ForMessage(std::string_view s, const TextEncoding& encoding) {
     constexpr std::size_t kLimit = 40;
     if (s.size() <= kLimit)
         return DecodeText(s, encoding);
@@ -349,6 +349,31 @@ QString ForMessage(std::string_view s, TextEncoding encoding) {
 // Who says what a reading is: an explicit phonetic name outranks the sort key of
 // 4.0's SORT-AS, which address books often fill with the name itself.
 enum ReadingRank { kNoReading = 0, kSortAs = 1, kPhonetic = 2, kPhoneticKana = 3 };
+
+/// The encoding of the card that starts at `lines` (after its BEGIN line), for values
+/// without a CHARSET: UTF-8 when all its bytes, quoted-printable values decoded, are
+/// valid UTF-8, else code page 932. A file of cards from several phones may mix them,
+/// and one stray byte does not turn the other cards into mojibake.
+TextEncoding EncodingOfCard(LineReader lines) {
+    std::string bytes;
+    bool quotedPrintable = false;
+    bool softBreak = false;
+    while (!lines.AtEnd()) {
+        std::string_view line = lines.Next();
+        if (IsBeginOrEndCard(line, "END:VCARD"))
+            break;
+        if (!line.empty() && IsBlank(line.front()))
+            line.remove_prefix(1); // a folded line goes on where the one before stopped
+        else if (!softBreak)
+            quotedPrintable = Upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != kNoPos;
+        softBreak = quotedPrintable && !line.empty() && line.back() == '=';
+        if (quotedPrintable)
+            bytes += QuotedPrintableDecoded(line);
+        else
+            bytes += line;
+    }
+    return GuessEncoding(bytes);
+}
 
 struct PhoneDraft {
     ContactPhone phone;
@@ -360,6 +385,7 @@ struct PhoneDraft {
 /// One card while it is being read.
 struct Card {
     std::size_t beginLine = 0;
+    TextEncoding encoding; ///< of its values without a CHARSET
     Contact contact;
     std::vector<PhoneDraft> phones;
     std::unordered_map<std::string, QString> labels; ///< X-ABLabel by group
@@ -401,7 +427,7 @@ long PrefRank(const Head& head, const QStringList& types) {
 class VCardReader {
 public:
     VCardReader(const PreparedText& text, ContactFile& out)
-        : m_lines(text.bytes), m_encoding(text.encoding), m_out(out) {}
+        : m_lines(text.bytes), m_fileEncoding(text.encoding), m_declared(text.declared), m_out(out) {}
 
     void Run() {
         while (!m_lines.AtEnd()) {
@@ -434,6 +460,7 @@ private:
             m_inStrayText = false;
             m_card.emplace();
             m_card->beginLine = m_lines.Number();
+            m_card->encoding = m_declared ? m_fileEncoding : EncodingOfCard(m_lines);
             return;
         }
         if (!m_inStrayText)
@@ -533,7 +560,7 @@ private:
             const auto known = EncodingFromCharset(Unquote(*name));
             if (!known) {
                 Skip(line, QStringLiteral("文字コード「%1」を知らないため %2 を読み飛ばしました")
-                               .arg(ForMessage(Unquote(*name), m_encoding), ForMessage(head.name, m_encoding)));
+                               .arg(ForMessage(Unquote(*name), m_card->encoding), ForMessage(head.name, m_card->encoding)));
                 return std::nullopt;
             }
             charset = *known;
@@ -550,15 +577,10 @@ private:
             bytes = undone;
         } else if (!encoding.empty() && encoding != "8BIT" && encoding != "7BIT") {
             Skip(line, QStringLiteral("符号化方式「%1」を知らないため %2 を読み飛ばしました")
-                           .arg(ForMessage(encoding, m_encoding), ForMessage(head.name, m_encoding)));
+                           .arg(ForMessage(encoding, m_card->encoding), ForMessage(head.name, m_card->encoding)));
             return std::nullopt;
         }
-        // A file of cards from several phones may mix them: a value without a charset of
-        // its own that is UTF-8 is read as UTF-8, even where other cards are Shift_JIS.
-        if (!charset && m_encoding == TextEncoding::Cp932 && IsValidUtf8(bytes) &&
-            std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-            charset = TextEncoding::Utf8;
-        QString text = DecodeText(bytes, charset.value_or(m_encoding));
+        QString text = DecodeText(bytes, charset.value_or(m_card->encoding));
         NormalizeLineBreaks(text);
         return text;
     }
@@ -648,7 +670,7 @@ private:
         card.contact.familyName = parts[0];
         card.contact.givenName = parts[1];
         if (const auto sortAs = head.Find("SORT-AS")) {
-            const QString value = DecodeText(CaretDecoded(Unquote(*sortAs)), m_encoding);
+            const QString value = DecodeText(CaretDecoded(Unquote(*sortAs)), m_card->encoding);
             const QStringList keys = value.split(u',');
             SetReadings(card, {keys.value(0).trimmed(), keys.value(1).trimmed()}, kSortAs);
         }
@@ -663,7 +685,7 @@ private:
             draft.phone.number.remove(0, 4);
         if (draft.phone.number.isEmpty())
             return;
-        draft.types = Types(head, m_encoding);
+        draft.types = Types(head, m_card->encoding);
         draft.group = head.group;
         draft.prefRank = PrefRank(head, draft.types);
         card.phones.push_back(std::move(draft));
@@ -707,7 +729,8 @@ private:
     }
 
     LineReader m_lines;
-    TextEncoding m_encoding;
+    TextEncoding m_fileEncoding;
+    bool m_declared; ///< the file's encoding is every card's
     ContactFile& m_out;
     std::optional<Card> m_card;
     bool m_inStrayText = false;

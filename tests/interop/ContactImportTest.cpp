@@ -321,6 +321,8 @@ TEST(ContactImport, RealProgramsFilesGiveTheseEntries) {
         {"org_only.vcf", "bike shop | Bike Shop | 03-1234-5678 | \n"},
         // FN of a Western name, N the other way round
         {"western.vcf", "john doe | John Doe | 1 | \n"},
+        // quoted-printable Shift_JIS without a CHARSET, the reading in half-width kana
+        {"enc_qp_sjis_nocharset.vcf", "yamada hanako | 山田 花子 | 090-1111-0002 | \n"},
         // lines ended CR CR LF, with a folded NOTE
         {"ios_crcrlf_note.vcf",
          "bob smith | Bob Smith | (650) 555-1212 | first part of a long note that the phone folded at "
