@@ -34,7 +34,7 @@ bool HoldsNothing(const Contact& c) {
     return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.partsName.isEmpty() &&
            c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() &&
            c.reading.isEmpty() && c.organization.isEmpty() && c.organizationReading.isEmpty() &&
-           c.nickname.isEmpty() && c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
+           c.nickname.isEmpty() && c.phones.empty() && c.emails.isEmpty() && c.details.empty() && c.note.isEmpty();
 }
 
 ShownName ShownNameOf(const Contact& contact) {

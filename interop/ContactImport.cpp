@@ -149,7 +149,7 @@ std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
     return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
 }
 
-QString MemoOf(const Contact& contact, std::size_t mainPhone) {
+QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone) {
     QStringList lines;
     for (std::size_t i = 0; i < contact.phones.size(); ++i) {
         const ContactPhone& phone = contact.phones[i];
@@ -161,6 +161,19 @@ QString MemoOf(const Contact& contact, std::size_t mainPhone) {
         if (!email.trimmed().isEmpty())
             lines.push_back(QStringLiteral("メール: ") + email.trimmed());
     }
+    // The company, the nickname and the other details, each on its line, but for the name shown.
+    const auto addDetail = [&](const QString& label, QString text) {
+        text = text.trimmed();
+        if (text.isEmpty() || text == shown.text.trimmed())
+            return;
+        NormalizeLineBreaks(text);
+        text.replace(u'\n', u' '); // one line a detail
+        lines.push_back(label + QStringLiteral(": ") + text);
+    };
+    addDetail(QStringLiteral("会社"), contact.organization);
+    addDetail(QStringLiteral("ニックネーム"), contact.nickname);
+    for (const ContactDetail& detail : contact.details)
+        addDetail(detail.label, detail.text);
     if (!contact.note.isEmpty())
         lines.push_back(contact.note);
     return WithCrLf(lines.join(u'\n'));
@@ -201,7 +214,7 @@ ImportedEntry EntryFromContact(const Contact& contact) {
                                                                            : shown.text;
     if (mainPhone < contact.phones.size())
         entry.record.m_strPhone = KeepCp932(contact.phones[mainPhone].number, entry.dropped);
-    entry.record.m_strMemo = KeepCp932(MemoOf(contact, mainPhone), entry.dropped);
+    entry.record.m_strMemo = KeepCp932(MemoOf(contact, shown, mainPhone), entry.dropped);
     return entry;
 }
 
@@ -211,6 +224,7 @@ void ContactImport::AddFile(std::string_view file, const QString& fileName) {
     for (const Contact& contact : read.contacts)
         entries.push_back(EntryFromContact(contact));
     nSkipped += read.report.skipped;
+    nNotText += read.report.notText;
     for (const QString& reason : read.report.reasons)
         skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
 }
@@ -247,6 +261,9 @@ QString ContactImport::Describe() const {
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
                         ListItems(dropped));
+    if (nNotText > 0)
+        lines.push_back(QStringLiteral("文字でないため除いたもの (写真・音声・鍵): ") + QString::number(nNotText) +
+                        QStringLiteral(" か所"));
     if (nSkipped > 0) {
         lines.push_back(QStringLiteral("読み飛ばした部分: ") + QString::number(nSkipped) + QStringLiteral(" か所"));
         for (const QString& reason : skipReasons)

@@ -35,6 +35,7 @@ struct ImportedEntry {
 struct ContactImport {
     std::vector<ImportedEntry> entries; ///< in the files' order
     int nSkipped = 0;                   ///< pieces of the files the readers skipped
+    int nNotText = 0;                   ///< photos, sounds and keys, which an entry cannot hold
     QStringList skipReasons;            ///< the first few of them, each with its file's name
 
     /// Reads the contacts in `file` (vCard or CSV, by content) and appends their entries.

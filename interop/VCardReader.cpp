@@ -309,11 +309,11 @@ QString Unescaped(const QString& text) {
     return out;
 }
 
-/// The first two components of a structured value (N, X-IRMC-N: family;given;…),
+/// The first N components of a structured value (N, ADR, X-IRMC-N: family;given;…),
 /// unescaped; a component's several values (split at unescaped commas, which 2.1
 /// does not have) joined by a space.
-std::array<QString, 2> FirstTwoComponents(QStringView text, bool commaLists) {
-    std::array<QString, 2> parts;
+template <std::size_t N> std::array<QString, N> Components(QStringView text, bool commaLists) {
+    std::array<QString, N> parts;
     std::size_t index = 0;
     for (qsizetype i = 0; i < text.size() && index < parts.size(); ++i) {
         const QChar c = text[i];
@@ -327,6 +327,22 @@ std::array<QString, 2> FirstTwoComponents(QStringView text, bool commaLists) {
             parts[index] += c;
     }
     return parts;
+}
+
+/// An address (ADR: box;extended;street;locality;region;code;country) as Japanese
+/// addresses are written: postal code, region, locality, street, the rest, country.
+QString AddressText(QStringView text, bool commaLists) {
+    const std::array<QString, 7> parts = Components<7>(text, commaLists);
+    QStringList kept;
+    for (const std::size_t at : {5, 4, 3, 2, 1, 0, 6})
+        if (const QString part = parts[at].trimmed(); !part.isEmpty())
+            kept.push_back(at == 5 && part[0].isDigit() ? QStringLiteral("〒") + part : part);
+    return kept.join(u' ');
+}
+
+void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
+    if (!text.trimmed().isEmpty())
+        contact.details.push_back({QString::fromUtf16(label), text.trimmed()});
 }
 
 /// Apple's own labels come wrapped as "_$!<Mobile>!$_"; the user's own are plain.
@@ -530,6 +546,8 @@ private:
         }
         if (used)
             Apply(head, encoding, copied ? std::string_view(m_valueBuffer) : value, number);
+        else if (IsNotText(head) && m_card->nested == 0)
+            ++m_out.report.notText;
     }
 
     static bool IsUsed(const Head& head) {
@@ -538,7 +556,7 @@ private:
         static constexpr std::array kUsed{
             "BEGIN"sv, "END"sv, "VERSION"sv, "FN"sv, "N"sv, "TEL"sv, "EMAIL"sv, "NOTE"sv, "SORT-STRING"sv,
             "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv, "ORG"sv, "X-PHONETIC-ORG"sv,
-            "NICKNAME"sv,
+            "NICKNAME"sv, "ADR"sv, "TITLE"sv, "ROLE"sv, "URL"sv, "BDAY"sv,
         };
         // clang-format on
         if (std::find(kUsed.begin(), kUsed.end(), head.name) != kUsed.end())
@@ -549,6 +567,11 @@ private:
                 return (p.name.empty() || p.name == "TYPE") && Upper(Unquote(p.value)).find("X-IRMC-N") != kNoPos;
             });
         return false;
+    }
+
+    /// Properties that are no text, left out and counted.
+    static bool IsNotText(const Head& head) {
+        return head.name == "PHOTO" || head.name == "LOGO" || head.name == "SOUND" || head.name == "KEY";
     }
 
     /// The property's value as text, its encoding and charset undone; nullopt (and
@@ -626,18 +649,26 @@ private:
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
         } else if (head.name == "ORG") {
             if (contact.organization.isEmpty())
-                contact.organization = FirstTwoComponents(text, !card.v21)[0].trimmed();
+                contact.organization = Components<2>(text, !card.v21)[0].trimmed();
         } else if (head.name == "X-PHONETIC-ORG") {
             if (contact.organizationReading.isEmpty())
                 contact.organizationReading = Unescaped(text).trimmed();
         } else if (head.name == "NICKNAME") {
             if (contact.nickname.isEmpty())
                 contact.nickname = Unescaped(text).trimmed();
+        } else if (head.name == "ADR") {
+            AddDetail(contact, u"住所", AddressText(text, !card.v21));
+        } else if (head.name == "TITLE" || head.name == "ROLE") {
+            AddDetail(contact, u"役職", Unescaped(text));
+        } else if (head.name == "URL") {
+            AddDetail(contact, u"URL", Unescaped(text));
+        } else if (head.name == "BDAY") {
+            AddDetail(contact, u"誕生日", Unescaped(text));
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
         } else if (head.name == "SOUND") {
-            SetReadings(card, FirstTwoComponents(text, !card.v21), kPhonetic);
+            SetReadings(card, Components<2>(text, !card.v21), kPhonetic);
         } else if (head.name == "TEL") {
             ApplyPhone(card, head, text);
         } else if (head.name == "EMAIL") {
@@ -655,7 +686,7 @@ private:
     }
 
     void ApplyName(Card& card, const Head& head, const QString& text) {
-        const std::array<QString, 2> parts = FirstTwoComponents(text, !card.v21);
+        const std::array<QString, 2> parts = Components<2>(text, !card.v21);
         // RFC 9554: an N with PHONETIC is the reading of the plain N of the same ALTID.
         if (head.Find("PHONETIC")) {
             const auto script = head.Find("SCRIPT");

@@ -198,6 +198,11 @@ TEST(VCard, SkipsBadPiecesAndKeepsTheRest) {
         EXPECT_EQ(file.report.skipped, c.reason.isEmpty() ? 0 : 1) << c.text << "\n" << Reasons(file);
         EXPECT_EQ(file.report.reasons.value(0).toStdString(), c.reason.toStdString()) << c.text;
     }
+    // A photo, a sound and a key are no text: counted, not skipped as bad.
+    const ContactFile binary = ReadVCards("BEGIN:VCARD\nFN:A\nPHOTO;ENCODING=b:AAAA\nSOUND:x.wav\n"
+                                          "SOUND;X-IRMC-N:a;b;;;\nKEY:k\nEND:VCARD\n");
+    EXPECT_EQ(binary.report.notText, 3);
+    EXPECT_EQ(binary.report.skipped, 0);
     // The truncated card keeps its phone; the nested card's phone is not the outer one's.
     EXPECT_EQ(ReadVCards("BEGIN:VCARD\nFN:Cut\nTEL:1").contacts.at(0).phones.size(), 1u);
     EXPECT_EQ(ReadVCards(cases[4].text).contacts.at(0).phones.size(), 1u);
