@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <cctype>
 
 namespace {
@@ -229,6 +230,26 @@ void ContactImport::AddFile(std::string_view file, const QString& fileName) {
         skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
 }
 
+void ContactImport::LeaveOutKnown(const RecordList& book) {
+    // An entry as one key: each field's length, then its bytes.
+    const auto key = [](const PhoneRecordView& entry) {
+        std::string k;
+        for (const std::string_view field : {entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone, entry.m_strMemo}) {
+            k += std::to_string(field.size());
+            k += ':';
+            k += field;
+        }
+        return k;
+    };
+    std::unordered_set<std::string> known;
+    known.reserve(book.GetCount() + entries.size());
+    for (const PhoneRecordView entry : book)
+        known.insert(key(entry));
+    const auto before = entries.size();
+    std::erase_if(entries, [&](const ImportedEntry& entry) { return !known.insert(key(entry.record)).second; });
+    nAlreadyThere += static_cast<int>(before - entries.size());
+}
+
 std::vector<PhoneRecord> ContactImport::Records() const {
     std::vector<PhoneRecord> records;
     records.reserve(entries.size());
@@ -261,6 +282,9 @@ QString ContactImport::Describe() const {
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
                         ListItems(dropped));
+    if (nAlreadyThere > 0)
+        lines.push_back(QStringLiteral("電話帳にすでにあるため追加しなかった項目: ") + QString::number(nAlreadyThere) +
+                        QStringLiteral(" 件"));
     if (nNotText > 0)
         lines.push_back(QStringLiteral("文字でないため除いたもの (写真・音声・鍵): ") + QString::number(nNotText) +
                         QStringLiteral(" か所"));
@@ -304,6 +328,8 @@ bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, Con
         if (!read)
             return false;
     }
+    if (doc.m_pData)
+        import.LeaveOutKnown(doc.m_pData->m_list);
     return true;
 }
 

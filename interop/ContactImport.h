@@ -43,6 +43,12 @@ struct ContactImport {
     /// appends nothing, when the file holds no contacts.
     void AddFile(std::string_view file, const QString& fileName);
 
+    int nAlreadyThere = 0;              ///< entries left out as equal to one in the book or before them
+
+    /// Leaves out the entries equal in all four fields to an entry of `book` or to an
+    /// entry before them, so that importing a file twice adds nothing twice.
+    void LeaveOutKnown(const RecordList& book);
+
     /// The entries' records, in order.
     std::vector<PhoneRecord> Records() const;
     /// What the user is told besides the count: which entries have no reading, which
@@ -64,8 +70,8 @@ std::string ExportContacts(const RecordList& list, ExportFormat format);
 std::size_t CountUnconvertibleEntries(const RecordList& list);
 
 /// Reads each contacts file of `paths` (file-system bytes) into `import`, with the checks
-/// and reports of the document's own reads. False when one of them cannot be read; the
-/// caller then adds nothing.
+/// and reports of the document's own reads, leaving out the entries the document's book
+/// has already. False when one of them cannot be read; the caller then adds nothing.
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import);
 
 /// The export format that `path` asks for by its extension (".vcf" or ".csv", any case);

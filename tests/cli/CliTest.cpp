@@ -682,6 +682,12 @@ TEST_F(CliTest, ImportAndExportContacts) {
     EXPECT_NE(imported.out.find("に 2 件を追加しました。"), std::string::npos) << imported.out;
     EXPECT_NE(imported.out.find("「山田 花子」の 「🍣」"), std::string::npos) << imported.out;
     EXPECT_EQ(Run({"list"}).out, "abe ichirou,阿部 一郎,\nyamada hanako,山田 花子,090-1111-2222,寿司好き\n");
+    // The same file again adds nothing, and says so.
+    const std::string once = Read("電話帳");
+    const Result again = Run({"import", "phone.vcf"});
+    EXPECT_NE(again.out.find("に 0 件を追加しました。"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("電話帳にすでにあるため追加しなかった項目: 2 件"), std::string::npos) << again.out;
+    EXPECT_EQ(Read("電話帳"), once);
 
     // Out again in each format, and into another book: the same entries.
     const std::string csvBody = "abe ichirou,阿部 一郎,,\r\nyamada hanako,山田 花子,090-1111-2222,寿司好き\r\n";

@@ -282,3 +282,21 @@ TEST(ContactImport, RealProgramsFilesGiveTheseEntries) {
         EXPECT_EQ(skipped, 0) << fixture;
     }
 }
+
+// An entry equal in all four fields to one of the book, or to one before it, is left
+// out and counted; one that differs in any field is not.
+TEST(ContactImport, LeavesOutWhatTheBookHasAlready) {
+    RecordList book;
+    book.AddTail(PhoneRecord{"yamada", "山田", "03", "memo"});
+    ContactImport import;
+    for (const PhoneRecord& record : {PhoneRecord{"yamada", "山田", "03", "memo"}, PhoneRecord{"yamada", "山田", "03", "memo2"},
+                                      PhoneRecord{"yamada", "山田", "03", "memo2"}, PhoneRecord{"yamada", "山田", "030", "memo"}}) {
+        ImportedEntry entry;
+        entry.record = record;
+        import.entries.push_back(entry);
+    }
+    import.LeaveOutKnown(book);
+    EXPECT_EQ(import.Records(), (std::vector<PhoneRecord>{{"yamada", "山田", "03", "memo2"}, {"yamada", "山田", "030", "memo"}}));
+    EXPECT_EQ(import.nAlreadyThere, 2);
+    EXPECT_TRUE(import.Describe().contains(QStringLiteral("電話帳にすでにあるため追加しなかった項目: 2 件")));
+}
