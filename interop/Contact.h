@@ -79,3 +79,7 @@ struct ContactFile {
 /// "work", "Business Fax", "携帯", …; any case). Empty for a label it does not know,
 /// such as "VOICE" alone, so the number goes without a kind.
 QString PhoneKindFromLabels(const QStringList& labels);
+
+/// The vCard TYPE that reads back as `kind` ("携帯" → "CELL"); empty for a kind no
+/// TYPE word gives ("電話", a label of the user's own).
+QString PhoneTypeOfKind(const QString& kind);

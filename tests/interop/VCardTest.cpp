@@ -257,19 +257,12 @@ TEST(VCard, WrittenEntriesReadBackUnchanged) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const PhoneRecord& e = entries[i];
         const Contact& c = read.contacts[i];
-        const QString romajiText = QString::fromLatin1(e.m_strRomaji);
-        const qsizetype space = romajiText.indexOf(u' ');
         QString memo = Cp932ToUnicode(e.m_strMemo);
         memo.replace(u"\r\n"_s, u"\n"_s);
         SCOPED_TRACE(i);
         EXPECT_EQ(c.reading.toStdString(), e.m_strRomaji);
-        EXPECT_EQ(c.familyReading, space < 0 ? romajiText : romajiText.left(space));
-        EXPECT_EQ(c.givenReading, space < 0 ? QString() : romajiText.mid(space + 1));
         const QString kanji = Cp932ToUnicode(e.m_strKanji);
-        const qsizetype blank = kanji.indexOf(QRegularExpression(u"[ \u3000]"_s));
         EXPECT_EQ(c.formattedName, kanji);
-        EXPECT_EQ(c.familyName, blank < 0 ? kanji : kanji.left(blank));
-        EXPECT_EQ(c.givenName, blank < 0 ? QString() : kanji.mid(blank + 1));
         EXPECT_EQ(c.phones.empty() ? QString() : c.phones[0].number, Cp932ToUnicode(e.m_strPhone));
         EXPECT_EQ(c.note, memo);
     }
@@ -293,4 +286,25 @@ TEST(VCard, ReadsEachCardsCharset) {
     const std::vector<std::string> expected{"Renée – Zoë", "€uro", "山田", "山田", "山田", "山田", "山田"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
+}
+
+// What phones read: N family name first for a Japanese name and Western for a Latin one,
+// titles out of the family field; the reading in katakana; the memo's further numbers
+// and e-mails as TEL and EMAIL, the rest as the note.
+TEST(VCard, WritesWhatAPhoneReads) {
+    const auto card = [](const PhoneRecord& entry) {
+        std::string out;
+        AppendVCard(out, entry);
+        return out;
+    };
+    const auto sjis = [](const char* utf8) { return UnicodeToCp932(QString::fromUtf8(utf8)).bytes; };
+    EXPECT_EQ(card({"yamada tarou", sjis("山田 太郎"), "090-1", sjis("携帯: 080-2\r\nFAX: 03-3\r\n電話: 4\r\n"
+                                                                   "メール: t@example.jp\r\n住所: 東京\r\n携帯: 5")}),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 太郎\r\nN:山田;太郎;;;\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\n"
+              "X-PHONETIC-FIRST-NAME:タロウ\r\nSORT-STRING:yamada tarou\r\nTEL:090-1\r\nTEL;TYPE=CELL:080-2\r\n"
+              "TEL;TYPE=FAX:03-3\r\nTEL:4\r\nEMAIL;TYPE=INTERNET:t@example.jp\r\nNOTE:住所: 東京\\n携帯: 5\r\n"
+              "END:VCARD\r\n");
+    EXPECT_EQ(card({"doe john", "Dr. John Q. Doe Jr.", "", sjis("携帯: 1")}),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dr. John Q. Doe Jr.\r\nN:Doe;John Q.;;Dr.;Jr.\r\n"
+              "SORT-STRING:doe john\r\nNOTE:携帯: 1\r\nEND:VCARD\r\n"); // no number to stand before it
 }
