@@ -298,7 +298,7 @@ QString ContactImport::Describe() const {
     return lines.join(u'\n');
 }
 
-std::string ExportContacts(const RecordList& list, ExportFormat format) {
+std::string ExportContacts(const RecordList& list, ExportFormat format, CsvDialect dialect) {
     std::string out;
     if (format == ExportFormat::VCard) {
         for (const PhoneRecordView entry : list)
@@ -306,6 +306,10 @@ std::string ExportContacts(const RecordList& list, ExportFormat format) {
         return out;
     }
     const CsvEncoding encoding = format == ExportFormat::CsvCp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
+    if (dialect != CsvDialect::Marlo) {
+        AppendDialectCsv(out, list, dialect, encoding);
+        return out;
+    }
     AppendCsvHeading(out, encoding);
     for (const PhoneRecordView entry : list)
         AppendCsvRow(out, entry, encoding);
@@ -346,7 +350,7 @@ std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932
     return std::nullopt;
 }
 
-bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format) {
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format, CsvDialect dialect) {
     const RecordList& list = doc.m_pData->m_list;
     if (format != ExportFormat::CsvCp932) {
         if (const std::size_t count = CountUnconvertibleEntries(list); count > 0) {
@@ -357,5 +361,5 @@ bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format) {
                 return false;
         }
     }
-    return doc.WriteWholeFile(path, ExportContacts(list, format));
+    return doc.WriteWholeFile(path, ExportContacts(list, format, dialect));
 }

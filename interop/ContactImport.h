@@ -5,6 +5,7 @@
 
 #include "data/PhoneRecord.h"
 #include "interop/Contact.h"
+#include "interop/ContactCsv.h"
 
 #include <QString>
 #include <cstddef>
@@ -62,8 +63,9 @@ ImportedEntry EntryFromContact(const Contact& contact);
 
 enum class ExportFormat { VCard, CsvUtf8, CsvCp932 };
 
-/// Every entry of `list`, in its order, in `format`: vCard 3.0 or CSV with a heading row.
-std::string ExportContacts(const RecordList& list, ExportFormat format);
+/// Every entry of `list`, in its order, in `format`: vCard 3.0 or CSV with a heading row,
+/// the columns of `dialect`.
+std::string ExportContacts(const RecordList& list, ExportFormat format, CsvDialect dialect = CsvDialect::Marlo);
 
 /// The number of entries of `list` whose bytes are not valid code page 932: a UTF-8
 /// export shows those bytes as U+FFFD.
@@ -82,4 +84,4 @@ std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932
 /// (atomically, keeping mode, owner and links). A UTF-8 export of entries whose bytes are
 /// not code page 932 asks first, as those bytes show as U+FFFD. False on failure
 /// (reported) or when the user says no.
-bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format);
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format, CsvDialect dialect = CsvDialect::Marlo);

@@ -1,5 +1,6 @@
 #include "interop/VCard.h"
 
+#include "interop/EntryParts.h"
 #include "interop/Romaji.h"
 #include "platform/Cp932.h"
 
@@ -54,105 +55,6 @@ void AppendProperty(std::string& out, std::string_view name, const std::string& 
     AppendFolded(out, line);
 }
 
-bool IsLatinName(const QString& name) {
-    bool letters = false;
-    for (const QChar c : name) {
-        if (!c.isLetter())
-            continue;
-        if (c.script() != QChar::Script_Latin)
-            return false;
-        letters = true;
-    }
-    return letters;
-}
-
-bool IsOneOf(const QString& word, std::initializer_list<std::u16string_view> words) {
-    return std::any_of(words.begin(), words.end(),
-                       [&word](std::u16string_view w) { return word.compare(QStringView(w), Qt::CaseInsensitive) == 0; });
-}
-
-/// N's fields: family;given;additional;prefixes;suffixes.
-struct NameParts {
-    QString family, given, prefix, suffix;
-};
-
-/// A name in N's fields. A Japanese name is family name first; one in Latin letters is
-/// written the Western way, given names first, between any titles and suffixes.
-NameParts SplitName(const QString& name) {
-    QString spaced = name;
-    spaced.replace(QChar(0x3000), u' ');
-    QStringList words = spaced.split(u' ', Qt::SkipEmptyParts);
-    NameParts parts;
-    if (words.isEmpty())
-        return parts;
-    if (!IsLatinName(name)) {
-        parts.family = words.takeFirst();
-        parts.given = words.join(u' ');
-        return parts;
-    }
-    QStringList prefixes, suffixes;
-    while (words.size() > 1 && IsOneOf(words.front(), {u"Dr", u"Dr.", u"Mr", u"Mr.", u"Mrs", u"Mrs.", u"Ms", u"Ms.",
-                                                       u"Miss", u"Prof", u"Prof."}))
-        prefixes.push_back(words.takeFirst());
-    while (words.size() > 1 && IsOneOf(words.back(), {u"Jr", u"Jr.", u"Sr", u"Sr.", u"II", u"III", u"IV", u"PhD",
-                                                      u"Ph.D.", u"MD", u"M.D.", u"Esq", u"Esq."}))
-        suffixes.push_front(words.takeLast());
-    parts.family = words.takeLast();
-    parts.given = words.join(u' ');
-    parts.prefix = prefixes.join(u' ');
-    parts.suffix = suffixes.join(u' ');
-    return parts;
-}
-
-/// An entry's memo as the import made it: its first lines the further numbers
-/// ("携帯: 090-…") and then the e-mails ("メール: …"), which go out as TEL and EMAIL, and
-/// the rest, which goes out as the note. Only lines that read back the same are taken.
-struct MemoParts {
-    std::vector<std::pair<QString, QString>> phones; ///< TYPE (empty for none) and number
-    QStringList emails;
-    QString note;
-};
-
-MemoParts SplitMemo(const QString& memo, bool takePhones, bool takeEmails) {
-    MemoParts parts;
-    const QStringList lines = memo.split(QStringLiteral("\r\n"));
-    const auto valueAfter = [](const QString& line, QStringView label) -> QString {
-        if (!line.startsWith(label) || !QStringView(line).mid(label.size()).startsWith(u": "))
-            return {};
-        const QString value = line.mid(label.size() + 2);
-        return value == value.trimmed() ? value : QString();
-    };
-    qsizetype at = 0;
-    for (; takePhones && at < lines.size(); ++at) {
-        const qsizetype colon = lines[at].indexOf(QStringLiteral(": "));
-        const QString kind = lines[at].left(colon);
-        const QString type = PhoneTypeOfKind(kind);
-        if (colon <= 0 || (type.isEmpty() && kind != u"電話"))
-            break;
-        const QString number = valueAfter(lines[at], kind);
-        if (number.isEmpty())
-            break;
-        parts.phones.emplace_back(type, number);
-    }
-    for (; takeEmails && at < lines.size(); ++at) {
-        const QString email = valueAfter(lines[at], u"メール");
-        if (email.isEmpty())
-            break;
-        parts.emails.push_back(email);
-    }
-    // A line break after the last line taken would be lost with an empty note: that line stays in it.
-    if (at == lines.size() - 1 && lines[at].isEmpty() && at > 0) {
-        --at;
-        if (!parts.emails.isEmpty())
-            parts.emails.removeLast();
-        else
-            parts.phones.pop_back();
-    }
-    if (at < lines.size())
-        parts.note = lines.mid(at).join(QStringLiteral("\r\n"));
-    return parts;
-}
-
 } // namespace
 
 void AppendVCard(std::string& out, const PhoneRecordView& entry) {
@@ -167,16 +69,12 @@ void AppendVCard(std::string& out, const PhoneRecordView& entry) {
     AppendProperty(out, "N",
                    EscapedUtf8(name.family) + ';' + EscapedUtf8(name.given) + ';' + ';' + EscapedUtf8(name.prefix) +
                        ';' + EscapedUtf8(name.suffix));
-    // Phones file a Japanese name under the kana of its reading; a Latin one under its letters.
-    if (!IsLatinName(kanji)) {
-        const qsizetype space = romaji.indexOf(u' ');
-        const QString family = KatakanaFromRomaji(space < 0 ? romaji : romaji.left(space));
-        const QString given = space < 0 ? QString() : KatakanaFromRomaji(romaji.mid(space + 1));
-        if (!family.isEmpty())
-            AppendProperty(out, "X-PHONETIC-LAST-NAME", EscapedUtf8(family));
-        if (!given.isEmpty())
-            AppendProperty(out, "X-PHONETIC-FIRST-NAME", EscapedUtf8(given));
-    }
+    // Phones file a Japanese name under the kana of its reading.
+    const PhoneticParts phonetic = PhoneticOf(kanji, romaji);
+    if (!phonetic.family.isEmpty())
+        AppendProperty(out, "X-PHONETIC-LAST-NAME", EscapedUtf8(phonetic.family));
+    if (!phonetic.given.isEmpty())
+        AppendProperty(out, "X-PHONETIC-FIRST-NAME", EscapedUtf8(phonetic.given));
     // The romaji name itself, which an import takes back as it stands.
     if (!romaji.isEmpty())
         AppendProperty(out, "SORT-STRING", EscapedUtf8(romaji));

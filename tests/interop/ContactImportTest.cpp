@@ -186,6 +186,15 @@ sato ichiro | ｻﾄｳ ｲﾁﾛｳ |  0120-000-111 |
     }
 }
 
+void ExpectReadBack(const RecordList& book, const std::string& file, const std::string& what) {
+    ContactImport import;
+    import.AddFile(file, QStringLiteral("book"));
+    EXPECT_EQ(import.nSkipped, 0) << import.skipReasons.join(u'\n').toStdString();
+    ASSERT_EQ(import.entries.size(), book.GetCount()) << what;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        ASSERT_EQ(import.entries[i].record, book[i].ToRecord()) << what << " entry " << i;
+}
+
 // Export, then import into an empty book, gives back every entry whose romaji name is a
 // romaji name, in every format: commas, quotes, semicolons, backslashes, line breaks,
 // half-width katakana and the code page's own extensions included.
@@ -225,12 +234,19 @@ TEST(ContactImport, ExportThenImportGivesBackTheBook) {
                 file += static_cast<char>(c.unicode() >> 8);
             }
         }
-        ContactImport import;
-        import.AddFile(file, QStringLiteral("book"));
-        EXPECT_EQ(import.nSkipped, 0) << import.skipReasons.join(u'\n').toStdString();
-        ASSERT_EQ(import.entries.size(), book.GetCount()) << format;
-        for (std::size_t i = 0; i < book.GetCount(); ++i)
-            ASSERT_EQ(import.entries[i].record, book[i].ToRecord()) << format << " entry " << i;
+        ExpectReadBack(book, file, std::to_string(format));
+    }
+    // Google's and Outlook's columns, in both encodings. Outlook keeps a name only in its
+    // parts: its names are family and given names one blank apart.
+    RecordList parted;
+    for (const PhoneRecordView entry : book) {
+        QString name = Cp932ToUnicode(entry.m_strKanji).replace(u'　', u' ').simplified();
+        parted.AddTail(PhoneRecord{std::string(entry.m_strRomaji), Sjis((QStringLiteral("田 ") + name).trimmed()), std::string(entry.m_strPhone),
+                                   std::string(entry.m_strMemo)});
+    }
+    for (const ExportFormat format : {ExportFormat::CsvUtf8, ExportFormat::CsvCp932}) {
+        ExpectReadBack(book, ExportContacts(book, format, CsvDialect::Google), "google");
+        ExpectReadBack(parted, ExportContacts(parted, format, CsvDialect::Outlook), "outlook");
     }
 }
 
