@@ -4,6 +4,7 @@
 #include "platform/Cp932.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -13,7 +14,7 @@ const char* const kCliUsageText =
     "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] find キー1 [キー2 [キー3]]\n"
     "        marlo-cli convert 入力ファイル 出力ファイル\n"
     "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] import [--dry-run] 連絡先ファイル...\n"
-    "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] export 出力ファイル.vcf|.csv\n"
+    "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] export [--format marlo|google|outlook] 出力ファイル.vcf|.csv\n"
     "        marlo-cli --help | --version\n";
 
 const char* const kCliHelpText =
@@ -30,6 +31,8 @@ const char* const kCliHelpText =
     "  export 出力ファイル      電話帳を連絡先として書き出します。形式は名前の末尾で決まります:\n"
     "                           .vcf は vCard 3.0 (UTF-8)、.csv は CSV (既定は BOM 付き UTF-8、\n"
     "                           --encoding cp932 で BOM なしのシフト JIS)。\n"
+    "                           CSV の列は --format で選びます: marlo (既定、Marlo の 4 列)、\n"
+    "                           google (Google コンタクト)、outlook (日本語版 Outlook)。\n"
     "\n"
     "オプション:\n"
     "  -f, --file ファイル      電話帳ファイル (省略時は作業ディレクトリの「電話帳」)。\n"
@@ -51,6 +54,7 @@ struct Options {
     std::optional<std::string> file;
     std::optional<std::string> maxHits;
     std::optional<std::string> encoding;
+    std::optional<std::string> format;
     bool help = false;
     bool version = false;
     bool dryRun = false;
@@ -94,6 +98,8 @@ Options ReadOptions(const std::vector<std::string>& args) {
             target = &options.maxHits;
         else if (name == "--encoding")
             target = &options.encoding;
+        else if (name == "--format")
+            target = &options.format;
         else
             throw CliUsageError{"不明なオプション「" + arg + "」です。"};
         if (!value) {
@@ -191,6 +197,8 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     default:
         break;
     }
+    if (options.format && !isExport)
+        throw CliUsageError{"--format は export にだけ指定できます。"};
     if (options.maxHits && request.command != CliCommand::Search)
         throw CliUsageError{"--max は search にだけ指定できます。"};
     if (options.encoding) {
@@ -211,6 +219,17 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
         if (request.rawBytes && *format == ExportFormat::VCard)
             throw CliUsageError{"vCard は UTF-8 で書き出します (--encoding cp932 は CSV にだけ指定できます)。"};
         request.exportFormat = *format;
+        if (options.format) {
+            static constexpr std::pair<std::string_view, CsvDialect> kDialects[] = {
+                {"marlo", CsvDialect::Marlo}, {"google", CsvDialect::Google}, {"outlook", CsvDialect::Outlook}};
+            const auto known = std::find_if(std::begin(kDialects), std::end(kDialects),
+                                            [&](const auto& d) { return d.first == *options.format; });
+            if (known == std::end(kDialects))
+                throw CliUsageError{"形式「" + *options.format + "」は使えません (marlo、google、outlook)。"};
+            if (*format == ExportFormat::VCard)
+                throw CliUsageError{"--format は CSV にだけ指定できます。"};
+            request.csvDialect = known->second;
+        }
         return request;
     }
     if (options.maxHits)

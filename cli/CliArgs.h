@@ -30,6 +30,7 @@ struct CliRequest {
     bool rawBytes = false;
     bool dryRun = false;
     ExportFormat exportFormat = ExportFormat::VCard;
+    CsvDialect csvDialect = CsvDialect::Marlo; ///< export --format
 };
 
 /// A command line marlo-cli cannot run: `message` says why, followed by the short

@@ -121,7 +121,7 @@ int CliExport(const CliRequest& request, const CliStreams& streams) {
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
     const std::string& outPath = request.files[0];
-    if (!ExportBook(doc, outPath, request.exportFormat))
+    if (!ExportBook(doc, outPath, request.exportFormat, request.csvDialect))
         return kCliFailed;
     std::fprintf(streams.out, "%s に %zu 件を書き出しました。\n", QuotePath(outPath).c_str(),
                  doc.List().GetCount());

@@ -30,11 +30,20 @@ QString PhoneKindFromLabels(const QStringList& labels) {
     return {};
 }
 
+QString PhoneTypeOfKind(const QString& kind) {
+    for (const KindWord& known : kKindWords) {
+        const QString word = QString::fromUtf16(known.word);
+        if (kind == QStringView(known.kind) && word.front().unicode() < 0x80 && PhoneKindFromLabels({word}) == kind)
+            return word;
+    }
+    return {};
+}
+
 bool HoldsNothing(const Contact& c) {
     return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.partsName.isEmpty() &&
            c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() &&
            c.reading.isEmpty() && c.organization.isEmpty() && c.organizationReading.isEmpty() &&
-           c.nickname.isEmpty() && c.phones.empty() && c.emails.isEmpty() && c.note.isEmpty();
+           c.nickname.isEmpty() && c.phones.empty() && c.emails.isEmpty() && c.details.empty() && c.note.isEmpty();
 }
 
 ShownName ShownNameOf(const Contact& contact) {

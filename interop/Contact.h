@@ -15,6 +15,12 @@ struct ContactPhone {
     bool preferred = false; ///< marked preferred (vCard PREF, TYPE=pref or PREF=1)
 };
 
+/// Something else a contact holds, which the entry keeps in its memo under a label.
+struct ContactDetail {
+    QString label; ///< as the memo shows it: "住所", "役職", "URL", "誕生日", …
+    QString text;
+};
+
 /// One contact, every text as the file had it (line breaks as "\n").
 struct Contact {
     QString formattedName;   ///< the name as the user sees it: FN, or the CSV's display-name column
@@ -30,6 +36,7 @@ struct Contact {
     QString nickname;        ///< NICKNAME, the CSV's nickname column
     std::vector<ContactPhone> phones; ///< in the file's order
     QStringList emails;      ///< in the file's order
+    std::vector<ContactDetail> details; ///< addresses, titles, web pages, birthdays, in the file's order
     QString note;            ///< NOTE, the CSV's notes or memo column
 };
 
@@ -51,6 +58,7 @@ ShownName ShownNameOf(const Contact& contact);
 /// What a reader skipped: pieces of the file it could not make sense of.
 struct ContactReadReport {
     int skipped = 0;      ///< skipped pieces: lines without a colon, unknown charsets, truncated cards, bad rows, …
+    int notText = 0;      ///< properties left out because they are no text: photos, logos, sounds, keys
     QStringList reasons;  ///< what was skipped and where, the first few only ("5 行目: …")
     /// Counts one skipped piece and keeps its reason while there are few.
     void Skip(const QString& reason) {
@@ -71,3 +79,7 @@ struct ContactFile {
 /// "work", "Business Fax", "携帯", …; any case). Empty for a label it does not know,
 /// such as "VOICE" alone, so the number goes without a kind.
 QString PhoneKindFromLabels(const QStringList& labels);
+
+/// The vCard TYPE that reads back as `kind` ("携帯" → "CELL"); empty for a kind no
+/// TYPE word gives ("電話", a label of the user's own).
+QString PhoneTypeOfKind(const QString& kind);

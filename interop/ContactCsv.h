@@ -19,6 +19,17 @@ ContactFile ReadContactCsv(std::string_view file);
 
 enum class CsvEncoding { Utf8WithBom, Cp932 };
 
+/// Whose columns a CSV export has: Marlo's own four, Google Contacts' or (Japanese) Outlook's.
+enum class CsvDialect { Marlo, Google, Outlook };
+
+class RecordList;
+
+/// Every entry of `list` as a CSV file in `dialect` (not Marlo, whose rows AppendCsvRow
+/// writes): a heading row, then a row an entry with its name in its parts, its reading
+/// in katakana (or romaji where katakana would not read back the same), its number and
+/// the memo's further numbers and e-mails in their columns, the rest of the memo as notes.
+void AppendDialectCsv(std::string& out, const RecordList& list, CsvDialect dialect, CsvEncoding encoding);
+
 /// The heading row "ローマ字名,漢字名,電話番号,メモ" (CR LF), preceded by the UTF-8 byte-order
 /// mark for Utf8WithBom.
 void AppendCsvHeading(std::string& out, CsvEncoding encoding);

@@ -42,6 +42,7 @@ public:
 
     struct Row {
         std::size_t line = 0;          ///< the line it starts on, from 1
+        std::string_view bytes;        ///< the whole row as the file has it
         bool blank = true;             ///< every cell blank
         std::size_t unclosedQuote = 0; ///< the line of a quote that never closes, read as a character; 0 if none
     };
@@ -50,6 +51,7 @@ public:
     template <class OnCell> Row Next(OnCell&& onCell) {
         Row row;
         row.line = m_line;
+        const std::size_t begin = m_pos;
         for (std::size_t index = 0;; ++index) {
             CsvCell cell;
             if (m_pos < m_text.size() && m_text[m_pos] == '"')
@@ -64,6 +66,7 @@ public:
                 ++m_pos;
                 continue;
             }
+            row.bytes = m_text.substr(begin, m_pos - begin);
             SkipLineEnd(m_pos, m_line);
             return row;
         }
@@ -112,7 +115,7 @@ private:
 
 /// A cell's text, its doubled quotes single and its line breaks "\n". `scratch`
 /// holds the unquoted bytes when they differ from the file's.
-QString CellText(const CsvCell& cell, TextEncoding encoding, std::string& scratch) {
+QString CellText(const CsvCell& cell, const TextEncoding& encoding, std::string& scratch) {
     std::string_view bytes = cell.tail;
     if (cell.isQuoted) {
         if (cell.tail.empty() && cell.quoted.find('"') == std::string_view::npos) {
@@ -162,14 +165,25 @@ enum class Field : unsigned char {
     PhoneValue,     ///< numbers separated by " ::: "
     Email,          ///< one address
     EmailValue,     ///< addresses separated by " ::: "
+    Detail,         ///< a piece of a memo line: the columns of one label and group make one line
 };
-constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::EmailValue) + 1;
+constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::Detail) + 1;
 
 struct KnownHeading {
     const char16_t* name; ///< '#' stands for a number 1 to 999
     Field field;
-    const char16_t* kindWords = nullptr; ///< words for PhoneKindFromLabels when not the heading itself
+    const char16_t* kindWords = nullptr; ///< Phone: words for PhoneKindFromLabels when not the heading
+                                         ///< itself; Detail: the memo's label
+    unsigned char group = 0; ///< Detail: the columns of one label and group make one line (an address)
 };
+
+// The memo's labels of details.
+constexpr const char16_t* kAddress = u"住所";
+constexpr const char16_t* kWorkAddress = u"勤務先住所";
+constexpr const char16_t* kTitle = u"役職";
+constexpr const char16_t* kUrl = u"URL";
+constexpr const char16_t* kBirthday = u"誕生日";
+constexpr const char16_t* kDepartment = u"部署";
 
 // Marlo's own, Google Contacts' (the current export and the older one), Outlook's and
 // Thunderbird's, in English and in Japanese.
@@ -224,8 +238,36 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Other Phone", Field::Phone},
     KnownHeading{u"Primary Phone", Field::PreferredPhone},
     KnownHeading{u"Company Main Phone", Field::Phone},
-    KnownHeading{u"Car Phone", Field::Phone},
+    KnownHeading{u"Car Phone", Field::Phone, u"自動車"},
     KnownHeading{u"Pager", Field::Phone},
+    KnownHeading{u"Assistant's Phone", Field::Phone, u"アシスタント"},
+    KnownHeading{u"Callback", Field::Phone, u"コールバック"},
+    KnownHeading{u"ISDN", Field::Phone, u"ISDN"},
+    KnownHeading{u"Radio Phone", Field::Phone, u"無線"},
+    KnownHeading{u"TTY/TDD Phone", Field::Phone, u"TTY/TDD"},
+    KnownHeading{u"Telex", Field::Phone, u"テレックス"},
+    KnownHeading{u"Department", Field::Detail, kDepartment},
+    KnownHeading{u"Job Title", Field::Detail, kTitle},
+    KnownHeading{u"Web Page", Field::Detail, kUrl},
+    KnownHeading{u"Birthday", Field::Detail, kBirthday},
+    KnownHeading{u"Business Postal Code", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Business State", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Business City", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Business Street", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Business Street #", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Business Country/Region", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Home Postal Code", Field::Detail, kAddress, 2},
+    KnownHeading{u"Home State", Field::Detail, kAddress, 2},
+    KnownHeading{u"Home City", Field::Detail, kAddress, 2},
+    KnownHeading{u"Home Street", Field::Detail, kAddress, 2},
+    KnownHeading{u"Home Street #", Field::Detail, kAddress, 2},
+    KnownHeading{u"Home Country/Region", Field::Detail, kAddress, 2},
+    KnownHeading{u"Other Postal Code", Field::Detail, kAddress, 3},
+    KnownHeading{u"Other State", Field::Detail, kAddress, 3},
+    KnownHeading{u"Other City", Field::Detail, kAddress, 3},
+    KnownHeading{u"Other Street", Field::Detail, kAddress, 3},
+    KnownHeading{u"Other Street #", Field::Detail, kAddress, 3},
+    KnownHeading{u"Other Country/Region", Field::Detail, kAddress, 3},
 
     KnownHeading{u"Display Name", Field::FormattedName},
     KnownHeading{u"Primary Email", Field::Email},
@@ -234,6 +276,55 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Fax Number", Field::Phone},
     KnownHeading{u"Pager Number", Field::Phone, u"PAGER"},
     KnownHeading{u"Mobile Number", Field::Phone},
+    KnownHeading{u"Home ZipCode", Field::Detail, kAddress, 4},
+    KnownHeading{u"Home Address", Field::Detail, kAddress, 4},
+    KnownHeading{u"Home Address #", Field::Detail, kAddress, 4},
+    KnownHeading{u"Home Country", Field::Detail, kAddress, 4},
+    KnownHeading{u"Work ZipCode", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Work State", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Work City", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Work Address", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Work Address #", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Work Country", Field::Detail, kWorkAddress, 5},
+    KnownHeading{u"Web Page #", Field::Detail, kUrl},
+    KnownHeading{u"Birth Year", Field::Detail, kBirthday, 6},
+    KnownHeading{u"Birth Month", Field::Detail, kBirthday, 6},
+    KnownHeading{u"Birth Day", Field::Detail, kBirthday, 6},
+    KnownHeading{u"Address # - Formatted", Field::Detail, kAddress, 7},
+    KnownHeading{u"Organization # - Name", Field::Organization},
+    KnownHeading{u"Organization # - Title", Field::Detail, kTitle},
+    KnownHeading{u"Organization Title", Field::Detail, kTitle},
+    KnownHeading{u"Organization Department", Field::Detail, kDepartment},
+    KnownHeading{u"Website # - Value", Field::Detail, kUrl},
+
+    KnownHeading{u"表示名", Field::FormattedName},
+    KnownHeading{u"ニックネーム", Field::Nickname},
+    KnownHeading{u"電子メール", Field::Email},
+    KnownHeading{u"第 2 電子メール", Field::Email},
+    KnownHeading{u"勤務先電話番号", Field::Phone},
+    KnownHeading{u"自宅電話番号", Field::Phone},
+    KnownHeading{u"FAX 番号", Field::Phone},
+    KnownHeading{u"ポケットベル番号", Field::Phone, u"PAGER"},
+    KnownHeading{u"携帯電話番号", Field::Phone},
+    KnownHeading{u"郵便番号", Field::Detail, kAddress, 8},
+    KnownHeading{u"都道府県", Field::Detail, kAddress, 8},
+    KnownHeading{u"市区町村", Field::Detail, kAddress, 8},
+    KnownHeading{u"住所", Field::Detail, kAddress, 8},
+    KnownHeading{u"住所 2", Field::Detail, kAddress, 8},
+    KnownHeading{u"国", Field::Detail, kAddress, 8},
+    KnownHeading{u"勤務先郵便番号", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"勤務先都道府県", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"勤務先市区町村", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"勤務先住所", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"勤務先住所 2", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"勤務先国", Field::Detail, kWorkAddress, 9},
+    KnownHeading{u"役職", Field::Detail, kTitle},
+    KnownHeading{u"部署", Field::Detail, kDepartment},
+    KnownHeading{u"勤務先", Field::Organization},
+    KnownHeading{u"Web ページ #", Field::Detail, kUrl},
+    KnownHeading{u"生年", Field::Detail, kBirthday, 10},
+    KnownHeading{u"生月", Field::Detail, kBirthday, 10},
+    KnownHeading{u"生日", Field::Detail, kBirthday, 10},
 
     KnownHeading{u"敬称", Field::Prefix},
     KnownHeading{u"姓", Field::Family},
@@ -259,7 +350,7 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"その他の電話", Field::Phone},
     KnownHeading{u"通常使う電話", Field::PreferredPhone},
     KnownHeading{u"会社代表電話", Field::Phone},
-    KnownHeading{u"自動車電話", Field::Phone},
+    KnownHeading{u"自動車電話", Field::Phone, u"自動車"},
     KnownHeading{u"ポケットベル", Field::Phone, u"PAGER"},
     KnownHeading{u"電子メール アドレス", Field::Email},
     KnownHeading{u"電子メール # アドレス", Field::Email},
@@ -307,13 +398,15 @@ HeadingKey MakeHeadingKey(QStringView text) {
 struct HeadingMeaning {
     Field field = Field::Unused;
     const char16_t* kindWords = nullptr;
+    unsigned char group = 0;
 };
 
 const QHash<QString, HeadingMeaning>& KnownHeadingTable() {
     static const QHash<QString, HeadingMeaning> table = [] {
         QHash<QString, HeadingMeaning> built;
         for (const KnownHeading& known : kKnownHeadings)
-            built.insert(MakeHeadingKey(QStringView(known.name)).key, HeadingMeaning{known.field, known.kindWords});
+            built.insert(MakeHeadingKey(QStringView(known.name)).key,
+                         HeadingMeaning{known.field, known.kindWords, known.group});
         return built;
     }();
     return table;
@@ -323,12 +416,19 @@ const QHash<QString, HeadingMeaning>& KnownHeadingTable() {
 /// of a first row are not decoded to be looked up.
 constexpr std::size_t kLongestHeadingBytes = 128;
 
+/// The encoding of a row's text: the file's when it is UTF-8 throughout or marked, else
+/// the row's own, so that one stray byte leaves the other rows as they are.
+TextEncoding RowEncoding(const PreparedText& text, const CsvScanner::Row& row) {
+    return text.declared || text.encoding == TextEncoding::Utf8 ? text.encoding : GuessEncoding(row.bytes);
+}
+
 /// A column the reader uses.
 struct Column {
     std::size_t index; ///< the cell's place in its row
     Field field;
-    QString kind; ///< a Phone column's kind
+    QString kind; ///< a Phone column's kind; a Detail column's label
     unsigned number = 0;
+    unsigned group = 0; ///< a Detail column's group
     std::size_t labelSlot = SIZE_MAX; ///< a PhoneValue column's PhoneLabel column, if there is one
 };
 
@@ -350,9 +450,15 @@ public:
         m_seen.insert(numbered);
         if (IsNameOrNumber(known->field))
             ++m_namesOrNumbers;
-        Column column{index, known->field, {}, key.number};
-        if (known->field == Field::Phone)
-            column.kind = PhoneKindFromLabels({known->kindWords ? QString::fromUtf16(known->kindWords) : text});
+        Column column{index, known->field, {}, key.number, known->group};
+        if (known->field == Field::Phone) {
+            const QString words = known->kindWords ? QString::fromUtf16(known->kindWords) : text;
+            column.kind = PhoneKindFromLabels({words});
+            if (column.kind.isEmpty() && known->kindWords) // a kind of its own: "ISDN", "テレックス"
+                column.kind = words;
+        }
+        else if (known->field == Field::Detail)
+            column.kind = QString::fromUtf16(known->kindWords);
         m_columns.push_back(std::move(column));
     }
 
@@ -400,16 +506,21 @@ private:
 
 /// The heading row of a file read with `separator`, from its first row that is not
 /// blank; `scanner` is left after it.
-Layout ReadHeadingRow(CsvScanner& scanner, TextEncoding encoding, std::size_t& unclosedQuote) {
+Layout ReadHeadingRow(CsvScanner& scanner, const PreparedText& text, std::size_t& unclosedQuote) {
     std::string scratch;
+    std::vector<std::pair<std::size_t, CsvCell>> cells;
     while (!scanner.AtEnd()) {
-        Layout heading;
+        cells.clear();
         const CsvScanner::Row row = scanner.Next([&](std::size_t index, const CsvCell& cell) {
             if (cell.quoted.size() + cell.tail.size() <= kLongestHeadingBytes)
-                heading.OfferHeading(index, CellText(cell, encoding, scratch));
+                cells.emplace_back(index, cell);
         });
         if (row.blank)
             continue;
+        const TextEncoding encoding = RowEncoding(text, row);
+        Layout heading;
+        for (const auto& [index, cell] : cells)
+            heading.OfferHeading(index, CellText(cell, encoding, scratch));
         unclosedQuote = row.unclosedQuote;
         return heading;
     }
@@ -446,11 +557,33 @@ QStringList SplitValues(const QString& cell) {
     return values;
 }
 
+/// Adds the text of a Detail column to its line: a new one, or the line of its group
+/// (`grouped` holds each group's line) for the pieces of an address or of a birthday.
+void AddDetailPiece(std::vector<ContactDetail>& details, std::vector<std::pair<unsigned, std::size_t>>& grouped,
+                    const Column& column, const QString& text) {
+    const QString piece = text.trimmed();
+    // Outlook writes a birthday it does not know as "0/0/00".
+    if (piece.isEmpty() || piece == u"0/0/00")
+        return;
+    if (column.group != 0) {
+        for (const auto& [group, line] : grouped) {
+            if (group == column.group) {
+                details[line].text += column.kind == QStringView(kBirthday) ? u'-' : u' ';
+                details[line].text += piece;
+                return;
+            }
+        }
+        grouped.emplace_back(column.group, details.size());
+    }
+    details.push_back({column.kind, piece});
+}
+
 /// The contact of one row from the texts of its columns (by slot).
 Contact MakeContact(const std::vector<Column>& columns, const std::vector<QString>& texts) {
     Contact contact;
     std::array<QString, kFieldCount> single;
     QStringList primaryNumbers;
+    std::vector<std::pair<unsigned, std::size_t>> grouped; // the memo line of each group of Detail columns
     for (std::size_t slot = 0; slot < columns.size(); ++slot) {
         const Column& column = columns[slot];
         const QString& text = texts[slot];
@@ -483,6 +616,9 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             break;
         case Field::EmailValue:
             contact.emails += SplitValues(text);
+            break;
+        case Field::Detail:
+            AddDetailPiece(contact.details, grouped, column, text);
             break;
         case Field::Unused:
         case Field::PhoneLabel:
@@ -533,7 +669,6 @@ QString LineReason(std::size_t line, const char16_t* what) {
 ContactFile ReadContactCsv(std::string_view file) {
     ContactFile result;
     const PreparedText prepared = PrepareText(file);
-    const TextEncoding encoding = prepared.encoding;
     const std::string_view bytes = prepared.bytes;
     std::string scratch;
     auto reportUnclosed = [&result](const CsvScanner::Row& row) {
@@ -550,7 +685,7 @@ ContactFile ReadContactCsv(std::string_view file) {
     for (const char separator : kSeparators) {
         CsvScanner tried(bytes, separator);
         std::size_t unclosed = 0;
-        Layout heading = ReadHeadingRow(tried, encoding, unclosed);
+        Layout heading = ReadHeadingRow(tried, prepared, unclosed);
         if (heading.NamesOrNumbers() > layout.NamesOrNumbers()) {
             layout = std::move(heading);
             scanner = tried;
@@ -576,6 +711,7 @@ ContactFile ReadContactCsv(std::string_view file) {
         reportUnclosed(row);
         if (row.blank)
             continue;
+        const TextEncoding encoding = RowEncoding(prepared, row);
         for (std::size_t i = 0; i < cells.size(); ++i)
             texts[i] = CellText(cells[i], encoding, scratch);
         Contact contact = MakeContact(columns, texts);

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <cctype>
 
 namespace {
@@ -149,7 +150,7 @@ std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
     return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
 }
 
-QString MemoOf(const Contact& contact, std::size_t mainPhone) {
+QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone) {
     QStringList lines;
     for (std::size_t i = 0; i < contact.phones.size(); ++i) {
         const ContactPhone& phone = contact.phones[i];
@@ -161,6 +162,19 @@ QString MemoOf(const Contact& contact, std::size_t mainPhone) {
         if (!email.trimmed().isEmpty())
             lines.push_back(QStringLiteral("メール: ") + email.trimmed());
     }
+    // The company, the nickname and the other details, each on its line, but for the name shown.
+    const auto addDetail = [&](const QString& label, QString text) {
+        text = text.trimmed();
+        if (text.isEmpty() || text == shown.text.trimmed())
+            return;
+        NormalizeLineBreaks(text);
+        text.replace(u'\n', u' '); // one line a detail
+        lines.push_back(label + QStringLiteral(": ") + text);
+    };
+    addDetail(QStringLiteral("会社"), contact.organization);
+    addDetail(QStringLiteral("ニックネーム"), contact.nickname);
+    for (const ContactDetail& detail : contact.details)
+        addDetail(detail.label, detail.text);
     if (!contact.note.isEmpty())
         lines.push_back(contact.note);
     return WithCrLf(lines.join(u'\n'));
@@ -201,7 +215,7 @@ ImportedEntry EntryFromContact(const Contact& contact) {
                                                                            : shown.text;
     if (mainPhone < contact.phones.size())
         entry.record.m_strPhone = KeepCp932(contact.phones[mainPhone].number, entry.dropped);
-    entry.record.m_strMemo = KeepCp932(MemoOf(contact, mainPhone), entry.dropped);
+    entry.record.m_strMemo = KeepCp932(MemoOf(contact, shown, mainPhone), entry.dropped);
     return entry;
 }
 
@@ -211,8 +225,29 @@ void ContactImport::AddFile(std::string_view file, const QString& fileName) {
     for (const Contact& contact : read.contacts)
         entries.push_back(EntryFromContact(contact));
     nSkipped += read.report.skipped;
+    nNotText += read.report.notText;
     for (const QString& reason : read.report.reasons)
         skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
+}
+
+void ContactImport::LeaveOutKnown(const RecordList& book) {
+    // An entry as one key: each field's length, then its bytes.
+    const auto key = [](const PhoneRecordView& entry) {
+        std::string k;
+        for (const std::string_view field : {entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone, entry.m_strMemo}) {
+            k += std::to_string(field.size());
+            k += ':';
+            k += field;
+        }
+        return k;
+    };
+    std::unordered_set<std::string> known;
+    known.reserve(book.GetCount() + entries.size());
+    for (const PhoneRecordView entry : book)
+        known.insert(key(entry));
+    const auto before = entries.size();
+    std::erase_if(entries, [&](const ImportedEntry& entry) { return !known.insert(key(entry.record)).second; });
+    nAlreadyThere += static_cast<int>(before - entries.size());
 }
 
 std::vector<PhoneRecord> ContactImport::Records() const {
@@ -247,6 +282,12 @@ QString ContactImport::Describe() const {
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
                         ListItems(dropped));
+    if (nAlreadyThere > 0)
+        lines.push_back(QStringLiteral("電話帳にすでにあるため追加しなかった項目: ") + QString::number(nAlreadyThere) +
+                        QStringLiteral(" 件"));
+    if (nNotText > 0)
+        lines.push_back(QStringLiteral("文字でないため除いたもの (写真・音声・鍵): ") + QString::number(nNotText) +
+                        QStringLiteral(" か所"));
     if (nSkipped > 0) {
         lines.push_back(QStringLiteral("読み飛ばした部分: ") + QString::number(nSkipped) + QStringLiteral(" か所"));
         for (const QString& reason : skipReasons)
@@ -257,7 +298,7 @@ QString ContactImport::Describe() const {
     return lines.join(u'\n');
 }
 
-std::string ExportContacts(const RecordList& list, ExportFormat format) {
+std::string ExportContacts(const RecordList& list, ExportFormat format, CsvDialect dialect) {
     std::string out;
     if (format == ExportFormat::VCard) {
         for (const PhoneRecordView entry : list)
@@ -265,6 +306,10 @@ std::string ExportContacts(const RecordList& list, ExportFormat format) {
         return out;
     }
     const CsvEncoding encoding = format == ExportFormat::CsvCp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
+    if (dialect != CsvDialect::Marlo) {
+        AppendDialectCsv(out, list, dialect, encoding);
+        return out;
+    }
     AppendCsvHeading(out, encoding);
     for (const PhoneRecordView entry : list)
         AppendCsvRow(out, entry, encoding);
@@ -287,6 +332,8 @@ bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, Con
         if (!read)
             return false;
     }
+    if (doc.m_pData)
+        import.LeaveOutKnown(doc.m_pData->m_list);
     return true;
 }
 
@@ -303,7 +350,7 @@ std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932
     return std::nullopt;
 }
 
-bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format) {
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format, CsvDialect dialect) {
     const RecordList& list = doc.m_pData->m_list;
     if (format != ExportFormat::CsvCp932) {
         if (const std::size_t count = CountUnconvertibleEntries(list); count > 0) {
@@ -314,5 +361,5 @@ bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format) {
                 return false;
         }
     }
-    return doc.WriteWholeFile(path, ExportContacts(list, format));
+    return doc.WriteWholeFile(path, ExportContacts(list, format, dialect));
 }

@@ -5,6 +5,7 @@
 
 #include "data/PhoneRecord.h"
 #include "interop/Contact.h"
+#include "interop/ContactCsv.h"
 
 #include <QString>
 #include <cstddef>
@@ -35,12 +36,19 @@ struct ImportedEntry {
 struct ContactImport {
     std::vector<ImportedEntry> entries; ///< in the files' order
     int nSkipped = 0;                   ///< pieces of the files the readers skipped
+    int nNotText = 0;                   ///< photos, sounds and keys, which an entry cannot hold
     QStringList skipReasons;            ///< the first few of them, each with its file's name
 
     /// Reads the contacts in `file` (vCard or CSV, by content) and appends their entries.
     /// `fileName` names the file in the skipped pieces' reasons. Throws ArchiveError, and
     /// appends nothing, when the file holds no contacts.
     void AddFile(std::string_view file, const QString& fileName);
+
+    int nAlreadyThere = 0;              ///< entries left out as equal to one in the book or before them
+
+    /// Leaves out the entries equal in all four fields to an entry of `book` or to an
+    /// entry before them, so that importing a file twice adds nothing twice.
+    void LeaveOutKnown(const RecordList& book);
 
     /// The entries' records, in order.
     std::vector<PhoneRecord> Records() const;
@@ -55,16 +63,17 @@ ImportedEntry EntryFromContact(const Contact& contact);
 
 enum class ExportFormat { VCard, CsvUtf8, CsvCp932 };
 
-/// Every entry of `list`, in its order, in `format`: vCard 3.0 or CSV with a heading row.
-std::string ExportContacts(const RecordList& list, ExportFormat format);
+/// Every entry of `list`, in its order, in `format`: vCard 3.0 or CSV with a heading row,
+/// the columns of `dialect`.
+std::string ExportContacts(const RecordList& list, ExportFormat format, CsvDialect dialect = CsvDialect::Marlo);
 
 /// The number of entries of `list` whose bytes are not valid code page 932: a UTF-8
 /// export shows those bytes as U+FFFD.
 std::size_t CountUnconvertibleEntries(const RecordList& list);
 
 /// Reads each contacts file of `paths` (file-system bytes) into `import`, with the checks
-/// and reports of the document's own reads. False when one of them cannot be read; the
-/// caller then adds nothing.
+/// and reports of the document's own reads, leaving out the entries the document's book
+/// has already. False when one of them cannot be read; the caller then adds nothing.
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import);
 
 /// The export format that `path` asks for by its extension (".vcf" or ".csv", any case);
@@ -75,4 +84,4 @@ std::optional<ExportFormat> ExportFormatFor(const std::string& path, bool bCp932
 /// (atomically, keeping mode, owner and links). A UTF-8 export of entries whose bytes are
 /// not code page 932 asks first, as those bytes show as U+FFFD. False on failure
 /// (reported) or when the user says no.
-bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format);
+bool ExportBook(CMarloDoc& doc, const std::string& path, ExportFormat format, CsvDialect dialect = CsvDialect::Marlo);

@@ -95,6 +95,19 @@ const icu::Transliterator* ToRomaji() {
     return mine.get();
 }
 
+const icu::Transliterator* ToKatakana() {
+    static const std::unique_ptr<icu::Transliterator> shared = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(
+            icu::Transliterator::createInstance(u"Latin-Katakana", UTRANS_FORWARD, status));
+        if (U_FAILURE(status))
+            made.reset();
+        return made;
+    }();
+    thread_local const std::unique_ptr<icu::Transliterator> mine(shared ? shared->clone() : nullptr);
+    return mine.get();
+}
+
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\u3000' || c == u'\u30FB' || c == u'\uFF65';
 }
@@ -147,6 +160,15 @@ std::string RomajiFromReading(const QString& reading) {
         }
     }
     return name;
+}
+
+QString KatakanaFromRomaji(const QString& romaji) {
+    const icu::Transliterator* katakana = ToKatakana();
+    if (!katakana)
+        return {};
+    icu::UnicodeString text(reinterpret_cast<const UChar*>(romaji.utf16()), static_cast<int32_t>(romaji.size()));
+    katakana->transliterate(text);
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getBuffer()), text.length());
 }
 
 // ---------------------------------------------------------------------------

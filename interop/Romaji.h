@@ -14,6 +14,10 @@
 /// a-z, 0-9 and space (ASCII, so it is also code page 932).
 std::string RomajiFromReading(const QString& reading);
 
+/// `romaji` (a to z, digits, spaces) in katakana, by ICU's Latin-to-Katakana
+/// transliteration: "satou" → "サトウ". For the readings phones sort names by.
+QString KatakanaFromRomaji(const QString& romaji);
+
 /// True for a romaji name the phone book takes: spaces, a to z and 0 to 9 only (the
 /// check of the data-entry and modify dialogs). An empty name passes.
 bool IsRomajiName(const QString& text);

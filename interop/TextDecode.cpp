@@ -3,6 +3,8 @@
 #include "platform/Cp932.h"
 
 #include <QStringDecoder>
+#include <unicode/ucnv.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -55,8 +57,10 @@ PreparedText PrepareText(std::string_view file) {
         prepared.bytes = prepared.converted;
     } else {
         prepared.bytes = file;
-        prepared.encoding = IsValidUtf8(file) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+        prepared.encoding = GuessEncoding(file);
+        return prepared;
     }
+    prepared.declared = true;
     return prepared;
 }
 
@@ -136,38 +140,67 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+TextEncoding GuessEncoding(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+}
+
 std::optional<TextEncoding> EncodingFromCharset(std::string_view name) {
     std::string upper(name);
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     struct Name {
         std::string_view name;
-        TextEncoding encoding;
+        TextEncoding::Kind kind;
     };
+    // Phones that say Shift_JIS write code page 932, its extensions (①, ～) included.
     static constexpr std::array kNames{
-        Name{"UTF-8", TextEncoding::Utf8},         Name{"UTF8", TextEncoding::Utf8},
-        Name{"US-ASCII", TextEncoding::Utf8},      Name{"ASCII", TextEncoding::Utf8},
-        Name{"SHIFT_JIS", TextEncoding::Cp932},    Name{"SHIFT-JIS", TextEncoding::Cp932},
-        Name{"SJIS", TextEncoding::Cp932},         Name{"X-SJIS", TextEncoding::Cp932},
-        Name{"CP932", TextEncoding::Cp932},        Name{"WINDOWS-31J", TextEncoding::Cp932},
-        Name{"MS932", TextEncoding::Cp932},        Name{"ISO-8859-1", TextEncoding::Latin1},
-        Name{"LATIN1", TextEncoding::Latin1},
+        Name{"UTF-8", TextEncoding::Utf8},      Name{"UTF8", TextEncoding::Utf8},
+        Name{"US-ASCII", TextEncoding::Utf8},   Name{"ASCII", TextEncoding::Utf8},
+        Name{"SHIFT_JIS", TextEncoding::Cp932}, Name{"SHIFT-JIS", TextEncoding::Cp932},
+        Name{"SJIS", TextEncoding::Cp932},      Name{"X-SJIS", TextEncoding::Cp932},
+        Name{"CP932", TextEncoding::Cp932},     Name{"WINDOWS-31J", TextEncoding::Cp932},
+        Name{"MS932", TextEncoding::Cp932},
     };
     for (const Name& known : kNames)
         if (known.name == upper)
-            return known.encoding;
-    return std::nullopt;
+            return TextEncoding(known.kind);
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(upper.c_str(), &status);
+    if (U_FAILURE(status) || !converter)
+        return std::nullopt;
+    TextEncoding other(TextEncoding::Other);
+    other.converter = ucnv_getName(converter, &status);
+    ucnv_close(converter);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return other;
 }
 
-QString DecodeText(std::string_view bytes, TextEncoding encoding) {
+QString DecodeText(std::string_view bytes, const TextEncoding& encoding) {
     const auto size = static_cast<qsizetype>(bytes.size());
-    switch (encoding) {
+    switch (encoding.kind) {
     case TextEncoding::Utf8:
         return QString::fromUtf8(bytes.data(), size);
-    case TextEncoding::Latin1:
-        return QString::fromLatin1(bytes.data(), size);
     case TextEncoding::Cp932:
         return Cp932ToUnicode(bytes);
+    case TextEncoding::Other:
+        break;
     }
-    return {};
+    if (bytes.empty())
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(encoding.converter.c_str(), &status);
+    if (U_FAILURE(status) || !converter)
+        return QString(size, QChar::ReplacementCharacter);
+    // Each byte makes at most two UTF-16 units (a supplementary character from four bytes makes two).
+    QString text(size * 2, Qt::Uninitialized);
+    const int32_t length = ucnv_toUChars(converter, reinterpret_cast<UChar*>(text.data()),
+                                         static_cast<int32_t>(std::min<qsizetype>(text.size(), INT32_MAX)),
+                                         bytes.data(), static_cast<int32_t>(std::min<qsizetype>(size, INT32_MAX)),
+                                         &status);
+    ucnv_close(converter);
+    if (U_FAILURE(status))
+        return QString(size, QChar::ReplacementCharacter);
+    text.truncate(length);
+    return text;
 }

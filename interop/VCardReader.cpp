@@ -207,7 +207,7 @@ std::string ValueEncoding(const Head& head) {
 }
 
 /// TYPE values (TYPE=CELL,PREF; TYPE=cell;TYPE=pref; 2.1's bare ;CELL;PREF) as written.
-QStringList Types(const Head& head, TextEncoding encoding) {
+QStringList Types(const Head& head, const TextEncoding& encoding) {
     QStringList types;
     for (const Param& p : head.params) {
         if (types.size() >= kMaxTypes)
@@ -309,11 +309,11 @@ QString Unescaped(const QString& text) {
     return out;
 }
 
-/// The first two components of a structured value (N, X-IRMC-N: family;given;…),
+/// The first N components of a structured value (N, ADR, X-IRMC-N: family;given;…),
 /// unescaped; a component's several values (split at unescaped commas, which 2.1
 /// does not have) joined by a space.
-std::array<QString, 2> FirstTwoComponents(QStringView text, bool commaLists) {
-    std::array<QString, 2> parts;
+template <std::size_t N> std::array<QString, N> Components(QStringView text, bool commaLists) {
+    std::array<QString, N> parts;
     std::size_t index = 0;
     for (qsizetype i = 0; i < text.size() && index < parts.size(); ++i) {
         const QChar c = text[i];
@@ -329,6 +329,22 @@ std::array<QString, 2> FirstTwoComponents(QStringView text, bool commaLists) {
     return parts;
 }
 
+/// An address (ADR: box;extended;street;locality;region;code;country) as Japanese
+/// addresses are written: postal code, region, locality, street, the rest, country.
+QString AddressText(QStringView text, bool commaLists) {
+    const std::array<QString, 7> parts = Components<7>(text, commaLists);
+    QStringList kept;
+    for (const std::size_t at : {5, 4, 3, 2, 1, 0, 6})
+        if (const QString part = parts[at].trimmed(); !part.isEmpty())
+            kept.push_back(at == 5 && part[0].isDigit() ? QStringLiteral("〒") + part : part);
+    return kept.join(u' ');
+}
+
+void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
+    if (!text.trimmed().isEmpty())
+        contact.details.push_back({QString::fromUtf16(label), text.trimmed()});
+}
+
 /// Apple's own labels come wrapped as "_$!<Mobile>!$_"; the user's own are plain.
 bool UnwrapAppleLabel(QString& label) {
     if (label.startsWith(QStringLiteral("_$!<")) && label.endsWith(QStringLiteral(">!$_")) && label.size() >= 8) {
@@ -339,7 +355,7 @@ bool UnwrapAppleLabel(QString& label) {
 }
 
 /// A name or parameter from the file for a message: short, whatever the file holds.
-QString ForMessage(std::string_view s, TextEncoding encoding) {
+QString ForMessage(std::string_view s, const TextEncoding& encoding) {
     constexpr std::size_t kLimit = 40;
     if (s.size() <= kLimit)
         return DecodeText(s, encoding);
@@ -349,6 +365,31 @@ QString ForMessage(std::string_view s, TextEncoding encoding) {
 // Who says what a reading is: an explicit phonetic name outranks the sort key of
 // 4.0's SORT-AS, which address books often fill with the name itself.
 enum ReadingRank { kNoReading = 0, kSortAs = 1, kPhonetic = 2, kPhoneticKana = 3 };
+
+/// The encoding of the card that starts at `lines` (after its BEGIN line), for values
+/// without a CHARSET: UTF-8 when all its bytes, quoted-printable values decoded, are
+/// valid UTF-8, else code page 932. A file of cards from several phones may mix them,
+/// and one stray byte does not turn the other cards into mojibake.
+TextEncoding EncodingOfCard(LineReader lines) {
+    std::string bytes;
+    bool quotedPrintable = false;
+    bool softBreak = false;
+    while (!lines.AtEnd()) {
+        std::string_view line = lines.Next();
+        if (IsBeginOrEndCard(line, "END:VCARD"))
+            break;
+        if (!line.empty() && IsBlank(line.front()))
+            line.remove_prefix(1); // a folded line goes on where the one before stopped
+        else if (!softBreak)
+            quotedPrintable = Upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != kNoPos;
+        softBreak = quotedPrintable && !line.empty() && line.back() == '=';
+        if (quotedPrintable)
+            bytes += QuotedPrintableDecoded(line);
+        else
+            bytes += line;
+    }
+    return GuessEncoding(bytes);
+}
 
 struct PhoneDraft {
     ContactPhone phone;
@@ -360,6 +401,7 @@ struct PhoneDraft {
 /// One card while it is being read.
 struct Card {
     std::size_t beginLine = 0;
+    TextEncoding encoding; ///< of its values without a CHARSET
     Contact contact;
     std::vector<PhoneDraft> phones;
     std::unordered_map<std::string, QString> labels; ///< X-ABLabel by group
@@ -401,7 +443,7 @@ long PrefRank(const Head& head, const QStringList& types) {
 class VCardReader {
 public:
     VCardReader(const PreparedText& text, ContactFile& out)
-        : m_lines(text.bytes), m_encoding(text.encoding), m_out(out) {}
+        : m_lines(text.bytes), m_fileEncoding(text.encoding), m_declared(text.declared), m_out(out) {}
 
     void Run() {
         while (!m_lines.AtEnd()) {
@@ -434,6 +476,7 @@ private:
             m_inStrayText = false;
             m_card.emplace();
             m_card->beginLine = m_lines.Number();
+            m_card->encoding = m_declared ? m_fileEncoding : EncodingOfCard(m_lines);
             return;
         }
         if (!m_inStrayText)
@@ -503,6 +546,8 @@ private:
         }
         if (used)
             Apply(head, encoding, copied ? std::string_view(m_valueBuffer) : value, number);
+        else if (IsNotText(head) && m_card->nested == 0)
+            ++m_out.report.notText;
     }
 
     static bool IsUsed(const Head& head) {
@@ -511,7 +556,7 @@ private:
         static constexpr std::array kUsed{
             "BEGIN"sv, "END"sv, "VERSION"sv, "FN"sv, "N"sv, "TEL"sv, "EMAIL"sv, "NOTE"sv, "SORT-STRING"sv,
             "X-ABLABEL"sv, "X-PHONETIC-LAST-NAME"sv, "X-PHONETIC-FIRST-NAME"sv, "ORG"sv, "X-PHONETIC-ORG"sv,
-            "NICKNAME"sv,
+            "NICKNAME"sv, "ADR"sv, "TITLE"sv, "ROLE"sv, "URL"sv, "BDAY"sv,
         };
         // clang-format on
         if (std::find(kUsed.begin(), kUsed.end(), head.name) != kUsed.end())
@@ -524,6 +569,11 @@ private:
         return false;
     }
 
+    /// Properties that are no text, left out and counted.
+    static bool IsNotText(const Head& head) {
+        return head.name == "PHOTO" || head.name == "LOGO" || head.name == "SOUND" || head.name == "KEY";
+    }
+
     /// The property's value as text, its encoding and charset undone; nullopt (and
     /// the property counted as skipped) when either is unknown.
     std::optional<QString> Decoded(const Head& head, const std::string& encoding, std::string_view raw,
@@ -533,7 +583,7 @@ private:
             const auto known = EncodingFromCharset(Unquote(*name));
             if (!known) {
                 Skip(line, QStringLiteral("文字コード「%1」を知らないため %2 を読み飛ばしました")
-                               .arg(ForMessage(Unquote(*name), m_encoding), ForMessage(head.name, m_encoding)));
+                               .arg(ForMessage(Unquote(*name), m_card->encoding), ForMessage(head.name, m_card->encoding)));
                 return std::nullopt;
             }
             charset = *known;
@@ -550,15 +600,10 @@ private:
             bytes = undone;
         } else if (!encoding.empty() && encoding != "8BIT" && encoding != "7BIT") {
             Skip(line, QStringLiteral("符号化方式「%1」を知らないため %2 を読み飛ばしました")
-                           .arg(ForMessage(encoding, m_encoding), ForMessage(head.name, m_encoding)));
+                           .arg(ForMessage(encoding, m_card->encoding), ForMessage(head.name, m_card->encoding)));
             return std::nullopt;
         }
-        // A file of cards from several phones may mix them: a value without a charset of
-        // its own that is UTF-8 is read as UTF-8, even where other cards are Shift_JIS.
-        if (!charset && m_encoding == TextEncoding::Cp932 && IsValidUtf8(bytes) &&
-            std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-            charset = TextEncoding::Utf8;
-        QString text = DecodeText(bytes, charset.value_or(m_encoding));
+        QString text = DecodeText(bytes, charset.value_or(m_card->encoding));
         NormalizeLineBreaks(text);
         return text;
     }
@@ -604,18 +649,26 @@ private:
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
         } else if (head.name == "ORG") {
             if (contact.organization.isEmpty())
-                contact.organization = FirstTwoComponents(text, !card.v21)[0].trimmed();
+                contact.organization = Components<2>(text, !card.v21)[0].trimmed();
         } else if (head.name == "X-PHONETIC-ORG") {
             if (contact.organizationReading.isEmpty())
                 contact.organizationReading = Unescaped(text).trimmed();
         } else if (head.name == "NICKNAME") {
             if (contact.nickname.isEmpty())
                 contact.nickname = Unescaped(text).trimmed();
+        } else if (head.name == "ADR") {
+            AddDetail(contact, u"住所", AddressText(text, !card.v21));
+        } else if (head.name == "TITLE" || head.name == "ROLE") {
+            AddDetail(contact, u"役職", Unescaped(text));
+        } else if (head.name == "URL") {
+            AddDetail(contact, u"URL", Unescaped(text));
+        } else if (head.name == "BDAY") {
+            AddDetail(contact, u"誕生日", Unescaped(text));
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
         } else if (head.name == "SOUND") {
-            SetReadings(card, FirstTwoComponents(text, !card.v21), kPhonetic);
+            SetReadings(card, Components<2>(text, !card.v21), kPhonetic);
         } else if (head.name == "TEL") {
             ApplyPhone(card, head, text);
         } else if (head.name == "EMAIL") {
@@ -633,7 +686,7 @@ private:
     }
 
     void ApplyName(Card& card, const Head& head, const QString& text) {
-        const std::array<QString, 2> parts = FirstTwoComponents(text, !card.v21);
+        const std::array<QString, 2> parts = Components<2>(text, !card.v21);
         // RFC 9554: an N with PHONETIC is the reading of the plain N of the same ALTID.
         if (head.Find("PHONETIC")) {
             const auto script = head.Find("SCRIPT");
@@ -648,7 +701,7 @@ private:
         card.contact.familyName = parts[0];
         card.contact.givenName = parts[1];
         if (const auto sortAs = head.Find("SORT-AS")) {
-            const QString value = DecodeText(CaretDecoded(Unquote(*sortAs)), m_encoding);
+            const QString value = DecodeText(CaretDecoded(Unquote(*sortAs)), m_card->encoding);
             const QStringList keys = value.split(u',');
             SetReadings(card, {keys.value(0).trimmed(), keys.value(1).trimmed()}, kSortAs);
         }
@@ -663,7 +716,7 @@ private:
             draft.phone.number.remove(0, 4);
         if (draft.phone.number.isEmpty())
             return;
-        draft.types = Types(head, m_encoding);
+        draft.types = Types(head, m_card->encoding);
         draft.group = head.group;
         draft.prefRank = PrefRank(head, draft.types);
         card.phones.push_back(std::move(draft));
@@ -707,7 +760,8 @@ private:
     }
 
     LineReader m_lines;
-    TextEncoding m_encoding;
+    TextEncoding m_fileEncoding;
+    bool m_declared; ///< the file's encoding is every card's
     ContactFile& m_out;
     std::optional<Card> m_card;
     bool m_inStrayText = false;

@@ -1,6 +1,11 @@
 #include "interop/VCard.h"
 
+#include "interop/EntryParts.h"
+#include "interop/Romaji.h"
 #include "platform/Cp932.h"
+
+#include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -50,13 +55,6 @@ void AppendProperty(std::string& out, std::string_view name, const std::string& 
     AppendFolded(out, line);
 }
 
-qsizetype FirstBlank(const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i] == u' ' || text[i] == QChar(0x3000))
-            return i;
-    return -1;
-}
-
 } // namespace
 
 void AppendVCard(std::string& out, const PhoneRecordView& entry) {
@@ -67,23 +65,29 @@ void AppendVCard(std::string& out, const PhoneRecordView& entry) {
 
     out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
     AppendProperty(out, "FN", EscapedUtf8(kanji));
-    // The name as family and given, split where Japanese names are: at the first blank.
-    const qsizetype blank = FirstBlank(kanji);
-    const QStringView family = blank < 0 ? QStringView(kanji) : QStringView(kanji).left(blank);
-    const QStringView given = blank < 0 ? QStringView() : QStringView(kanji).mid(blank + 1);
-    AppendProperty(out, "N", EscapedUtf8(family) + ';' + EscapedUtf8(given) + ";;;");
-    const qsizetype space = romaji.indexOf(u' ');
-    const QStringView romajiFamily = space < 0 ? QStringView(romaji) : QStringView(romaji).left(space);
-    const QStringView romajiGiven = space < 0 ? QStringView() : QStringView(romaji).mid(space + 1);
-    if (!romajiFamily.isEmpty())
-        AppendProperty(out, "X-PHONETIC-LAST-NAME", EscapedUtf8(romajiFamily));
-    if (!romajiGiven.isEmpty())
-        AppendProperty(out, "X-PHONETIC-FIRST-NAME", EscapedUtf8(romajiGiven));
+    const NameParts name = SplitName(kanji);
+    AppendProperty(out, "N",
+                   EscapedUtf8(name.family) + ';' + EscapedUtf8(name.given) + ';' + ';' + EscapedUtf8(name.prefix) +
+                       ';' + EscapedUtf8(name.suffix));
+    // Phones file a Japanese name under the kana of its reading.
+    const PhoneticParts phonetic = PhoneticOf(kanji, romaji);
+    if (!phonetic.family.isEmpty())
+        AppendProperty(out, "X-PHONETIC-LAST-NAME", EscapedUtf8(phonetic.family));
+    if (!phonetic.given.isEmpty())
+        AppendProperty(out, "X-PHONETIC-FIRST-NAME", EscapedUtf8(phonetic.given));
+    // The romaji name itself, which an import takes back as it stands.
     if (!romaji.isEmpty())
         AppendProperty(out, "SORT-STRING", EscapedUtf8(romaji));
+    // A further number of the memo would become the main one, an e-mail the name, where
+    // the entry has none.
+    const MemoParts parts = SplitMemo(memo, !phone.isEmpty(), !kanji.isEmpty());
     if (!phone.isEmpty())
         AppendProperty(out, "TEL", EscapedUtf8(phone));
-    if (!memo.isEmpty())
-        AppendProperty(out, "NOTE", EscapedUtf8(memo));
+    for (const auto& [type, number] : parts.phones)
+        AppendProperty(out, type.isEmpty() ? std::string("TEL") : "TEL;TYPE=" + type.toStdString(), EscapedUtf8(number));
+    for (const QString& email : parts.emails)
+        AppendProperty(out, "EMAIL;TYPE=INTERNET", EscapedUtf8(email));
+    if (!parts.note.isEmpty())
+        AppendProperty(out, "NOTE", EscapedUtf8(parts.note));
     out += "END:VCARD\r\n";
 }

@@ -26,14 +26,16 @@ char16_t FixDecodedControl(char16_t c) {
 }
 
 // Characters the converter refuses that have a plain counterpart in code page
-// 932, as Windows maps them when text is pasted from elsewhere (wave dash, minus...).
+// 932, as Windows maps them when text is pasted from elsewhere (wave dash, minus...),
+// and the nearest forms of punctuation that address books write (en dash, no-break space).
 struct BestFit {
     char16_t unicode;
     const char* bytes;
 };
 constexpr BestFit kBestFit[] = {
     {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00A5, "\x5C"},     {0x00AC, "\x81\xCA"}, {0x2014, "\x81\x5C"},
-    {0x2016, "\x81\x61"}, {0x203E, "\x7E"},     {0x2212, "\x81\x7C"}, {0x301C, "\x81\x60"},
+    {0x2016, "\x81\x61"}, {0x203E, "\x7E"},     {0x2212, "\x81\x7C"}, {0x301C, "\x81\x60"}, {0x2013, "\x81\x5D"},
+    {0x00A0, " "},
 };
 
 QString DecodeStrict(std::string_view bytes, bool& error) {

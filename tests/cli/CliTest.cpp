@@ -682,6 +682,12 @@ TEST_F(CliTest, ImportAndExportContacts) {
     EXPECT_NE(imported.out.find("に 2 件を追加しました。"), std::string::npos) << imported.out;
     EXPECT_NE(imported.out.find("「山田 花子」の 「🍣」"), std::string::npos) << imported.out;
     EXPECT_EQ(Run({"list"}).out, "abe ichirou,阿部 一郎,\nyamada hanako,山田 花子,090-1111-2222,寿司好き\n");
+    // The same file again adds nothing, and says so.
+    const std::string once = Read("電話帳");
+    const Result again = Run({"import", "phone.vcf"});
+    EXPECT_NE(again.out.find("に 0 件を追加しました。"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("電話帳にすでにあるため追加しなかった項目: 2 件"), std::string::npos) << again.out;
+    EXPECT_EQ(Read("電話帳"), once);
 
     // Out again in each format, and into another book: the same entries.
     const std::string csvBody = "abe ichirou,阿部 一郎,,\r\nyamada hanako,山田 花子,090-1111-2222,寿司好き\r\n";
@@ -691,7 +697,12 @@ TEST_F(CliTest, ImportAndExportContacts) {
     EXPECT_EQ(Read("out-sjis.CSV"), Sjis(("ローマ字名,漢字名,電話番号,メモ\r\n" + csvBody).c_str()));
     const Result exported = Run({"export", "out.vcf"});
     EXPECT_EQ(exported.out, "「out.vcf」 に 2 件を書き出しました。\n");
-    for (const char* file : {"out.vcf", "out.csv", "out-sjis.CSV"}) {
+    // The columns Google Contacts and Outlook import, read back the same.
+    ASSERT_EQ(Run({"export", "--format", "google", "google.csv"}).code, 0);
+    EXPECT_TRUE(Read("google.csv").starts_with("\xEF\xBB\xBFName,Given Name,Family Name,Yomi Name,"));
+    ASSERT_EQ(Run({"--encoding", "cp932", "export", "--format=outlook", "outlook.csv"}).code, 0);
+    EXPECT_TRUE(Read("outlook.csv").starts_with(Sjis("姓,名,姓 (フリガナ),名 (フリガナ),")));
+    for (const char* file : {"out.vcf", "out.csv", "out-sjis.CSV", "google.csv", "outlook.csv"}) {
         Write("copy", Archive({}));
         ASSERT_EQ(Run({"-f", "copy", "import", file}).code, 0) << file;
         EXPECT_EQ(Read("copy"), Read("電話帳")) << file;
@@ -708,6 +719,9 @@ TEST_F(CliTest, ImportAndExportUsage) {
              {"--encoding", "cp932", "export", "a.vcf"},
              {"--dry-run", "list"},
              {"export", "a.csv", "b.csv"},
+             {"export", "--format", "google", "a.vcf"},
+             {"export", "--format", "yahoo", "a.csv"},
+             {"--format", "google", "list"},
          }) {
         const Result r = Run(args);
         EXPECT_EQ(r.code, 2) << args.back() << r.err;

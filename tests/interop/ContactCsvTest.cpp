@@ -237,3 +237,13 @@ TEST(ContactCsv, WrittenEntriesReadBackExactly) {
         }
     }
 }
+
+// A UTF-8 file with one row in Shift_JIS: only that row is read as Shift_JIS.
+TEST(ContactCsv, DecidesTheEncodingOfEachRow) {
+    const ContactFile file = ReadContactCsv("Name,Notes\r\n\xE5\xB1\xB1\xE7\x94\xB0,\xE3\x81\x82\r\n"
+                                            "\x8ER\x93" "c,\x82\xA0\r\n\xE3\x81\x9F\xE3\x82\x8D\xE3\x81\x86,\r\n");
+    const std::vector<Contact> expected{{.formattedName = u"山田"_s, .note = u"あ"_s},
+                                        {.formattedName = u"山田"_s, .note = u"あ"_s},
+                                        {.formattedName = u"たろう"_s}};
+    EXPECT_EQ(Describe(file.contacts), Describe(expected));
+}

@@ -170,9 +170,9 @@ TEST(VCard, SkipsBadPiecesAndKeepsTheRest) {
          {"Cut"},
          u"1 行目: END:VCARD がないままファイルが終わりました (このカードは読めたところまで使います)"_s},
         {"BEGIN:VCARD\nFN:A\nno colon here\nEND:VCARD\n", {"A"}, u"3 行目: コロンのない行を読み飛ばしました"_s},
-        {"BEGIN:VCARD\nFN:A\nNOTE;CHARSET=EUC-KR:x\nEND:VCARD\n",
+        {"BEGIN:VCARD\nFN:A\nNOTE;CHARSET=X-MARS-1:x\nEND:VCARD\n",
          {"A"},
-         u"3 行目: 文字コード「EUC-KR」を知らないため NOTE を読み飛ばしました"_s},
+         u"3 行目: 文字コード「X-MARS-1」を知らないため NOTE を読み飛ばしました"_s},
         {"BEGIN:VCARD\nFN:A\nNOTE;ENCODING=UUENCODE:x\nEND:VCARD\n",
          {"A"},
          u"3 行目: 符号化方式「UUENCODE」を知らないため NOTE を読み飛ばしました"_s},
@@ -198,6 +198,11 @@ TEST(VCard, SkipsBadPiecesAndKeepsTheRest) {
         EXPECT_EQ(file.report.skipped, c.reason.isEmpty() ? 0 : 1) << c.text << "\n" << Reasons(file);
         EXPECT_EQ(file.report.reasons.value(0).toStdString(), c.reason.toStdString()) << c.text;
     }
+    // A photo, a sound and a key are no text: counted, not skipped as bad.
+    const ContactFile binary = ReadVCards("BEGIN:VCARD\nFN:A\nPHOTO;ENCODING=b:AAAA\nSOUND:x.wav\n"
+                                          "SOUND;X-IRMC-N:a;b;;;\nKEY:k\nEND:VCARD\n");
+    EXPECT_EQ(binary.report.notText, 3);
+    EXPECT_EQ(binary.report.skipped, 0);
     // The truncated card keeps its phone; the nested card's phone is not the outer one's.
     EXPECT_EQ(ReadVCards("BEGIN:VCARD\nFN:Cut\nTEL:1").contacts.at(0).phones.size(), 1u);
     EXPECT_EQ(ReadVCards(cases[4].text).contacts.at(0).phones.size(), 1u);
@@ -252,20 +257,54 @@ TEST(VCard, WrittenEntriesReadBackUnchanged) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const PhoneRecord& e = entries[i];
         const Contact& c = read.contacts[i];
-        const QString romajiText = QString::fromLatin1(e.m_strRomaji);
-        const qsizetype space = romajiText.indexOf(u' ');
         QString memo = Cp932ToUnicode(e.m_strMemo);
         memo.replace(u"\r\n"_s, u"\n"_s);
         SCOPED_TRACE(i);
         EXPECT_EQ(c.reading.toStdString(), e.m_strRomaji);
-        EXPECT_EQ(c.familyReading, space < 0 ? romajiText : romajiText.left(space));
-        EXPECT_EQ(c.givenReading, space < 0 ? QString() : romajiText.mid(space + 1));
         const QString kanji = Cp932ToUnicode(e.m_strKanji);
-        const qsizetype blank = kanji.indexOf(QRegularExpression(u"[ \u3000]"_s));
         EXPECT_EQ(c.formattedName, kanji);
-        EXPECT_EQ(c.familyName, blank < 0 ? kanji : kanji.left(blank));
-        EXPECT_EQ(c.givenName, blank < 0 ? QString() : kanji.mid(blank + 1));
         EXPECT_EQ(c.phones.empty() ? QString() : c.phones[0].number, Cp932ToUnicode(e.m_strPhone));
         EXPECT_EQ(c.note, memo);
     }
+}
+
+// Values in the charsets address books name, through ICU; values without a charset in
+// UTF-8 or Shift_JIS, decided for each card (quoted-printable bytes included).
+TEST(VCard, ReadsEachCardsCharset) {
+    const std::string text =
+        "BEGIN:VCARD\r\nFN;CHARSET=windows-1252;ENCODING=QUOTED-PRINTABLE:Ren=E9e =96 Zo=EB\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN;CHARSET=ISO-8859-15:\xA4uro\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN;CHARSET=EUC-JP:\xBB\xB3\xC5\xC4\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN;CHARSET=ISO-2022-JP:\x1B$B;3ED\x1B(B\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nFN;ENCODING=QUOTED-PRINTABLE:=8E=52=93=63\r\nEND:VCARD\r\n" // Shift_JIS, no charset
+        "BEGIN:VCARD\r\nFN:\xE5\xB1\xB1\xE7\x94\xB0\r\nEND:VCARD\r\n"           // UTF-8 beside it
+        "BEGIN:VCARD\r\nFN:\x8ER\x93" "c\r\nEND:VCARD\r\n";                         // and Shift_JIS
+    const ContactFile file = ReadVCards(text);
+    std::vector<std::string> names;
+    for (const Contact& contact : file.contacts)
+        names.push_back(contact.formattedName.toStdString());
+    const std::vector<std::string> expected{"Renée – Zoë", "€uro", "山田", "山田", "山田", "山田", "山田"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
+}
+
+// What phones read: N family name first for a Japanese name and Western for a Latin one,
+// titles out of the family field; the reading in katakana; the memo's further numbers
+// and e-mails as TEL and EMAIL, the rest as the note.
+TEST(VCard, WritesWhatAPhoneReads) {
+    const auto card = [](const PhoneRecord& entry) {
+        std::string out;
+        AppendVCard(out, entry);
+        return out;
+    };
+    const auto sjis = [](const char* utf8) { return UnicodeToCp932(QString::fromUtf8(utf8)).bytes; };
+    EXPECT_EQ(card({"yamada tarou", sjis("山田 太郎"), "090-1", sjis("携帯: 080-2\r\nFAX: 03-3\r\n電話: 4\r\n"
+                                                                   "メール: t@example.jp\r\n住所: 東京\r\n携帯: 5")}),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 太郎\r\nN:山田;太郎;;;\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\n"
+              "X-PHONETIC-FIRST-NAME:タロウ\r\nSORT-STRING:yamada tarou\r\nTEL:090-1\r\nTEL;TYPE=CELL:080-2\r\n"
+              "TEL;TYPE=FAX:03-3\r\nTEL:4\r\nEMAIL;TYPE=INTERNET:t@example.jp\r\nNOTE:住所: 東京\\n携帯: 5\r\n"
+              "END:VCARD\r\n");
+    EXPECT_EQ(card({"doe john", "Dr. John Q. Doe Jr.", "", sjis("携帯: 1")}),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dr. John Q. Doe Jr.\r\nN:Doe;John Q.;;Dr.;Jr.\r\n"
+              "SORT-STRING:doe john\r\nNOTE:携帯: 1\r\nEND:VCARD\r\n"); // no number to stand before it
 }

@@ -61,6 +61,9 @@ TEST(Cp932, CommonLookalikesMapAsWindowsDoes) {
     // The wave dash and the minus sign typed on other systems land on the characters Japanese Windows uses.
     EXPECT_EQ(UnicodeToCp932(QString::fromUtf8("〜−")).bytes, "\x81\x60\x81\x7C");
     EXPECT_TRUE(UnicodeToCp932(QString::fromUtf8("¢£¬")).ok());
+    // Punctuation of Western text: en and em dash, curly quotes, a no-break space.
+    EXPECT_EQ(UnicodeToCp932(QString::fromUtf8("–—‘’“”\u00A0")).bytes,
+              "\x81\x5D\x81\x5C\x81\x65\x81\x66\x81\x67\x81\x68 ");
 }
 
 TEST(Cp932, MessagesNameAFewUnconvertibleCharacters) {
