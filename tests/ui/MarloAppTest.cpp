@@ -877,9 +877,9 @@ void MarloAppTest::aboutBox() {
 }
 
 void MarloAppTest::fixedSizeDialogsAskForNoMinimiseOrMaximise() {
-    for (const DialogTemplate* tpl : {&AboutTemplate(), &DataEntryTemplate(), &DataModifyTemplate(),
-                                      &DataViewTemplate(), &RomajiWarnTemplate(), &OptionTemplate(),
-                                      &FullTextSearchTemplate()}) {
+    for (const DialogTemplate* tpl :
+         {&AboutTemplate(), &DataEntryTemplate(), &DataModifyTemplate(), &DataViewTemplate(), &RomajiWarnTemplate(),
+          &OptionTemplate(), &FullTextSearchTemplate()}) {
         CDialog dialog(*tpl);
         const Qt::WindowFlags flags = dialog.windowFlags();
         QVERIFY2(flags & Qt::CustomizeWindowHint, tpl->pszCaption);
