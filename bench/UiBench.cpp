@@ -264,7 +264,7 @@ void BM_ModifyEntry(benchmark::State& state) {
         const PhoneRecord key = ReadRow(list, 0);
         PhoneRecord texts = key;
         texts.m_strRomaji = name;
-        ReplaceRowEntry(*shown.doc, list, 0, key, texts);
+        ReplaceRowEntry(shown.view.m_history, list, 0, key, texts);
     });
 }
 BENCHMARK(BM_ModifyEntry)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(200);
@@ -275,7 +275,7 @@ void BM_DeleteEntry(benchmark::State& state) {
     CListCtrl& list = shown.view.m_listCtrl;
     RunEntryAction(state, shown, [&](const std::string&) {
         list.SetSelectionMark(list.GetItemCount() / 2);
-        DeleteEntry(*shown.doc, list);
+        DeleteEntry(shown.view.m_history, list);
     });
 }
 BENCHMARK(BM_DeleteEntry)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(200);

@@ -84,19 +84,18 @@ void EntryHistory::Remove(std::size_t index) {
 }
 
 bool EntryHistory::Undo() {
-    if (!m_stack.canUndo())
-        return false;
-    FollowDocument();
-    m_stack.undo();
-    m_doc.SetModifiedFlag(!m_stack.isClean());
-    return true;
+    return Go(m_stack.canUndo(), &QUndoStack::undo);
 }
 
 bool EntryHistory::Redo() {
-    if (!m_stack.canRedo())
+    return Go(m_stack.canRedo(), &QUndoStack::redo);
+}
+
+bool EntryHistory::Go(bool bCan, void (QUndoStack::*move)()) {
+    if (!bCan)
         return false;
     FollowDocument();
-    m_stack.redo();
+    (m_stack.*move)();
     m_doc.SetModifiedFlag(!m_stack.isClean());
     return true;
 }

@@ -44,6 +44,8 @@ private:
     /// The document tells whether it was saved (or opened) since the last step: the
     /// step the history stands at is then the one that matches the file.
     void FollowDocument();
+    /// An undo or a redo (`move`) when `bCan`; the document modified unless back at its file's step.
+    bool Go(bool bCan, void (QUndoStack::*move)());
 
     CMarloDoc& m_doc;
     QUndoStack m_stack;

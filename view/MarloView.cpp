@@ -138,7 +138,11 @@ std::string SearchKey(const QString& text) {
 
 CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
     : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_history(doc), m_doc(doc),
-      m_pApp(pApp), m_entryTarget{this, [this] { m_listCtrl.DeleteAllItems(); },
+      m_pApp(pApp), m_entryTarget{this,
+                                  [this] {
+                                      m_listCtrl.DeleteAllItems();
+                                      m_listing = Listing::Other;
+                                  },
                                   [this](const PhoneRecord& texts) { AddEntryRow(texts); },
                                   [this] { EntryDlgClosed(); }},
       m_editSearch(*GetDlgItem<QLineEdit>(IDC_SEARCH)) {
@@ -217,10 +221,12 @@ void CMarloView::OnShowAll() {
         m_listCtrl.ShowItemsOf(rows, 0, rows->Count());
     }
     m_listCtrl.SetRedraw(true);
+    m_listing = Listing::ShowAll;
 }
 
 void CMarloView::OnClear() {
     m_listCtrl.DeleteAllItems();
+    m_listing = Listing::Other;
     m_editSearch.setText(QString());
     m_editSearch.setFocus();
 }
@@ -236,6 +242,7 @@ void CMarloView::OnInsertItem(int) {
 
 void CMarloView::AddEntryRow(const PhoneRecord& texts) {
     const QScopedValueRollback<bool> adding(m_bAdding, true);
+    m_listing = Listing::Other;
     m_listCtrl.InsertItem(0, texts.m_strRomaji);
     m_listCtrl.SetItemText(0, 1, texts.m_strKanji);
     m_listCtrl.SetItemText(0, 2, texts.m_strPhone);
@@ -299,17 +306,30 @@ void CMarloView::OnKeydownList(int nKey) {
 }
 
 void CMarloView::OnEditUndo() {
-    if (CFrameWnd::SendToTextBox(window(), "undo") || !m_history.Undo())
-        return;
-    if (!m_editSearch.text().isEmpty())
-        OnUpdateSearch();
+    if (!CFrameWnd::SendToTextBox(window(), "undo") && m_history.Undo())
+        ListAgain();
 }
 
 void CMarloView::OnEditRedo() {
-    if (CFrameWnd::SendToTextBox(window(), "redo") || !m_history.Redo())
-        return;
-    if (!m_editSearch.text().isEmpty())
+    if (!CFrameWnd::SendToTextBox(window(), "redo") && m_history.Redo())
+        ListAgain();
+}
+
+void CMarloView::ListAgain() {
+    switch (m_listing) {
+    case Listing::Search:
         OnUpdateSearch();
+        break;
+    case Listing::ShowAll:
+        OnShowAll();
+        break;
+    case Listing::FullText:
+        m_listCtrl.DeleteAllItems();
+        ListFullTextHits(std::array(m_fullTextKeys));
+        break;
+    case Listing::Other:
+        break;
+    }
 }
 
 void CMarloView::OnUpdateEditUndo(CCmdUI& ui) const {
@@ -341,6 +361,7 @@ void CMarloView::OnOptions() {
 void CMarloView::OnFullTextSearch() {
     // Emptied before the dialog: Cancel leaves an empty list, not the last writer's rows.
     m_listCtrl.DeleteAllItems();
+    m_listing = Listing::Other;
     CSearchDlg dlg;
     if (dlg.DoModal() != IDOK)
         return;
@@ -360,6 +381,8 @@ void CMarloView::ListFullTextHits(const std::array<std::string, 3>& keys) {
     m_listCtrl.SetItemCount(static_cast<int>(rows.Count()));
     FullTextSearch(rows, keys, [this, &rows](std::size_t row) { m_listCtrl.AppendItems(rows, row, 1); });
     m_listCtrl.SetRedraw(true);
+    m_listing = Listing::FullText;
+    m_fullTextKeys = keys;
 }
 
 namespace {
@@ -416,6 +439,7 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
     m_listCtrl.DeleteAllItems();
     m_listCtrl.AppendItems(rows, 0, rows.Count());
     m_listCtrl.SetRedraw(true);
+    m_listing = Listing::Other;
     QString report = QStringLiteral("%1 件を追加しました。").arg(records.size());
     const QString notes = import.Describe();
     if (!notes.isEmpty())
@@ -491,6 +515,7 @@ void CMarloView::OnUpdateSearch() {
         m_listCtrl.ShowItemsOf(rows, hits.first, hits.count);
     }
     m_listCtrl.SetRedraw(true);
+    m_listing = Listing::Search;
 }
 
 namespace {

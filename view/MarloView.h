@@ -60,7 +60,8 @@ public:
     /// A key in the list: Delete removes the row at the selection mark in modify mode.
     void OnKeydownList(int nKey);
     /// "元に戻す": the text box with the focus undoes its typing; elsewhere the last add,
-    /// modify or delete of an entry is undone, and the search runs again on the new book.
+    /// modify or delete of an entry is undone, and the list is made again as it was made
+    /// last (by the name search, show-all or the full-text search) from the book as it is now.
     void OnEditUndo();
     /// "やり直し": the same for redoing.
     void OnEditRedo();
@@ -88,6 +89,8 @@ private:
     /// The data-entry dialog closes.
     void EntryDlgClosed();
     void PlaceBesideFrame(QWidget& dlg) const;
+    /// Lists again as the last listing did, after an undo or a redo changed the book.
+    void ListAgain();
 
     CMarloDoc& m_doc;
     CWinApp* m_pApp;
@@ -95,4 +98,8 @@ private:
     BookRows m_bookRows;       // the book's rows as the searches and the list read them
     QLineEdit& m_editSearch;
     int m_nRowsPerPage = 1;
+    /// What made the rows of the list: a search that can run again, or something else.
+    enum class Listing { Other, Search, ShowAll, FullText };
+    Listing m_listing = Listing::Other;
+    std::array<std::string, 3> m_fullTextKeys; // of the last full-text search
 };

@@ -179,6 +179,8 @@ private slots:
     void deleteRemovesTheMarkedRow();
     void rowWhoseRecordIsGone();
     void memoBytesRoundTrip();
+    void enterPressesTheFocusedButton();
+    void undoAndRedoOfEntryChanges();
 };
 
 void EntryDialogsTest::entryDialogFilesEntries() {
@@ -599,6 +601,105 @@ void EntryDialogsTest::memoBytesRoundTrip() {
     abe.m_strPhone = "2";
     QCOMPARE(Records(saved),
              (std::vector<PhoneRecord>{abe, Rec("ono"), Entry("ueda", {}, {}, QStringLiteral("一行目\n二行目"))}));
+}
+
+void EntryDialogsTest::enterPressesTheFocusedButton() {
+    TempWorkDir dir;
+    App run(dir);
+    CDataEntryDlg* dlg = run.OpenEntry();
+    QVERIFY(dlg);
+    auto& ok = Box<QPushButton>(dlg, IDOK);
+    // Enter in the memo makes a new line; on "データ追加" it adds and the dialog stays.
+    TypeEntry(*dlg, "kato", QStringLiteral("加藤"), "03", QStringLiteral("a\nb"));
+    PressEnterOn(&Box<QPushButton>(dlg, IDC_ENTRY_ADD));
+    QVERIFY(!ok.isDefault());
+    QCOMPARE(BookNames(run.Doc()), QStringList({"abe", "kato", "sato", "tanaka"}));
+    QCOMPARE(run.Doc().m_pData->m_list[1].m_strMemo, "a\r\nb");
+    QVERIFY(dlg->isVisible());
+    PressEnterOn(&Box<QPushButton>(dlg, IDC_ENTRY_CLEAR));
+    QVERIFY(Box(dlg, IDC_ENTRY_ROMAJI).text().isEmpty());
+    QVERIFY(dlg->isVisible());
+    // Back in a box, OK is the default again; Enter on it closes the dialog.
+    Box(dlg, IDC_ENTRY_PHONE).setFocus(Qt::TabFocusReason);
+    QVERIFY(ok.isDefault() && !Box<QPushButton>(dlg, IDC_ENTRY_CLEAR).isDefault());
+    PressEnterOn(&ok);
+    QVERIFY(!run.View().m_pEntryDlg);
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), kBook.size() + 1);
+
+    // The modify dialog: Enter on Cancel changes nothing, on OK it changes the entry.
+    run.ShowAll();
+    run.ModifyMode(true);
+    for (const int nId : {IDCANCEL, IDOK}) {
+        ClickRow(run.List(), 0);
+        WhenModal("CDataModifyDlg", [nId](QWidget* w) {
+            Box(w, IDC_MODIFY_KANJI).setText(QStringLiteral("安部"));
+            PressEnterOn(GetDlgItem(w, nId));
+        });
+        DoubleClickRow(run.List(), 0);
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(run.Doc().m_pData->m_list[0].m_strKanji == UnicodeToCp932(QStringLiteral("安部")).bytes, nId == IDOK);
+    }
+}
+
+void EntryDialogsTest::undoAndRedoOfEntryChanges() {
+    TempWorkDir dir;
+    // A record between two equal ones must come back between them.
+    const PhoneRecord twin = Rec("mori", QStringLiteral("森"), "1");
+    App run(dir, {Rec("abe"), twin, Rec("mori", QStringLiteral("森"), "2"), twin, Rec("ono")});
+    const QByteArray original = ReadFile(dir.Path(kDefaultBook));
+    auto& box = *run.View().GetDlgItem<QLineEdit>(IDC_SEARCH);
+    QTest::keyClicks(&box, "mo");
+    run.ModifyMode(true);
+    run.Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&run.Frame()));
+    CListCtrl& list = run.List();
+    ClickRow(list, 1);
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(Column(list, 2), QStringList({"1", "1"}));
+    // In the list, Ctrl+Z undoes the delete, and the search lists the entry again.
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Column(list, 2), QStringList({"1", "2", "1"}));
+    QVERIFY(!run.Doc().IsModified());
+    QTest::keyClick(&list, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(Column(list, 2), QStringList({"1", "1"}));
+    QVERIFY(run.Doc().IsModified());
+    QTest::keyClick(&list, Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(Column(list, 2), QStringList({"1", "2", "1"}));
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Column(list, 2), QStringList({"1", "1"}));
+    // A list made by show-all is made again by show-all.
+    run.ShowAll();
+    list.setFocus();
+    ClickRow(list, 0);
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Column(list), QStringList({"abe", "mori", "mori", "ono"}));
+    // In the search box the keys are the box's own: its typing is undone, no entry.
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(box.text() != QStringLiteral("mo"));
+    QTest::keyClick(&box, Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(run.Doc().m_pData->m_list.GetCount(), std::size_t(4));
+    // An entry added in the dialog is undone from the menu, then saved: the file as it was
+    // before the delete, which undone too gives the very bytes of the start.
+    CDataEntryDlg* dlg = run.OpenEntry();
+    TypeEntry(*dlg, "kato");
+    ClickAdd(*dlg);
+    dlg->close();
+    list.setFocus();
+    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(!run.Doc().IsModified());
+    QVERIFY(Trigger(run.Frame(), ID_EDIT_REDO)->isEnabled());
+    QVERIFY(run.Doc().DoFileSave());
+    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(run.Doc().DoFileSave());
+    QCOMPARE(ReadFile(dir.Path(kDefaultBook)), original);
+    // Another phone book has no steps of its own yet.
+    Trigger(run.Frame(), ID_FILE_NEW);
+    list.setFocus();
+    QVERIFY(!Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(!Trigger(run.Frame(), ID_EDIT_REDO)->isEnabled());
 }
 
 #include "EntryDialogsTest.moc"

@@ -6,6 +6,7 @@
 #include "app/MarloApp.h"
 #include "data/MarloDoc.h"
 #include "platform/Cp932.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/FrameWnd.h"
 #include "res/Dialogs.h"
 #include "res/Menus.h"
@@ -137,6 +138,7 @@ private slots:
     void editKeysWorkInTheSearchBox();
     void printsTheRows();
     void aboutBox();
+    void fixedSizeDialogsAskForNoMinimiseOrMaximise();
     void exitAsksToSave();
     void damagedDefaultBookIsNotReplacedUnasked();
     void importAndExportContacts();
@@ -883,6 +885,19 @@ void MarloAppTest::aboutBox() {
     QCOMPARE(sizes, themeSizes);
     QVERIFY(texts.contains(QStringLiteral("Marlo Version 1.0")));
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::fixedSizeDialogsAskForNoMinimiseOrMaximise() {
+    for (const DialogTemplate* tpl :
+         {&AboutTemplate(), &DataEntryTemplate(), &DataModifyTemplate(), &DataViewTemplate(), &RomajiWarnTemplate(),
+          &OptionTemplate(), &FullTextSearchTemplate()}) {
+        CDialog dialog(*tpl);
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        QVERIFY2(flags & Qt::CustomizeWindowHint, tpl->pszCaption);
+        QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)), tpl->pszCaption);
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, tpl->pszCaption);
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    }
 }
 
 void MarloAppTest::exitAsksToSave() {

@@ -131,6 +131,8 @@ private slots:
     void opensWithTheLimitAndCancelKeepsIt();
     void okStoresAndWrites_data();
     void okStoresAndWrites();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void numberOutsideTheRangeIsRefused_data();
     void numberOutsideTheRangeIsRefused();
     void newLimitAppliesAtTheNextKeystroke();
@@ -207,6 +209,31 @@ void OptionDialogTest::okStoresAndWrites() {
     QCOMPARE(ReadFile(dir.Path(kProfile)), QByteArray::fromHex(written));
     // The hit limit is no part of the phone book.
     QVERIFY(!run.Doc().IsModified());
+}
+
+void OptionDialogTest::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<int>("control");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("OK") << int(IDOK) << true;
+    QTest::newRow("Cancel") << int(IDCANCEL) << false;
+    QTest::newRow("check box: the default button") << int(IDC_OPTION_SHOWALL) << true;
+    QTest::newRow("number box: the default button") << int(IDC_OPTION_MAXCOUNT) << true;
+}
+
+void OptionDialogTest::enterPressesTheFocusedButton() {
+    QFETCH(int, control);
+    QFETCH(bool, stored);
+    TempWorkDir dir;
+    App run(dir, QByteArray("30\r\n"));
+    bool bClosed = false;
+    RunOptions(run, [&](QWidget* w) {
+        Step(w, QStringLiteral("type 12"));
+        PressEnterOn(GetDlgItem(w, control));
+        bClosed = !w->isVisible();
+    });
+    QVERIFY(bClosed);
+    QCOMPARE(run.Doc().m_nMaxHits, stored ? 12 : 30);
+    QCOMPARE(ReadFile(dir.Path(kProfile)) != QByteArray("30\r\n"), stored);
 }
 
 void OptionDialogTest::numberOutsideTheRangeIsRefused_data() {

@@ -92,6 +92,8 @@ private slots:
     void dialogOpensEmptyOnOk();
     void nothingSearchedLeavesTheListEmpty_data();
     void nothingSearchedLeavesTheListEmpty();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void keysAndFields_data();
     void keysAndFields();
     void everyHitLastFirst();
@@ -153,6 +155,29 @@ void SearchDialogTest::nothingSearchedLeavesTheListEmpty() {
             QTest::mouseClick(GetDlgItem(w, IDOK), Qt::LeftButton);
     }));
     QCOMPARE(run.List().GetItemCount(), 0);
+}
+
+void SearchDialogTest::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<int>("control");
+    QTest::addColumn<bool>("searched");
+    QTest::newRow("OK") << int(IDOK) << true;
+    QTest::newRow("Cancel") << int(IDCANCEL) << false;
+    QTest::newRow("key box: the default button") << int(IDC_SEARCH_KEY2) << true;
+}
+
+void SearchDialogTest::enterPressesTheFocusedButton() {
+    QFETCH(int, control);
+    QFETCH(bool, searched);
+    TempWorkDir dir;
+    App run(dir);
+    bool bClosed = false;
+    QVERIFY(run.Search([&](QWidget* w) {
+        Type(Box(w, IDC_SEARCH_KEY1), QStringLiteral("tanaka"));
+        PressEnterOn(GetDlgItem(w, control));
+        bClosed = !w->isVisible();
+    }));
+    QVERIFY(bClosed);
+    QCOMPARE(run.List().GetItemCount(), searched ? 3 : 0);
 }
 
 void SearchDialogTest::keysAndFields_data() {

@@ -170,3 +170,12 @@ CMarloDoc& RunningApp::Doc() const {
 CFrameWnd& RunningApp::Frame() const {
     return *app->GetMainWnd();
 }
+
+void PressEnterOn(QWidget* control) {
+    control->window()->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), control->window());
+    control->setFocus(Qt::TabFocusReason);
+    if (auto* button = qobject_cast<QPushButton*>(control))
+        QVERIFY2(button->isDefault(), qPrintable(button->text()));
+    QTest::keyClick(control, Qt::Key_Return);
+}

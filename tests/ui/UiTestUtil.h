@@ -50,6 +50,9 @@ void WhenModal(const char* className, std::function<void(QWidget*)> act);
 /// Presses the message box button with this role (QMessageBox::StandardButton) and
 /// keeps the box's text in `text` when given.
 void AnswerMessageBox(int button, QString* text = nullptr);
+/// Gives `control` the focus as the Tab key does and presses Enter there; a push button
+/// must look the dialog's default while it has the focus.
+void PressEnterOn(QWidget* control);
 /// Accepts the next file dialog with `path`, or cancels it when `path` is empty.
 void AnswerFileDialog(const QString& path);
 
