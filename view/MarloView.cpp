@@ -3,6 +3,7 @@
 #include "EntryActions.h"
 
 #include "dialogs/DataEntryDlg.h"
+#include "dialogs/ImportReportDlg.h"
 #include "dialogs/OptionDlg.h"
 #include "dialogs/SearchDlg.h"
 
@@ -358,11 +359,12 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
     m_listCtrl.DeleteAllItems();
     m_listCtrl.AppendItems(rows, 0, rows.Count());
     m_listCtrl.SetRedraw(true);
-    QString report = QStringLiteral("%1 件を追加しました。").arg(records.size());
-    const QString notes = import.Describe();
-    if (!notes.isEmpty())
-        report += u'\n' + notes;
-    AfxMessageBox(this, report, notes.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+    CImportReportDlg report(window());
+    for (const std::string& path : paths)
+        report.m_strSummary += QStringLiteral("「") + QString::fromUtf8(FileNameOf(path)) + QStringLiteral("」");
+    report.m_strSummary += QStringLiteral("から %1 件を追加しました。").arg(records.size());
+    report.m_strDetails = import.Describe(true);
+    report.DoModal();
 }
 
 void CMarloView::OnFileExport() {
