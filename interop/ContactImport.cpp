@@ -223,10 +223,11 @@ ImportedEntry EntryFromContact(const Contact& contact) {
 }
 
 void ContactImport::AddFile(std::string_view file, const QString& fileName) {
-    ContactFile read = DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file) : ReadContactCsv(file);
-    entries.reserve(entries.size() + read.contacts.size());
-    for (const Contact& contact : read.contacts)
-        entries.push_back(EntryFromContact(contact));
+    // Each contact becomes its entry as soon as it is read. A file that is no contacts is
+    // refused before its first one.
+    const auto take = [this](Contact&& contact) { entries.push_back(EntryFromContact(contact)); };
+    const ContactFile read =
+        DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file, take) : ReadContactCsv(file, take);
     nSkipped += read.report.skipped;
     nNotText += read.report.notText;
     for (const QString& reason : read.report.reasons)

@@ -762,7 +762,7 @@ private:
         if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));
         else
-            m_out.contacts.push_back(std::move(contact));
+            m_out.Add(std::move(contact));
         m_card.reset();
     }
 
@@ -778,8 +778,9 @@ private:
 
 } // namespace
 
-ContactFile ReadVCards(std::string_view file) {
+ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> take) {
     ContactFile result;
+    result.take = std::move(take);
     const PreparedText text = PrepareText(file);
     VCardReader(text, result).Run();
     return result;
