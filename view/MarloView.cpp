@@ -314,11 +314,14 @@ struct ExportFilter {
     const char* filter;
     ExportFormat format;
     const char* suffix;
+    CsvDialect dialect = CsvDialect::Marlo;
 };
 constexpr ExportFilter kExportFilters[] = {
     {"vCard (*.vcf)", ExportFormat::VCard, "vcf"},
     {"CSV UTF-8 (*.csv)", ExportFormat::CsvUtf8, "csv"},
     {"CSV シフト JIS (*.csv)", ExportFormat::CsvCp932, "csv"},
+    {"Google コンタクト CSV (*.csv)", ExportFormat::CsvUtf8, "csv", CsvDialect::Google},
+    {"Outlook CSV シフト JIS (*.csv)", ExportFormat::CsvCp932, "csv", CsvDialect::Outlook},
 };
 
 } // namespace
@@ -403,15 +406,18 @@ void CMarloView::OnFileExport() {
         return;
     const qsizetype chosen = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));
     ExportFormat format = kExportFilters[chosen].format;
+    CsvDialect dialect = kExportFilters[chosen].dialect;
     // A name that asks for the other format by its extension gets that format.
     if (const std::optional<ExportFormat> byName = ExportFormatFor(*path, format == ExportFormat::CsvCp932);
-        byName && (*byName == ExportFormat::VCard) != (format == ExportFormat::VCard))
+        byName && (*byName == ExportFormat::VCard) != (format == ExportFormat::VCard)) {
         format = *byName;
-    ExportContactFile(*path, format);
+        dialect = CsvDialect::Marlo;
+    }
+    ExportContactFile(*path, format, dialect);
 }
 
-bool CMarloView::ExportContactFile(const std::string& path, ExportFormat format) {
-    if (!m_doc.m_pData || !ExportBook(m_doc, path, format)) // the document has told why
+bool CMarloView::ExportContactFile(const std::string& path, ExportFormat format, CsvDialect dialect) {
+    if (!m_doc.m_pData || !ExportBook(m_doc, path, format, dialect)) // the document has told why
         return false;
     AfxMessageBox(this,
                   QStringLiteral("%1 に %2 件を書き出しました。")

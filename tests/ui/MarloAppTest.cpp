@@ -980,4 +980,9 @@ void MarloAppTest::importAndExportContacts() {
     const QByteArray csv = ReadFile(dir.Path(QStringLiteral("out.csv")));
     QVERIFY(csv.startsWith("\xEF\xBB\xBF" + QStringLiteral("ローマ字名,漢字名,電話番号,メモ\r\n").toUtf8()));
     QVERIFY(csv.contains(QStringLiteral("\r\nyamada hanako,山田 花子,090-1111-2222,寿司\r\n").toUtf8()));
+
+    // Google's columns, when that filter is chosen.
+    AnswerFileDialog(dir.Path(QStringLiteral("google.csv")), QStringLiteral("Google コンタクト CSV (*.csv)"));
+    Trigger(run.Frame(), ID_FILE_EXPORT);
+    QVERIFY(ReadFile(dir.Path(QStringLiteral("google.csv"))).startsWith("\xEF\xBB\xBFName,Given Name,Family Name,"));
 }

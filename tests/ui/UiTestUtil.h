@@ -51,7 +51,7 @@ void WhenModal(const char* className, std::function<void(QWidget*)> act);
 /// keeps the box's text in `text` when given.
 void AnswerMessageBox(int button, QString* text = nullptr);
 /// Accepts the next file dialog with `path`, or cancels it when `path` is empty.
-void AnswerFileDialog(const QString& path);
+void AnswerFileDialog(const QString& path, const QString& nameFilter = {});
 
 /// While it lives, presses OK in every message box that opens and keeps its text:
 /// a test that expects none then fails instead of waiting for an answer.
