@@ -5,6 +5,7 @@
 
 #include "FuzzSupport.h"
 
+#include "interop/ContactImport.h"
 #include "interop/VCard.h"
 #include "platform/Cp932.h"
 
@@ -30,12 +31,6 @@ std::string Bytes(const QString& text) {
     return encoded.ok() ? std::move(encoded.bytes) : std::string();
 }
 
-QString MemoAsNote(std::string_view memo) {
-    QString note = Cp932ToUnicode(memo);
-    note.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return note;
-}
-
 void CheckWrittenBack(const Contact& contact) {
     QString note = contact.note;
     note.replace(u'\n', QStringLiteral("\r\n"));
@@ -59,9 +54,10 @@ void CheckWrittenBack(const Contact& contact) {
     const Contact& back = again.contacts[0];
     Check(back.formattedName == Cp932ToUnicode(entry.m_strKanji), "the name reads back");
     Check(back.reading == Cp932ToUnicode(entry.m_strRomaji), "the romaji name reads back");
-    Check(back.phones.size() == (entry.m_strPhone.empty() ? 0u : 1u), "one phone number when there is one");
-    Check(back.phones.empty() || back.phones[0].number == Cp932ToUnicode(entry.m_strPhone), "the phone reads back");
-    Check(back.note == MemoAsNote(entry.m_strMemo), "the memo reads back");
+    Check(entry.m_strPhone.empty() ? back.phones.empty() : back.phones[0].number == Cp932ToUnicode(entry.m_strPhone),
+          "the phone reads back first");
+    // The memo's further numbers and e-mails went out as TEL and EMAIL: the entry's memo comes back whole.
+    Check(EntryFromContact(back).record.m_strMemo == entry.m_strMemo, "the memo reads back");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -72,6 +73,16 @@ struct ContactReadReport {
 struct ContactFile {
     std::vector<Contact> contacts;
     ContactReadReport report;
+    /// When set, each contact goes here as soon as it is read, instead of into `contacts`:
+    /// a large file then never holds all its contacts at once.
+    std::function<void(Contact&&)> take;
+
+    void Add(Contact&& contact) {
+        if (take)
+            take(std::move(contact));
+        else
+            contacts.push_back(std::move(contact));
+    }
 };
 
 /// The kind of a phone number as the memo names it, from the words address books

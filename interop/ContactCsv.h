@@ -15,7 +15,8 @@
 /// is skipped is counted. Columns are found by the heading row, its first row that is not
 /// blank; throws ArchiveError (BadFormat) when that row names no column of a name or a
 /// number: the file is no contacts CSV.
-ContactFile ReadContactCsv(std::string_view file);
+/// With `take`, each contact goes there as it is read (see ContactFile::take).
+ContactFile ReadContactCsv(std::string_view file, std::function<void(Contact&&)> take = {});
 
 enum class CsvEncoding { Utf8WithBom, Cp932 };
 

@@ -666,8 +666,9 @@ QString LineReason(std::size_t line, const char16_t* what) {
 
 } // namespace
 
-ContactFile ReadContactCsv(std::string_view file) {
+ContactFile ReadContactCsv(std::string_view file, std::function<void(Contact&&)> take) {
     ContactFile result;
+    result.take = std::move(take);
     const PreparedText prepared = PrepareText(file);
     const std::string_view bytes = prepared.bytes;
     std::string scratch;
@@ -719,7 +720,7 @@ ContactFile ReadContactCsv(std::string_view file) {
             result.report.Skip(LineReason(row.line, u"取り込める項目がありません"));
             continue;
         }
-        result.contacts.push_back(std::move(contact));
+        result.Add(std::move(contact));
     }
     return result;
 }

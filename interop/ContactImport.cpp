@@ -180,8 +180,11 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
     return WithCrLf(lines.join(u'\n'));
 }
 
-// The first few of `items` for a report line, and "など" when there are more.
-QString ListItems(const QStringList& items) {
+// The first few of `items` for a report line, and "など" when there are more; all of them,
+// one a line, when `every`.
+QString ListItems(const QStringList& items, bool every) {
+    if (every) // one a line
+        return QStringLiteral("\n  ") + items.join(QStringLiteral("\n  "));
     QString list = items.mid(0, kNamesShown).join(QStringLiteral("、"));
     if (items.size() > kNamesShown)
         list += QStringLiteral(" など");
@@ -220,10 +223,11 @@ ImportedEntry EntryFromContact(const Contact& contact) {
 }
 
 void ContactImport::AddFile(std::string_view file, const QString& fileName) {
-    ContactFile read = DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file) : ReadContactCsv(file);
-    entries.reserve(entries.size() + read.contacts.size());
-    for (const Contact& contact : read.contacts)
-        entries.push_back(EntryFromContact(contact));
+    // Each contact becomes its entry as soon as it is read. A file that is no contacts is
+    // refused before its first one.
+    const auto take = [this](Contact&& contact) { entries.push_back(EntryFromContact(contact)); };
+    const ContactFile read =
+        DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file, take) : ReadContactCsv(file, take);
     nSkipped += read.report.skipped;
     nNotText += read.report.notText;
     for (const QString& reason : read.report.reasons)
@@ -258,7 +262,7 @@ std::vector<PhoneRecord> ContactImport::Records() const {
     return records;
 }
 
-QString ContactImport::Describe() const {
+QString ContactImport::Describe(bool everyName) const {
     QStringList noReading, partial, dropped;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ImportedEntry& entry = entries[i];
@@ -275,13 +279,13 @@ QString ContactImport::Describe() const {
     QStringList lines;
     if (!noReading.isEmpty())
         lines.push_back(QStringLiteral("読みがわからないため、ローマ字名が空の項目: ") + QString::number(noReading.size()) +
-                        QStringLiteral(" 件 ") + ListItems(noReading));
+                        QStringLiteral(" 件 ") + ListItems(noReading, everyName));
     if (!partial.isEmpty())
         lines.push_back(QStringLiteral("読めない漢字を除いてローマ字名にした項目: ") + QString::number(partial.size()) +
-                        QStringLiteral(" 件 ") + ListItems(partial));
+                        QStringLiteral(" 件 ") + ListItems(partial, everyName));
     if (!dropped.isEmpty())
         lines.push_back(QStringLiteral("シフト JIS で表せない文字を除いた項目: ") + QString::number(dropped.size()) + QStringLiteral(" 件 ") +
-                        ListItems(dropped));
+                        ListItems(dropped, everyName));
     if (nAlreadyThere > 0)
         lines.push_back(QStringLiteral("電話帳にすでにあるため追加しなかった項目: ") + QString::number(nAlreadyThere) +
                         QStringLiteral(" 件"));

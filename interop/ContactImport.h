@@ -55,7 +55,8 @@ struct ContactImport {
     /// What the user is told besides the count: which entries have no reading, which
     /// lost characters, how many pieces were skipped. One statement per line; empty when
     /// everything was carried.
-    QString Describe() const;
+    /// `everyName` lists every entry named, not the first few.
+    QString Describe(bool everyName = false) const;
 };
 
 /// The entry for `contact`.

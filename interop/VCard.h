@@ -10,7 +10,8 @@
 
 /// Every card of a vCard file (2.1, 3.0 or 4.0; several cards per file), read as far as it
 /// makes sense; what is skipped is counted in the report. Never throws on bad input.
-ContactFile ReadVCards(std::string_view file);
+/// With `take`, each contact goes there as it is read (see ContactFile::take).
+ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> take = {});
 
 /// One phone-book entry appended to `out` as a vCard 3.0 card in UTF-8, lines ended by CR LF
 /// and folded at 75 octets (never inside a UTF-8 sequence).

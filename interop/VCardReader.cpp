@@ -443,7 +443,14 @@ long PrefRank(const Head& head, const QStringList& types) {
 class VCardReader {
 public:
     VCardReader(const PreparedText& text, ContactFile& out)
-        : m_lines(text.bytes), m_fileEncoding(text.encoding), m_declared(text.declared), m_out(out) {}
+        : m_lines(text.bytes), m_fileEncoding(text.encoding), m_out(out) {
+        // Cards differ only where the file is not UTF-8 throughout or hides bytes in
+        // quoted-printable values; else each is the file's, and none is looked at twice.
+        constexpr std::string_view kQp = "QUOTED-PRINTABLE";
+        const auto qp = std::search(text.bytes.begin(), text.bytes.end(), kQp.begin(), kQp.end(),
+                                    [](char a, char b) { return AsciiUpper(a) == b; });
+        m_declared = text.declared || (text.encoding == TextEncoding::Utf8 && qp == text.bytes.end());
+    }
 
     void Run() {
         while (!m_lines.AtEnd()) {
@@ -755,13 +762,13 @@ private:
         if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));
         else
-            m_out.contacts.push_back(std::move(contact));
+            m_out.Add(std::move(contact));
         m_card.reset();
     }
 
     LineReader m_lines;
     TextEncoding m_fileEncoding;
-    bool m_declared; ///< the file's encoding is every card's
+    bool m_declared = false; ///< the file's encoding is every card's
     ContactFile& m_out;
     std::optional<Card> m_card;
     bool m_inStrayText = false;
@@ -771,8 +778,9 @@ private:
 
 } // namespace
 
-ContactFile ReadVCards(std::string_view file) {
+ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> take) {
     ContactFile result;
+    result.take = std::move(take);
     const PreparedText text = PrepareText(file);
     VCardReader(text, result).Run();
     return result;

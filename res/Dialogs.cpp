@@ -91,6 +91,13 @@ constexpr ControlTemplate kSearchControls[] = {
     {-1, ControlKind::Static, "第３キー", 10, 52, 26, 8, 0},
 };
 
+// The report of a contacts import: the count and the files above, what was not carried below.
+constexpr ControlTemplate kImportReportControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 115, 176, 50, 14, TabStop | DefaultButton},
+    {IDC_IMPORT_SUMMARY, ControlKind::Static, "", 7, 7, 266, 18, NoPrefix},
+    {IDC_IMPORT_DETAILS, ControlKind::MultiLineEdit, "", 7, 28, 266, 142, TabStop},
+};
+
 const DialogTemplate kAbout = {IDD_ABOUTBOX, "Marloのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kAboutControls};
 const DialogTemplate kForm = {IDD_MARLO_FORM, "", 174, 159, kFormControls};
 const DialogTemplate kEntry = {IDD_DATA_ENTRY, "データ入力", 134, 171, kEntryControls};
@@ -99,6 +106,7 @@ const DialogTemplate kView = {IDD_DATA_VIEW, "データ表示", 137, 173, kViewC
 const DialogTemplate kOption = {IDD_OPTIONS, "オプション", 137, 85, kOptionControls};
 const DialogTemplate kSearch = {IDD_FULL_TEXT_SEARCH, "全文検索", 131, 105, kSearchControls};
 const DialogTemplate kRomajiWarn = {IDD_ROMAJI_WARN, "Marlo", 191, 65, kRomajiWarnControls};
+const DialogTemplate kImportReport = {IDD_IMPORT_REPORT, "インポートの結果", 280, 197, kImportReportControls};
 
 } // namespace
 
@@ -132,4 +140,8 @@ const DialogTemplate& OptionTemplate() {
 
 const DialogTemplate& FullTextSearchTemplate() {
     return kSearch;
+}
+
+const DialogTemplate& ImportReportTemplate() {
+    return kImportReport;
 }

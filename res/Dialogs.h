@@ -10,5 +10,6 @@ const DialogTemplate& DataEntryTemplate();
 const DialogTemplate& DataModifyTemplate();
 const DialogTemplate& DataViewTemplate();
 const DialogTemplate& RomajiWarnTemplate();
+const DialogTemplate& ImportReportTemplate();
 const DialogTemplate& OptionTemplate();
 const DialogTemplate& FullTextSearchTemplate();

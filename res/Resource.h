@@ -15,6 +15,7 @@ inline constexpr int IDD_OPTIONS = 135;          // "オプション"
 inline constexpr int IDD_ROMAJI_WARN = 136;      // the romaji warning
 inline constexpr int IDI_WARNING = 138;          // the romaji warning's icon
 inline constexpr int IDD_FULL_TEXT_SEARCH = 142; // "全文検索"
+inline constexpr int IDD_IMPORT_REPORT = 143;    // "インポートの結果"
 
 // Controls of the search form
 inline constexpr int IDC_SEARCH = 1000;  // romaji search box
@@ -48,6 +49,10 @@ inline constexpr int IDC_OPTION_SHOWALL = 1023;  // "検出したデータを全
 inline constexpr int IDC_SEARCH_KEY1 = 1030;
 inline constexpr int IDC_SEARCH_KEY2 = 1031;
 inline constexpr int IDC_SEARCH_KEY3 = 1032;
+
+// Controls of the import report
+inline constexpr int IDC_IMPORT_SUMMARY = 1040; // how many were added, from which files
+inline constexpr int IDC_IMPORT_DETAILS = 1041; // what was refused, skipped, left out or left without a romaji
 
 // The program's own commands
 inline constexpr int ID_DATA_ENTRY = 32771;

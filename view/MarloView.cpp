@@ -3,6 +3,7 @@
 #include "EntryActions.h"
 
 #include "dialogs/DataEntryDlg.h"
+#include "dialogs/ImportReportDlg.h"
 #include "dialogs/OptionDlg.h"
 #include "dialogs/SearchDlg.h"
 
@@ -392,11 +393,14 @@ struct ExportFilter {
     const char* filter;
     ExportFormat format;
     const char* suffix;
+    CsvDialect dialect = CsvDialect::Marlo;
 };
 constexpr ExportFilter kExportFilters[] = {
     {"vCard (*.vcf)", ExportFormat::VCard, "vcf"},
     {"CSV UTF-8 (*.csv)", ExportFormat::CsvUtf8, "csv"},
     {"CSV シフト JIS (*.csv)", ExportFormat::CsvCp932, "csv"},
+    {"Google コンタクト CSV (*.csv)", ExportFormat::CsvUtf8, "csv", CsvDialect::Google},
+    {"Outlook CSV シフト JIS (*.csv)", ExportFormat::CsvCp932, "csv", CsvDialect::Outlook},
 };
 
 } // namespace
@@ -440,11 +444,12 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
     m_listCtrl.AppendItems(rows, 0, rows.Count());
     m_listCtrl.SetRedraw(true);
     m_listing = Listing::Other;
-    QString report = QStringLiteral("%1 件を追加しました。").arg(records.size());
-    const QString notes = import.Describe();
-    if (!notes.isEmpty())
-        report += u'\n' + notes;
-    AfxMessageBox(this, report, notes.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+    CImportReportDlg report(window());
+    for (const std::string& path : paths)
+        report.m_strSummary += QStringLiteral("「") + QString::fromUtf8(FileNameOf(path)) + QStringLiteral("」");
+    report.m_strSummary += QStringLiteral("から %1 件を追加しました。").arg(records.size());
+    report.m_strDetails = import.Describe(true);
+    report.DoModal();
 }
 
 void CMarloView::OnFileExport() {
@@ -483,15 +488,18 @@ void CMarloView::OnFileExport() {
         return;
     const qsizetype chosen = std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter()));
     ExportFormat format = kExportFilters[chosen].format;
+    CsvDialect dialect = kExportFilters[chosen].dialect;
     // A name that asks for the other format by its extension gets that format.
     if (const std::optional<ExportFormat> byName = ExportFormatFor(*path, format == ExportFormat::CsvCp932);
-        byName && (*byName == ExportFormat::VCard) != (format == ExportFormat::VCard))
+        byName && (*byName == ExportFormat::VCard) != (format == ExportFormat::VCard)) {
         format = *byName;
-    ExportContactFile(*path, format);
+        dialect = CsvDialect::Marlo;
+    }
+    ExportContactFile(*path, format, dialect);
 }
 
-bool CMarloView::ExportContactFile(const std::string& path, ExportFormat format) {
-    if (!m_doc.m_pData || !ExportBook(m_doc, path, format)) // the document has told why
+bool CMarloView::ExportContactFile(const std::string& path, ExportFormat format, CsvDialect dialect) {
+    if (!m_doc.m_pData || !ExportBook(m_doc, path, format, dialect)) // the document has told why
         return false;
     AfxMessageBox(this,
                   QStringLiteral("%1 に %2 件を書き出しました。")

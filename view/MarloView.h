@@ -52,7 +52,7 @@ public:
     /// "エクスポート": the whole phone book as vCard or CSV, to a file chosen in a file dialog.
     void OnFileExport();
     /// Writes the whole phone book to `path` (file-system bytes) in `format`; true when written.
-    bool ExportContactFile(const std::string& path, ExportFormat format);
+    bool ExportContactFile(const std::string& path, ExportFormat format, CsvDialect dialect = CsvDialect::Marlo);
     /// "オプション": the hit limit, kept in the document and written to the settings file.
     void OnOptions();
     /// A double-click on the list: the row at the selection mark is shown, or changed in modify mode.

@@ -106,8 +106,8 @@ void AnswerMessageBox(int button, QString* text) {
     });
 }
 
-void AnswerFileDialog(const QString& path) {
-    WhenModal("QFileDialog", [path](QWidget* w) {
+void AnswerFileDialog(const QString& path, const QString& nameFilter) {
+    WhenModal("QFileDialog", [path, nameFilter](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         QVERIFY2(dialog, "a file dialog was expected");
         if (path.isEmpty()) {
@@ -122,6 +122,8 @@ void AnswerFileDialog(const QString& path) {
                 view->selectionModel()->clear();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
+        if (!nameFilter.isEmpty())
+            dialog->selectNameFilter(nameFilter);
         name->setText(path);
         static_cast<QDialog*>(dialog)->accept();
     });

@@ -54,7 +54,7 @@ void AnswerMessageBox(int button, QString* text = nullptr);
 /// must look the dialog's default while it has the focus.
 void PressEnterOn(QWidget* control);
 /// Accepts the next file dialog with `path`, or cancels it when `path` is empty.
-void AnswerFileDialog(const QString& path);
+void AnswerFileDialog(const QString& path, const QString& nameFilter = {});
 
 /// While it lives, presses OK in every message box that opens and keeps its text:
 /// a test that expects none then fails instead of waiting for an answer.

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/ui/Dialog.h"
+
+#include <QString>
+
+/// "インポートの結果": how many entries a contacts import added from which files, and
+/// a list of what was skipped, left out or left without a romaji name.
+class CImportReportDlg : public CDialog {
+    Q_OBJECT
+public:
+    explicit CImportReportDlg(QWidget* pParent = nullptr);
+
+    QString m_strSummary; ///< "「phone.vcf」から 2 件を追加しました。"
+    QString m_strDetails; ///< one statement a line; empty when everything was carried
+
+protected:
+    bool OnInitDialog() override;
+};
