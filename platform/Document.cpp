@@ -237,14 +237,15 @@ std::unique_ptr<BookLock> CDocument::LockForSave(const std::string& path, const 
 
 bool CDocument::LockFile(const std::string& path) {
     SaveTarget target;
-    int err = ResolveSaveTarget(path, target);
-    if (err == 0) {
-        m_pLock = BookLock::Acquire(target.path, err);
-        if (m_pLock)
-            return true;
-    }
-    ReportError(QuotePath(path) + " を変更できません: " + (err == EWOULDBLOCK ? kBusyText : SystemErrorText(err)) +
-                "。何も変更していません。");
+    // Nothing but a regular file is written, and a lock file that cannot be made (no such
+    // folder, none that may be written) means no save either: the save meets and reports those.
+    if (ResolveSaveTarget(path, target) != 0 || (target.exists && !S_ISREG(target.st.st_mode)))
+        return true;
+    int err = 0;
+    m_pLock = BookLock::Acquire(target.path, err);
+    if (m_pLock || err != EWOULDBLOCK)
+        return true;
+    ReportError(QuotePath(path) + " を変更できません: " + kBusyText + "。何も変更していません。");
     return false;
 }
 
@@ -259,23 +260,29 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         return false;
     };
     SaveTarget target;
-    if (const int err = ResolveSaveTarget(path, target))
-        return fail(SystemErrorText(err));
+    // Why `target` cannot be replaced, empty when it can.
+    const auto refusal = [&path, &target]() -> std::string {
+        if (const int err = ResolveSaveTarget(path, target))
+            return SystemErrorText(err);
+        if (!target.exists)
+            return {};
+        // Only a regular file is replaced: a device, a pipe or a folder under this name stays as it is.
+        if (!S_ISREG(target.st.st_mode))
+            return NotRegularFileText(target.st.st_mode);
+        // Replacing goes through the folder, which would get round a file the user may not write.
+        if (::access(target.path.c_str(), W_OK) != 0)
+            return SystemErrorText(errno);
+        return {};
+    };
+    if (const std::string reason = refusal(); !reason.empty())
+        return fail(reason);
     // One writer at a time; what it finds is looked at again under the lock.
     bool bHeld = false;
     const std::unique_ptr<BookLock> lock = LockForSave(path, target.path, bHeld);
     if (!lock && !bHeld)
         return false;
-    if (const int err = ResolveSaveTarget(path, target))
-        return fail(SystemErrorText(err));
-    if (target.exists) {
-        // Only a regular file is replaced: a device, a pipe or a folder under this name stays as it is.
-        if (!S_ISREG(target.st.st_mode))
-            return fail(NotRegularFileText(target.st.st_mode));
-        // Replacing goes through the folder, which would get round a file the user may not write.
-        if (::access(target.path.c_str(), W_OK) != 0)
-            return fail(SystemErrorText(errno));
-    }
+    if (const std::string reason = refusal(); !reason.empty())
+        return fail(reason);
 
     std::string tempPath;
     const int tempFd = CreateTempBeside(target.path, tempPath);
