@@ -10,6 +10,7 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -90,14 +91,23 @@ public:
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
-        const qint64 got = m_in.read(data, maxSize);
-        if (got < 0) {
-            setErrorString(m_in.errorString());
-            return -1;
+        // A piece at a time, each hashed while it is still in the cache.
+        constexpr qint64 kPiece = 256 * 1024;
+        qint64 total = 0;
+        while (total < maxSize) {
+            const qint64 want = std::min(kPiece, maxSize - total);
+            const qint64 got = m_in.read(data + total, want);
+            if (got < 0) {
+                setErrorString(m_in.errorString());
+                return total > 0 ? total : -1;
+            }
+            m_hash.Add(std::string_view(data + total, static_cast<std::size_t>(got)));
+            m_nRead += got;
+            total += got;
+            if (got < want)
+                break; // the device has no more for now
         }
-        m_hash.Add(std::string_view(data, static_cast<std::size_t>(got)));
-        m_nRead += got;
-        return got;
+        return total;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
