@@ -798,7 +798,7 @@ TEST_F(CliTest, ASecondWriterGivesUpAndChangesNothing) {
 }
 
 TEST_F(CliTest, AKilledSaveOfALinkedBookLeavesOldNewOrBothWhole) {
-    const std::string oldBook = NumberedBook("o", 20000), newBook = NumberedBook("n", 26000);
+    const std::string oldBook = NumberedBook("o", 6000), newBook = NumberedBook("n", 8000);
     Write("new", newBook);
     const auto killAfter = [this](std::chrono::microseconds delay) {
         QProcess convert;
