@@ -73,6 +73,10 @@ int CliFind(const CliRequest& request, const CliStreams& streams) {
 
 int CliConvert(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
+    // The output's lock from the start: a writer that comes later waits for this one, whose
+    // result it then builds on, instead of being replaced by it.
+    if (!doc.LockFile(request.files[1]))
+        return kCliFailed;
     if (!doc.OnOpenDocument(request.files[0]))
         return kCliFailed;
     return doc.OnSaveDocument(request.files[1]) ? kCliOk : kCliFailed;

@@ -10,6 +10,7 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -90,14 +91,23 @@ public:
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
-        const qint64 got = m_in.read(data, maxSize);
-        if (got < 0) {
-            setErrorString(m_in.errorString());
-            return -1;
+        // A piece at a time, each hashed while it is still in the cache.
+        constexpr qint64 kPiece = 256 * 1024;
+        qint64 total = 0;
+        while (total < maxSize) {
+            const qint64 want = std::min(kPiece, maxSize - total);
+            const qint64 got = m_in.read(data + total, want);
+            if (got < 0) {
+                setErrorString(m_in.errorString());
+                return total > 0 ? total : -1;
+            }
+            m_hash.Add(std::string_view(data + total, static_cast<std::size_t>(got)));
+            m_nRead += got;
+            total += got;
+            if (got < want)
+                break; // the device has no more for now
         }
-        m_hash.Add(std::string_view(data, static_cast<std::size_t>(got)));
-        m_nRead += got;
-        return got;
+        return total;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
@@ -237,14 +247,15 @@ std::unique_ptr<BookLock> CDocument::LockForSave(const std::string& path, const 
 
 bool CDocument::LockFile(const std::string& path) {
     SaveTarget target;
-    int err = ResolveSaveTarget(path, target);
-    if (err == 0) {
-        m_pLock = BookLock::Acquire(target.path, err);
-        if (m_pLock)
-            return true;
-    }
-    ReportError(QuotePath(path) + " を変更できません: " + (err == EWOULDBLOCK ? kBusyText : SystemErrorText(err)) +
-                "。何も変更していません。");
+    // Nothing but a regular file is written, and a lock file that cannot be made (no such
+    // folder, none that may be written) means no save either: the save meets and reports those.
+    if (ResolveSaveTarget(path, target) != 0 || (target.exists && !S_ISREG(target.st.st_mode)))
+        return true;
+    int err = 0;
+    m_pLock = BookLock::Acquire(target.path, err);
+    if (m_pLock || err != EWOULDBLOCK)
+        return true;
+    ReportError(QuotePath(path) + " を変更できません: " + kBusyText + "。何も変更していません。");
     return false;
 }
 
@@ -259,23 +270,29 @@ bool CDocument::WriteFileAtomically(const std::string& path, const std::function
         return false;
     };
     SaveTarget target;
-    if (const int err = ResolveSaveTarget(path, target))
-        return fail(SystemErrorText(err));
+    // Why `target` cannot be replaced, empty when it can.
+    const auto refusal = [&path, &target]() -> std::string {
+        if (const int err = ResolveSaveTarget(path, target))
+            return SystemErrorText(err);
+        if (!target.exists)
+            return {};
+        // Only a regular file is replaced: a device, a pipe or a folder under this name stays as it is.
+        if (!S_ISREG(target.st.st_mode))
+            return NotRegularFileText(target.st.st_mode);
+        // Replacing goes through the folder, which would get round a file the user may not write.
+        if (::access(target.path.c_str(), W_OK) != 0)
+            return SystemErrorText(errno);
+        return {};
+    };
+    if (const std::string reason = refusal(); !reason.empty())
+        return fail(reason);
     // One writer at a time; what it finds is looked at again under the lock.
     bool bHeld = false;
     const std::unique_ptr<BookLock> lock = LockForSave(path, target.path, bHeld);
     if (!lock && !bHeld)
         return false;
-    if (const int err = ResolveSaveTarget(path, target))
-        return fail(SystemErrorText(err));
-    if (target.exists) {
-        // Only a regular file is replaced: a device, a pipe or a folder under this name stays as it is.
-        if (!S_ISREG(target.st.st_mode))
-            return fail(NotRegularFileText(target.st.st_mode));
-        // Replacing goes through the folder, which would get round a file the user may not write.
-        if (::access(target.path.c_str(), W_OK) != 0)
-            return fail(SystemErrorText(errno));
-    }
+    if (const std::string reason = refusal(); !reason.empty())
+        return fail(reason);
 
     std::string tempPath;
     const int tempFd = CreateTempBeside(target.path, tempPath);

@@ -106,8 +106,9 @@ public:
     bool DoSave(const std::string& path, bool replace = true);
 
     /// Takes the lock of the file at `path` for a read, change and save that no other
-    /// writer may come between (saves take it for themselves otherwise); reports when
-    /// another writer keeps it. Held until UnlockFile or the document goes.
+    /// writer may come between (saves take it for themselves otherwise). False, reported,
+    /// when another writer keeps it; where no lock can be made, no save can be either,
+    /// and the save reports why. Held until UnlockFile or the document goes.
     bool LockFile(const std::string& path);
     void UnlockFile();
     /// When the document has no unsaved changes and its file changed on disk since it

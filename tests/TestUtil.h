@@ -51,6 +51,10 @@ public:
     std::optional<std::string> savePath;
     std::vector<std::string> warnings; // the questions of ConfirmLoss
     bool confirmLoss = false;
+    std::vector<std::string> questions; // of AskOverwriteChanged, AskReload and AskRestore
+    ChangedAnswer changedAnswer = ChangedAnswer::Cancel;
+    bool reload = false;
+    bool restore = false;
 
     void ReportError(const std::string& message) override { errors.push_back(message); }
     SaveAnswer AskSaveChanges(const std::string& title) override {
@@ -64,6 +68,18 @@ public:
     bool ConfirmLoss(const std::string& message) override {
         warnings.push_back(message);
         return confirmLoss;
+    }
+    ChangedAnswer AskOverwriteChanged(const std::string& message) override {
+        questions.push_back(message);
+        return changedAnswer;
+    }
+    bool AskReload(const std::string& message) override {
+        questions.push_back(message);
+        return reload;
+    }
+    bool AskRestore(const std::string& message) override {
+        questions.push_back(message);
+        return restore;
     }
     void AddToRecentFileList(const std::string& path) override { recent.push_back(path); }
 };

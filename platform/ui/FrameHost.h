@@ -19,4 +19,6 @@ struct FrameHost {
     std::function<void(const QString& path)> m_fnOpenDroppedFile;
     /// The printer of print setup and printing.
     std::function<QPrinter&()> m_fnGetPrinter;
+    /// The frame became the active window: the document's file may have changed meanwhile.
+    std::function<void()> m_fnActivated;
 };

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLayout>
@@ -189,6 +190,16 @@ void CFrameWnd::closeEvent(QCloseEvent* event) {
             dialog->close();
     }
     event->accept();
+}
+
+void CFrameWnd::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Later, not inside the event: the host may ask a question in a box of its own.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_host.m_fnActivated)
+        QTimer::singleShot(0, this, [this] {
+            if (isActiveWindow() && m_host.m_fnActivated)
+                m_host.m_fnActivated();
+        });
 }
 
 void CFrameWnd::dragEnterEvent(QDragEnterEvent* event) {

@@ -75,6 +75,8 @@ protected:
     /// Asks the application to save; once the close goes on, the dialogs the frame
     /// owns close too, each as by its Cancel.
     void closeEvent(QCloseEvent* event) override;
+    /// Tells the host when the frame becomes the active window, after the event is done.
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

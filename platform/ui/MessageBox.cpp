@@ -50,3 +50,18 @@ QMessageBox::StandardButton AfxYesNoCancel(QWidget* parent, const QString& text)
         return static_cast<QMessageBox::StandardButton>(answer);
     return QMessageBox::Cancel;
 }
+
+QMessageBox::StandardButton AfxAskButtons(QWidget* parent, const QString& text,
+                                          const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttons,
+                                          QMessageBox::StandardButton byDefault) {
+    QMessageBox box(QMessageBox::Question, g_strAppTitle, text, QMessageBox::NoButton, Owner(parent));
+    for (const auto& [button, label] : buttons)
+        box.addButton(button)->setText(label);
+    box.setDefaultButton(byDefault);
+    box.setEscapeButton(buttons.back().first);
+    const int answer = box.exec();
+    for (const auto& [button, label] : buttons)
+        if (answer == button)
+            return button;
+    return buttons.back().first;
+}

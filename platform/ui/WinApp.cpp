@@ -84,6 +84,24 @@ public:
                                QString::fromUtf8(message) + QStringLiteral("\n\nこのまま保存しますか?"));
     }
 
+    ChangedAnswer AskOverwriteChanged(const std::string& message) override {
+        switch (AfxAskButtons(m_app.GetMainWnd(), QString::fromUtf8(message),
+                              {{QMessageBox::Yes, QStringLiteral("上書き(&O)")},
+                               {QMessageBox::Save, QStringLiteral("名前を付けて保存(&A)")},
+                               {QMessageBox::Cancel, QStringLiteral("キャンセル")}},
+                              QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            return ChangedAnswer::Overwrite;
+        case QMessageBox::Save:
+            return ChangedAnswer::SaveAs;
+        default:
+            return ChangedAnswer::Cancel;
+        }
+    }
+
+    bool AskReload(const std::string& message) override { return AskYesNo(message, QMessageBox::Yes); }
+    bool AskRestore(const std::string& message) override { return AskYesNo(message, QMessageBox::Yes); }
+
     void AddToRecentFileList(const std::string& absolutePath) override {
         // The list keeps text: a path whose bytes are not UTF-8 could not come back from it as the same bytes.
         if (IsUtf8Path(absolutePath))
@@ -93,6 +111,12 @@ public:
     void DocumentChanged() override { m_app.OnDocumentChanged(); }
 
 private:
+    bool AskYesNo(const std::string& message, QMessageBox::StandardButton byDefault) {
+        return AfxAskButtons(m_app.GetMainWnd(), QString::fromUtf8(message),
+                             {{QMessageBox::Yes, QStringLiteral("はい(&Y)")}, {QMessageBox::No, QStringLiteral("いいえ(&N)")}},
+                             byDefault) == QMessageBox::Yes;
+    }
+
     CWinApp& m_app;
 };
 
@@ -311,6 +335,7 @@ bool CWinApp::CreateWindows() {
         .m_fnSaveAllModified = [this] { return SaveAllModified(); },
         .m_fnOpenDroppedFile = [this](const QString& path) { OpenDocumentFile(path); },
         .m_fnGetPrinter = [this]() -> QPrinter& { return GetPrinter(); },
+        .m_fnActivated = [this] { m_pDocument->OfferReloadIfChanged(); },
     });
     m_pMainWnd->SetRecentFiles(m_recentFiles);
     return true;

@@ -3,6 +3,7 @@
 
 #include "data/MarloDoc.h"
 #include "data/TextFormat.h"
+#include "platform/BookLock.h"
 #include "platform/Cp932.h"
 #include "search/FullTextSearch.h"
 #include "search/NameSearch.h"
@@ -10,15 +11,19 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <numeric>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -113,8 +118,31 @@ protected:
                         }));
     }
 
+    // The hidden files beside the books, sorted.
+    QStringList Hidden() const {
+        return QDir(m_dir.path()).entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)
+            .filter(QRegularExpression(QStringLiteral("^\\.")));
+    }
+
+    // vCards of `count` people whose phone numbers end in `tag` and a serial number.
+    void WriteCards(const char* name, int count, int tag) const {
+        std::string cards;
+        for (int i = 0; i < count; ++i)
+            cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:p" + std::to_string(i) + "\r\nX-PHONETIC-FIRST-NAME:ぴー\r\n" +
+                     "TEL:0" + std::to_string(tag) + "-" + std::to_string(i) + "\r\nEND:VCARD\r\n";
+        Write(name, cards);
+    }
+
     QTemporaryDir m_dir;
 };
+
+// A phone book of `count` entries whose names start with `tag`.
+std::string NumberedBook(const std::string& tag, int count) {
+    std::vector<Fields> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back({tag + std::to_string(100000 + i), "kanji", "03-" + std::to_string(i), "memo"});
+    return Archive(records);
+}
 
 } // namespace
 
@@ -739,4 +767,115 @@ TEST_F(CliTest, ImportAndExportUsage) {
     EXPECT_NE(junk.err.find("「notes.txt」 を読み込めません。vCard でも連絡先の CSV でもありません"), std::string::npos)
         << junk.err;
     EXPECT_EQ(Read("電話帳"), book);
+}
+
+TEST_F(CliTest, ImportsAtOnceLoseNothing) {
+    WriteCards("a.vcf", 10, 1);
+    WriteCards("b.vcf", 10, 2);
+    for (int round = 0; round < 5; ++round) {
+        Write("book", NumberedBook("x", 300));
+        std::array<QProcess, 2> imports;
+        imports[0].setWorkingDirectory(m_dir.path());
+        imports[1].setWorkingDirectory(m_dir.path());
+        imports[0].start(QStringLiteral(MARLO_CLI_PATH), {"-f", "book", "import", "a.vcf"});
+        imports[1].start(QStringLiteral(MARLO_CLI_PATH), {"-f", "book", "import", "b.vcf"});
+        // Each import is kept whole, or (on a slow machine, when the other held the book too
+        // long) says it changed nothing.
+        std::array<std::size_t, 2> expected{};
+        for (std::size_t i = 0; i < imports.size(); ++i) {
+            ASSERT_TRUE(imports[i].waitForFinished(60000));
+            const std::string err = imports[i].readAllStandardError().toStdString();
+            if (imports[i].exitCode() == 0)
+                expected[i] = 10;
+            else
+                EXPECT_NE(err.find("ほかのプログラムがこの電話帳を書き込み中です"), std::string::npos) << err;
+        }
+        const auto lines = [this](const std::vector<std::string>& args) {
+            const std::string out = Run(args).out;
+            return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+        };
+        EXPECT_EQ(lines({"-f", "book", "find", "01-"}), expected[0]) << "round " << round;
+        EXPECT_EQ(lines({"-f", "book", "find", "02-"}), expected[1]) << "round " << round;
+        EXPECT_EQ(lines({"-f", "book", "list"}), 300 + expected[0] + expected[1]) << "round " << round;
+        EXPECT_TRUE(Hidden().isEmpty()) << Hidden().join(' ').toStdString();
+    }
+}
+
+TEST_F(CliTest, ASecondWriterGivesUpAndChangesNothing) {
+    const std::string book = NumberedBook("x", 3);
+    Write("book", book);
+    Write("other", NumberedBook("y", 2));
+    WriteCards("a.vcf", 1, 1);
+    // What killed saves left: only the book's own temporary files go, once a writer holds its lock.
+    Write(".book.marlo-save-Ab12Cd", "half");
+    Write(".book.Ab12Cd", "not ours");
+    Write(".other.marlo-save-Ab12Cd", "another book's");
+    {
+        int err = 0;
+        const std::unique_ptr<BookLock> held = BookLock::Acquire(Path("book"), err);
+        ASSERT_TRUE(held) << err;
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"-f", "book", "import", "a.vcf"}, {"convert", "other", "book"}}) {
+            const Result result = Run(args);
+            EXPECT_EQ(result.code, 1) << args[2];
+            EXPECT_NE(result.err.find("ほかのプログラムがこの電話帳を書き込み中です"), std::string::npos) << result.err;
+        }
+        EXPECT_EQ(Read("book"), book);
+        // Readers do not wait.
+        EXPECT_EQ(Run({"-f", "book", "list"}).code, 0);
+    }
+    EXPECT_EQ(Run({"convert", "other", "book"}).code, 0);
+    EXPECT_EQ(Read("book"), Read("other"));
+    EXPECT_EQ(Hidden(), (QStringList{".book.Ab12Cd", ".other.marlo-save-Ab12Cd"}));
+}
+
+TEST_F(CliTest, AKilledSaveOfALinkedBookLeavesOldNewOrBothWhole) {
+    const std::string oldBook = NumberedBook("o", 6000), newBook = NumberedBook("n", 8000);
+    Write("new", newBook);
+    const auto killAfter = [this](std::chrono::microseconds delay) {
+        QProcess convert;
+        convert.setWorkingDirectory(m_dir.path());
+        convert.start(QStringLiteral(MARLO_CLI_PATH), {"convert", "new", "book"});
+        EXPECT_TRUE(convert.waitForStarted());
+        std::this_thread::sleep_for(delay);
+        convert.kill();
+        convert.waitForFinished();
+    };
+    const auto reset = [&] {
+        for (const QString& name : Hidden())
+            QFile::remove(m_dir.filePath(name));
+        QFile::remove(m_dir.filePath("book"));
+        QFile::remove(m_dir.filePath("link"));
+        Write("book", oldBook);
+        ASSERT_EQ(::link(Path("book").c_str(), Path("link").c_str()), 0);
+    };
+    // Kills spread over one save's run, most after its start-up and read.
+    reset();
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run({"convert", "new", "book"}).code, 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    std::mt19937 random(20);
+    int oldLeft = 0, newLeft = 0, bothBeside = 0;
+    for (int run = 0; run < 200; ++run) {
+        reset();
+        killAfter(std::chrono::microseconds(std::uniform_int_distribution<long>(whole.count() / 3, whole.count())(random)));
+        const std::string now = Read("book");
+        ASSERT_EQ(Read("link"), now);
+        if (now == oldBook) {
+            ++oldLeft;
+        } else if (now == newBook) {
+            ++newLeft;
+        } else {
+            ASSERT_EQ(Read(".book.marlo-old"), oldBook) << "run " << run << ": a cut book without its old content";
+            ASSERT_EQ(Read(".book.marlo-new"), newBook) << "run " << run << ": a cut book without the new content";
+            ++bothBeside;
+        }
+    }
+    EXPECT_EQ(oldLeft + newLeft + bothBeside, 200);
+    std::printf("runs: 200, old book: %d, new book: %d, cut with both copies beside: %d\n", oldLeft, newLeft,
+                bothBeside);
+    // The next save finishes the job and leaves nothing beside the book.
+    ASSERT_EQ(Run({"convert", "new", "book"}).code, 0);
+    EXPECT_EQ(Read("link"), newBook);
+    EXPECT_TRUE(Hidden().isEmpty()) << Hidden().join(' ').toStdString();
 }

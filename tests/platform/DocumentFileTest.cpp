@@ -6,6 +6,7 @@
 #include "data/MarloDoc.h"
 #include "platform/Archive.h"
 #include "platform/FileSystem.h"
+#include "platform/StdioFile.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -281,4 +283,135 @@ TEST_F(DocumentFile, MemoryRunningOutInASaveFailsItAndLeavesTheOldFile) {
     EXPECT_EQ(OnlyError(), "「book」 に保存できません。メモリが足りません。 ファイルは元のままです。");
     EXPECT_EQ(Contents("book"), "old");
     EXPECT_EQ(Entries(), (Names{"book"}));
+}
+
+TEST_F(DocumentFile, AReadThatComesUpShortOrSeesTheFileChangeFails) {
+    struct Reader : CMarloDoc {
+        using CDocument::ReadFile;
+    } reader;
+    reader.SetReporter(&reporter);
+    // Emptied while read, as a copy onto it starts; then replaced by a file of the same size.
+    const std::vector<std::function<void()>> others = {
+        [] { ::truncate("book.txt", 0); },
+        [this] {
+            WriteAll(dir.Path("other.txt"), "b,2\r\n");
+            ::rename("other.txt", "book.txt");
+        },
+    };
+    for (const auto& other : others) {
+        WriteAll(dir.Path("book.txt"), "a,1\r\n");
+        reporter.errors.clear();
+        int lines = 0;
+        EXPECT_FALSE(reader.ReadFile("book.txt", [&](QIODevice& file) {
+            other();
+            CStdioFile text(file);
+            for (std::string line; text.ReadString(line);)
+                ++lines;
+        }));
+        EXPECT_EQ(OnlyError(), "「book.txt」 を読み込めません。読み込んでいる間にほかのプログラムがファイルを変更しました。");
+    }
+}
+
+TEST_F(DocumentFile, ASaveOntoAFileChangedSinceItWasReadAsksFirst) {
+    WriteAll(dir.Path("book"), Book({"mine"}));
+    ASSERT_EQ(doc.OpenDocumentFile("book"), CDocument::OpenResult::Opened);
+    doc.AddEntry(PhoneRecord{"added", "", "", ""});
+    // A save onto the file as it was read asks nothing; touched, it holds the same bytes.
+    ASSERT_TRUE(doc.DoFileSave());
+    const timeval later[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimes("book", later), 0);
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_TRUE(reporter.questions.empty());
+
+    // Another program replaces it: Cancel, the default, keeps their file.
+    const std::string theirs = Book({"theirs", "more"});
+    WriteAll(dir.Path("theirs"), theirs);
+    ASSERT_EQ(::utimes("theirs", later), 0);
+    ASSERT_EQ(::rename("theirs", "book"), 0);
+    EXPECT_FALSE(doc.DoFileSave());
+    ASSERT_EQ(reporter.questions.size(), 1u);
+    const std::string& question = reporter.questions[0];
+    const std::string saved = Book({"added", "mine"});
+    EXPECT_TRUE(question.starts_with("「" + dir.Path("book") + "」は開いた後にほかのプログラムが変更しました " +
+                                     "(別のファイルに置き換えられています、大きさが " + std::to_string(saved.size()) +
+                                     " バイトから " + std::to_string(theirs.size()) +
+                                     " バイトになっています、更新日時が "))
+        << question;
+    EXPECT_NE(question.find(" から 2001/09/0"), std::string::npos) << question;
+    EXPECT_TRUE(question.ends_with(" になっています)。上書きするとその変更は失われます。")) << question;
+    EXPECT_EQ(Contents("book"), theirs);
+
+    // Save As puts ours beside theirs, and that file becomes the document's.
+    reporter.changedAnswer = DocReporter::ChangedAnswer::SaveAs;
+    reporter.savePath = dir.Path("ours");
+    EXPECT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(Contents("book"), theirs);
+    EXPECT_EQ(doc.GetPathName(), dir.Path("ours"));
+    EXPECT_EQ(Contents("ours"), Book({"added", "mine"}));
+
+    // Overwrite replaces theirs.
+    ASSERT_EQ(doc.OpenDocumentFile("book"), CDocument::OpenResult::Opened);
+    WriteAll(dir.Path("book"), Book({"third"}));
+    reporter.changedAnswer = DocReporter::ChangedAnswer::Overwrite;
+    reporter.questions.clear();
+    EXPECT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(reporter.questions.size(), 1u);
+    EXPECT_EQ(Contents("book"), theirs);
+}
+
+TEST_F(DocumentFile, AChangedFileIsOfferedForReloadOnceWhenNothingIsUnsaved) {
+    WriteAll(dir.Path("book"), Book({"first"}));
+    ASSERT_EQ(doc.OpenDocumentFile("book"), CDocument::OpenResult::Opened);
+    doc.OfferReloadIfChanged();
+    EXPECT_TRUE(reporter.questions.empty());
+
+    WriteAll(dir.Path("book"), Book({"second", "entry"}));
+    doc.OfferReloadIfChanged();
+    doc.OfferReloadIfChanged(); // declined: not asked again for the same change
+    ASSERT_EQ(reporter.questions.size(), 1u);
+    EXPECT_NE(reporter.questions[0].find("はほかのプログラムが変更しました (大きさが"), std::string::npos);
+    EXPECT_EQ(doc.m_pData->m_list.GetCount(), 1u);
+
+    reporter.reload = true;
+    WriteAll(dir.Path("book"), Book({"third"}));
+    doc.OfferReloadIfChanged();
+    EXPECT_EQ(reporter.questions.size(), 2u);
+    EXPECT_EQ(Saved(), Book({"third"}));
+
+    // Unsaved changes are never offered to be thrown away.
+    doc.AddEntry(PhoneRecord{"added", "", "", ""});
+    WriteAll(dir.Path("book"), Book({"fourth"}));
+    doc.OfferReloadIfChanged();
+    EXPECT_EQ(reporter.questions.size(), 2u);
+}
+
+TEST_F(DocumentFile, AnOpenOffersTheCompleteCopyOfASaveThatWasCutOff) {
+    const std::string newBook = Book({"new"}), oldBook = Book({"old", "entries"});
+    const auto leave = [&](const std::string& book) {
+        WriteAll(dir.Path("book"), book);
+        WriteAll(dir.Path(".book.marlo-new"), newBook);
+        WriteAll(dir.Path(".book.marlo-old"), oldBook);
+    };
+    // No: the cut book fails to read, and the copies stay.
+    leave(newBook.substr(0, 20));
+    EXPECT_FALSE(doc.OnOpenDocument("book"));
+    ASSERT_EQ(reporter.questions.size(), 1u);
+    EXPECT_EQ(reporter.questions[0], "「book」への保存が途中で止まっています。保存しようとした内容の完全なコピーが" +
+                                         std::string("「.book.marlo-new」にあります (元の内容は「.book.marlo-old」)。") +
+                                         "このコピーで電話帳を復元しますか?");
+    EXPECT_EQ(Entries(), (Names{".book.marlo-new", ".book.marlo-old", "book"}));
+
+    // Yes: the copy goes into the file itself, its other names see it.
+    ASSERT_EQ(::link("book", "link"), 0);
+    reporter.restore = true;
+    EXPECT_TRUE(doc.OnOpenDocument("book"));
+    EXPECT_EQ(Contents("link"), newBook);
+    EXPECT_EQ(Entries(), (Names{"book", "link"}));
+
+    // A book that already holds the new content: the copies go without a question.
+    leave(newBook);
+    reporter.questions.clear();
+    EXPECT_TRUE(doc.OnOpenDocument("book"));
+    EXPECT_TRUE(reporter.questions.empty());
+    EXPECT_EQ(Entries(), (Names{"book", "link"}));
 }

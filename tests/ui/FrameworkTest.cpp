@@ -758,7 +758,7 @@ void FrameworkTest::routerOrderAndUpdateHandlers() {
     Answering<CCmdTarget> doc(log, "doc", 3);
     frame.SetActiveView(new Answering<CFormView>(log, "view", 4, DialogTemplate{202, "", 10, 10, {}}));
     frame.SetDocumentTarget(&doc);
-    frame.SetHost({&app, {}, {}, {}});
+    frame.SetHost({&app, {}, {}, {}, {}});
     for (int id = 4; id >= 1; --id)
         QVERIFY(frame.RouteCommand(id));
     QCOMPARE(log, QStringList({"view4", "doc3", "frame2", "app1"}));

@@ -35,6 +35,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -142,6 +143,7 @@ private slots:
     void fixedSizeDialogsAskForNoMinimiseOrMaximise();
     void exitAsksToSave();
     void damagedDefaultBookIsNotReplacedUnasked();
+    void aBookChangedOnDiskIsNotOverwrittenUnasked();
     void importAndExportContacts();
 };
 
@@ -432,8 +434,9 @@ void MarloAppTest::saveAsTextKeepsDocumentModified() {
     run.Doc().AddEntry(Rec("oka"));
     QCOMPARE(run.Frame().windowTitle(), QStringLiteral("out.txt - Marlo"));
     QCOMPARE(run.app->GetRecentFiles().value(0), dir.Path("out.txt"));
-    // Save writes text again, to the same file.
+    // Save writes text again, to the same file: changed by someone else since, after the question.
     WriteFile(dir.Path("out.txt"), "old");
+    AnswerMessageBox(QMessageBox::Yes);
     PressKey(run, Qt::Key_S, Qt::ControlModifier);
     QVERIFY(ReadFile(dir.Path("out.txt")).startsWith("abe,"));
     QVERIFY(!QApplication::activeModalWidget());
@@ -956,6 +959,59 @@ void MarloAppTest::damagedDefaultBookIsNotReplacedUnasked() {
     QCOMPARE(ReadFile(dir.Path(kDefaultBook + QStringLiteral(".読めなかった"))), damaged);
     QCOMPARE(ReadFile(dir.Path(kDefaultBook)).size(), 18);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void MarloAppTest::aBookChangedOnDiskIsNotOverwrittenUnasked() {
+    TempWorkDir dir;
+    WriteBook(dir.Path(kDefaultBook), kBook);
+    RunningApp run;
+    QVERIFY(run.Start());
+    run.Doc().AddEntry(Rec("ono"));
+    // Another program replaces the file while the window has changes of its own.
+    WriteBook(dir.Path(QStringLiteral("other")), {Rec("other")});
+    const QByteArray theirs = ReadFile(dir.Path(QStringLiteral("other")));
+    QVERIFY(::rename(QFile::encodeName(dir.Path(QStringLiteral("other"))).constData(),
+                     QFile::encodeName(dir.Path(kDefaultBook)).constData()) == 0);
+
+    // Ctrl+S names the change and asks; Enter gives the default, キャンセル.
+    QString question, byDefault;
+    QStringList buttons;
+    WhenModal("QMessageBox", [&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        QVERIFY(box);
+        question = box->text();
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        byDefault = box->defaultButton()->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    PressKey(run, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY2(question.startsWith(QStringLiteral("「") + dir.Path(kDefaultBook) +
+                                 QStringLiteral("」は開いた後にほかのプログラムが変更しました (別のファイルに置き換えられています")),
+             qPrintable(question));
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("キャンセル"), QStringLiteral("上書き(&O)"),
+                                   QStringLiteral("名前を付けて保存(&A)")}));
+    QCOMPARE(byDefault, QStringLiteral("キャンセル"));
+    QCOMPARE(ReadFile(dir.Path(kDefaultBook)), theirs);
+    QVERIFY(run.Doc().IsModified());
+
+    // 上書き writes the window's book.
+    AnswerMessageBox(QMessageBox::Yes);
+    Trigger(run.Frame(), ID_FILE_SAVE);
+    QVERIFY(!run.Doc().IsModified());
+    QVERIFY(ReadFile(dir.Path(kDefaultBook)).contains("ono"));
+
+    // Changed again with nothing unsaved: coming back to the window offers to read it again.
+    WriteBook(dir.Path(kDefaultBook), {Rec("third")});
+    AnswerMessageBox(QMessageBox::Yes, &question);
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    run.Frame().activateWindow();
+    QTRY_COMPARE(BookNames(run.Doc()), QStringList{QStringLiteral("third")});
+    QVERIFY2(question.endsWith(QStringLiteral("読み込み直しますか?")), qPrintable(question));
 }
 
 #include "MarloAppTest.moc"
