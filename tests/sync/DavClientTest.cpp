@@ -85,8 +85,8 @@ TEST_F(DavClientTest, WritesOnlyOverTheVersionItRead) {
         EXPECT_EQ(etag, firstEtag);
     }
 
-    auto [getError, got] =
-        DavAwait<DavError, DavMultistatus>([&](auto done) { dav.Multiget(book, {all.resources[0].href}, done); });
+    const QString href = all.resources[0].href; // a structured binding cannot be captured by clang 14
+    auto [getError, got] = DavAwait<DavError, DavMultistatus>([&](auto done) { dav.Multiget(book, {href}, done); });
     ASSERT_FALSE(getError);
     ASSERT_EQ(got.resources.size(), 1u);
     EXPECT_TRUE(got.resources[0].addressData.contains("FN:Tanaka"));
