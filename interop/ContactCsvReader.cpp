@@ -422,6 +422,20 @@ TextEncoding RowEncoding(const PreparedText& text, const CsvScanner::Row& row) {
     return text.declared || text.encoding == TextEncoding::Utf8 ? text.encoding : GuessEncoding(row.bytes);
 }
 
+/// Whether a file that is not UTF-8 throughout is a Shift_JIS file: at least as many of
+/// its rows beyond ASCII are not UTF-8 as are. Then every row is Shift_JIS, also one
+/// whose bytes happen to be valid UTF-8 too (a Shift_JIS export of a name that looks
+/// like mojibake would otherwise come back changed).
+bool MostlyShiftJis(std::string_view bytes) {
+    std::size_t utf8 = 0, other = 0;
+    for (CsvScanner rows(bytes, ','); !rows.AtEnd();) {
+        const CsvScanner::Row row = rows.Next([](std::size_t, const CsvCell&) {});
+        if (std::any_of(row.bytes.begin(), row.bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            ++(IsValidUtf8(row.bytes) ? utf8 : other);
+    }
+    return other > 0 && other >= utf8;
+}
+
 /// A column the reader uses.
 struct Column {
     std::size_t index; ///< the cell's place in its row
@@ -669,8 +683,10 @@ QString LineReason(std::size_t line, const char16_t* what) {
 ContactFile ReadContactCsv(std::string_view file, std::function<void(Contact&&)> take) {
     ContactFile result;
     result.take = std::move(take);
-    const PreparedText prepared = PrepareText(file);
+    PreparedText prepared = PrepareText(file);
     const std::string_view bytes = prepared.bytes;
+    if (!prepared.declared && prepared.encoding != TextEncoding::Utf8 && MostlyShiftJis(bytes))
+        prepared.declared = true; // every row Shift_JIS, as the file's encoding says
     std::string scratch;
     auto reportUnclosed = [&result](const CsvScanner::Row& row) {
         if (row.unclosedQuote != 0)

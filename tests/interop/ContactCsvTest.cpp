@@ -247,3 +247,12 @@ TEST(ContactCsv, DecidesTheEncodingOfEachRow) {
                                         {.formattedName = u"たろう"_s}};
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
 }
+
+// A Shift_JIS file stays Shift_JIS in every row, also in one whose bytes happen to be
+// valid UTF-8 as well (東京都 in UTF-8 reads as 譚ｱ莠ｬ驛ｽ in Shift_JIS).
+TEST(ContactCsv, AShiftJisFileKeepsARowThatLooksLikeUtf8) {
+    const ContactFile file = ReadContactCsv("\x8A\xBF\x8E\x9A\x96\xBC,\x83\x81\x83\x82\r\n"        // 漢字名,メモ
+                                            "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD,\x82\xA0\r\n"); // 譚ｱ莠ｬ驛ｽ,あ
+    ASSERT_EQ(file.contacts.size(), 1u);
+    EXPECT_EQ(file.contacts[0].formattedName, u"譚ｱ莠ｬ驛ｽ"_s);
+}
