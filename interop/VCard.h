@@ -5,6 +5,7 @@
 #include "data/PhoneRecord.h"
 #include "interop/Contact.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,3 +17,16 @@ ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> tak
 /// One phone-book entry appended to `out` as a vCard 3.0 card in UTF-8, lines ended by CR LF
 /// and folded at 75 octets (never inside a UTF-8 sequence).
 void AppendVCard(std::string& out, const PhoneRecordView& entry);
+
+/// The entry the one card `card` makes, as an import makes it; none when `card` is not
+/// one readable card.
+std::optional<PhoneRecord> EntryOfVCard(std::string_view card);
+
+/// `card` (one card as another program wrote it) changed to show `entry`: only what
+/// the entry shows differently is rewritten (the name with its readings, the number
+/// the entry showed, the note), and every other property stays as it stood, photos,
+/// addresses, groups and unknown properties included. The result always reads back as
+/// `entry`: where the card's other properties would make a different entry (an
+/// address's memo line changed in the book), it is written afresh from the entry,
+/// keeping only the properties that change nothing the entry shows.
+std::string PatchVCard(std::string_view card, const PhoneRecordView& entry);
