@@ -1,6 +1,7 @@
 #include "SyncPlan.h"
 
 #include <QHash>
+#include <QSet>
 #include <functional>
 #include <unordered_map>
 
@@ -97,8 +98,22 @@ SyncPlan PlanSync(std::span<const PhoneRecord> book, std::span<const SyncLink> l
     for (std::size_t i = 0; i < links.size(); ++i)
         if (unchanged[i])
             local[i] = links[i].record;
+    // The server's version already in the book (filed by a sync that stopped before it
+    // could say so, or made the same on both sides) is the link's entry; so is an entry
+    // equal to a card new on the server. Nothing is filed or sent twice.
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const ServerChange* server = changed.value(links[i].href);
+        if (!unchanged[i] && server && server->record && unclaimed.ClaimEqual(*server->record))
+            local[i] = *server->record;
+    }
+    QSet<QString> known;
+    for (const SyncLink& link : links)
+        known.insert(link.href);
+    std::vector<bool> alreadyFiled(changes.size());
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        alreadyFiled[i] = !known.contains(changes[i].href) && changes[i].record && unclaimed.ClaimEqual(*changes[i].record);
     for (std::size_t i = 0; i < links.size(); ++i)
-        if (!unchanged[i])
+        if (!local[i])
             local[i] = unclaimed.ClaimChangeOf(links[i].record);
 
     const auto newCard = [&](const PhoneRecord& record) {
@@ -107,6 +122,10 @@ SyncPlan PlanSync(std::span<const PhoneRecord> book, std::span<const SyncLink> l
     for (std::size_t i = 0; i < links.size(); ++i) {
         const SyncLink& link = links[i];
         const ServerChange* server = changed.take(link.href);
+        // A card sent but never confirmed that the server does not have did not arrive:
+        // it is sent again, not taken for one removed there.
+        if (server && !server->record && link.etag.isEmpty())
+            server = nullptr;
         const bool bLocalChanged = !unchanged[i];
         if (server && !server->record) { // removed on the server
             if (local[i] && bLocalChanged)
@@ -146,11 +165,14 @@ SyncPlan PlanSync(std::span<const PhoneRecord> book, std::span<const SyncLink> l
         }
     }
     // Cards new on the server, then entries new in the book.
-    for (const ServerChange& change : changes)
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const ServerChange& change = changes[i];
         if (changed.contains(change.href) && change.record) {
-            plan.addLocal.push_back(*change.record);
+            if (!alreadyFiled[i])
+                plan.addLocal.push_back(*change.record);
             plan.links.push_back({change.href, change.etag, change.card, *change.record});
         }
+    }
     for (const PhoneRecord& record : unclaimed.Rest())
         newCard(record);
     return plan;

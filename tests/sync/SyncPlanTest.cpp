@@ -33,7 +33,11 @@ struct Replica {
     QString name;
     std::vector<std::pair<PhoneRecord, PhoneRecord>> conflicts;
 
-    SyncPlan Sync(Server& server) {
+    // Where a sync may stop, as a kill would stop it: after the book is saved, after the
+    // state with the links still to confirm is written, after the writes to the server.
+    enum class Stop { Never, AfterBook, AfterPending, AfterWrites };
+
+    SyncPlan Sync(Server& server, Stop stop = Stop::Never) {
         std::vector<ServerChange> changes;
         std::map<QString, QByteArray> known;
         for (const SyncLink& link : links)
@@ -48,6 +52,15 @@ struct Replica {
         for (const PhoneRecord& record : plan.removeLocal)
             book.erase(std::find(book.begin(), book.end(), record));
         book.insert(book.end(), plan.addLocal.begin(), plan.addLocal.end());
+        if (stop == Stop::AfterBook)
+            return plan;
+        links = plan.links;
+        for (const SyncPlan::Upload& upload : plan.uploads)
+            links.push_back(upload.over);
+        links.insert(links.end(), plan.deletes.begin(), plan.deletes.end());
+        if (stop == Stop::AfterPending)
+            return plan;
+        const std::vector<SyncLink> pending = links;
         links = plan.links;
         for (const SyncPlan::Upload& upload : plan.uploads) {
             const auto it = server.cards.find(upload.over.href);
@@ -65,6 +78,8 @@ struct Replica {
             else
                 links.push_back(gone);
         }
+        if (stop == Stop::AfterWrites)
+            links = pending;
         conflicts.insert(conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
         return plan;
     }
@@ -85,8 +100,8 @@ std::vector<PhoneRecord> OnServer(const Server& server) {
     return Sorted(records);
 }
 
-// Random edits on two copies and on the server between syncs: after each round both
-// copies equal the server, every entry a copy changed or added since the last round
+// Random edits on two copies and on the server between syncs, and syncs killed midway:
+// after each round both copies equal the server, every entry a copy changed or added since the last round
 // is there, and a sync with nothing changed does nothing.
 TEST(SyncPlan, TwoCopiesAndTheServerAgreeAndNoChangeIsLost) {
     std::mt19937 random(20261210);
@@ -119,14 +134,25 @@ TEST(SyncPlan, TwoCopiesAndTheServerAgreeAndNoChangeIsLost) {
             if (pick(2) == 0)
                 server.cards.erase(it);
             else
-                server.Write(it->first, {it->second.second.m_strRomaji, text(), "", ""});
+                server.Write(it->first, {pick(2) ? it->second.second.m_strRomaji : names[pick(4)], text(), "", ""});
         }
+        // Now and then a sync is killed midway; the next one finishes its work.
+        const auto maybeKilled = [&] {
+            if (pick(4) == 0)
+                (pick(2) ? a : b).Sync(server, static_cast<Replica::Stop>(1 + pick(3)));
+        };
+        maybeKilled();
+        a.Sync(server);
+        b.Sync(server);
+        maybeKilled();
         a.Sync(server);
         b.Sync(server);
         a.Sync(server);
         const std::vector<PhoneRecord> truth = OnServer(server);
         ASSERT_EQ(Sorted(a.book), truth) << "round " << round;
         ASSERT_EQ(Sorted(b.book), truth) << "round " << round;
+        // Every text is made once: an entry twice is an entry doubled.
+        ASSERT_EQ(std::adjacent_find(truth.begin(), truth.end()), truth.end()) << "round " << round;
         for (const PhoneRecord& record : made)
             EXPECT_EQ(std::count(a.book.begin(), a.book.end(), record), 1) << "round " << round << ": " << record.m_strKanji;
         const SyncPlan idle = b.Sync(server);
