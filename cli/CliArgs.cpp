@@ -33,6 +33,9 @@ const char* const kCliHelpText =
     "                           --encoding cp932 で BOM なしのシフト JIS)。\n"
     "                           CSV の列は --format で選びます: marlo (既定、Marlo の 4 列)、\n"
     "                           google (Google コンタクト)、outlook (日本語版 Outlook)。\n"
+    "  sync                     電話帳を CardDAV サーバーのアドレス帳と同期します (両方向)。\n"
+    "                           パスワードは環境変数 MARLO_DAV_PASSWORD、パスワードの保管庫、\n"
+    "                           端末からの入力の順に探します (コマンド行では渡せません)。\n"
     "\n"
     "オプション:\n"
     "  -f, --file ファイル      電話帳ファイル (省略時は作業ディレクトリの「電話帳」)。\n"
@@ -40,12 +43,16 @@ const char* const kCliHelpText =
     "                           省略時は作業ディレクトリの profile の 1 行目、なければ無制限。\n"
     "  --encoding utf-8|cp932   出力の文字コード (既定は utf-8、cp932 はファイルのバイトのまま)。\n"
     "  --dry-run                import で、保存せずに追加する項目を表示します。\n"
+    "  --url アドレス           sync で、アドレス帳のアドレス、またはサーバーのアドレス\n"
+    "                           (アドレス帳が一つだけのとき)。https のみ (このコンピューターの中は http も可)。\n"
+    "  --user ユーザー名        sync で、サーバーのユーザー名。\n"
+    "  --trust SHA-256          sync で、確認できない証明書をその SHA-256 (16 進) で信頼します。\n"
     "  -h, --help               この説明を表示します。\n"
     "  --version                バージョンを表示します。\n"
     "\n"
     "末尾が「.txt」のファイルはテキスト形式 (1 行 1 項目、カンマ区切り)、それ以外は電話帳形式です。\n"
     "表示は 1 項目 1 行のテキスト形式です。キーは UTF-8 で渡してください。\n"
-    "終了コード: 0 成功、1 ファイルを読み書きできない、2 使い方の誤り。\n";
+    "終了コード: 0 成功、1 ファイルを読み書きできない・同期に失敗した、2 使い方の誤り。\n";
 
 namespace {
 
@@ -55,6 +62,7 @@ struct Options {
     std::optional<std::string> maxHits;
     std::optional<std::string> encoding;
     std::optional<std::string> format;
+    std::optional<std::string> url, user, trust;
     bool help = false;
     bool version = false;
     bool dryRun = false;
@@ -100,6 +108,12 @@ Options ReadOptions(const std::vector<std::string>& args) {
             target = &options.encoding;
         else if (name == "--format")
             target = &options.format;
+        else if (name == "--url")
+            target = &options.url;
+        else if (name == "--user")
+            target = &options.user;
+        else if (name == "--trust")
+            target = &options.trust;
         else
             throw CliUsageError{"不明なオプション「" + arg + "」です。"};
         if (!value) {
@@ -141,7 +155,8 @@ std::string KeyBytes(const std::string& utf8) {
 CliCommand CommandNamed(const std::string& name) {
     static constexpr std::pair<const char*, CliCommand> kCommands[] = {
         {"list", CliCommand::List},       {"search", CliCommand::Search}, {"find", CliCommand::Find},
-        {"convert", CliCommand::Convert}, {"import", CliCommand::Import}, {"export", CliCommand::Export}};
+        {"convert", CliCommand::Convert}, {"import", CliCommand::Import}, {"export", CliCommand::Export},
+        {"sync", CliCommand::Sync}};
     for (const auto& [command, value] : kCommands)
         if (name == command)
             return value;
@@ -171,7 +186,26 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
         request.command = CliCommand::Convert;
         return request;
     }
-    const bool isImport = name == "import", isExport = name == "export";
+    const bool isImport = name == "import", isExport = name == "export", isSync = name == "sync";
+    if ((options.url || options.user || options.trust) && !isSync)
+        throw CliUsageError{"--url、--user、--trust は sync にだけ指定できます。"};
+    if (isSync) {
+        if (ops.size() != 1)
+            throw CliUsageError{"sync は引数をとりません (--url と --user で指定します)。"};
+        if (!options.url || !options.user)
+            throw CliUsageError{"sync には --url と --user を指定してください。"};
+        if (options.maxHits || options.encoding || options.format || options.dryRun)
+            throw CliUsageError{"sync には --max、--encoding、--format、--dry-run を指定できません。"};
+        if (options.trust && (options.trust->size() != 64 ||
+                              options.trust->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos))
+            throw CliUsageError{"--trust には証明書の SHA-256 を 16 進 64 桁で指定してください。"};
+        request.command = CliCommand::Sync;
+        request.book = options.file.value_or(CMarloDoc::kDefaultBookName);
+        request.davUrl = *options.url;
+        request.davUser = *options.user;
+        request.trustedCertificate = options.trust.value_or("");
+        return request;
+    }
     if (options.dryRun && !isImport)
         throw CliUsageError{"--dry-run は import にだけ指定できます。"};
     if ((isImport || isExport) && options.maxHits)

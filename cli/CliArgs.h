@@ -12,7 +12,7 @@
 /// Exit statuses of marlo-cli.
 enum CliStatus : int { kCliOk = 0, kCliFailed = 1, kCliUsage = 2 };
 
-enum class CliCommand { Help, Version, List, Search, Find, Convert, Import, Export };
+enum class CliCommand { Help, Version, List, Search, Find, Convert, Import, Export, Sync };
 
 /// What the command line asks for.
 struct CliRequest {
@@ -31,6 +31,10 @@ struct CliRequest {
     bool dryRun = false;
     ExportFormat exportFormat = ExportFormat::VCard;
     CsvDialect csvDialect = CsvDialect::Marlo; ///< export --format
+    /// sync: the CardDAV address book (or the server, whose address books are then
+    /// found), the user, and a certificate trusted by its SHA-256 digest (hex) although
+    /// it does not verify.
+    std::string davUrl, davUser, trustedCertificate;
 };
 
 /// A command line marlo-cli cannot run: `message` says why, followed by the short

@@ -18,5 +18,7 @@ int CliConvert(const CliRequest& request, const CliStreams& streams);
 int CliImport(const CliRequest& request, const CliStreams& streams);
 /// Writes the phone book as contacts, vCard or CSV.
 int CliExport(const CliRequest& request, const CliStreams& streams);
+/// Syncs the phone book (made when missing) with a CardDAV address book both ways.
+int CliSync(const CliRequest& request, const CliStreams& streams);
 /// The command `request` names, help and version included.
 int RunCliCommand(const CliRequest& request, const CliStreams& streams);

@@ -11,7 +11,7 @@ packages=(
     fonts-ipafont-gothic qt6-translations-l10n
     libicu-dev libmecab-dev mecab-ipadic-utf8
     librsvg2-bin desktop-file-utils appstream file man-db
-    radicale openssl
+    radicale openssl qtkeychain-qt6-dev
 )
 
 missing=()

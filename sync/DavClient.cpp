@@ -110,6 +110,11 @@ void DavClient::Send(const QByteArray& verb, const QUrl& url, const QByteArray& 
                      });
 }
 
+void DavClient::AbortAll() {
+    for (QNetworkReply* reply : m_network.findChildren<QNetworkReply*>())
+        reply->abort();
+}
+
 void DavClient::Report(const QByteArray& verb, const QUrl& url, const QByteArray& depth, const QByteArray& body,
                        std::function<void(DavError, DavMultistatus)> done) {
     Send(verb, url, depth, body, {}, [done = std::move(done)](DavError error, Answer answer) {

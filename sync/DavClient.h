@@ -74,6 +74,9 @@ public:
     /// Deletes the card at `url` if it still has the ETag `ifMatch`; one already gone counts as deleted.
     void Delete(const QUrl& url, const QByteArray& ifMatch, std::function<void(DavError)> done);
 
+    /// Stops every request under way: each ends with an Unreachable error.
+    void AbortAll();
+
     /// `url` resolved against the server of `base`: the hrefs servers give are paths.
     static QUrl Resolve(const QUrl& base, const QString& href) { return base.resolved(QUrl(href)); }
 

@@ -750,6 +750,10 @@ TEST_F(CliTest, ImportAndExportUsage) {
              {"export", "--format", "google", "a.vcf"},
              {"export", "--format", "yahoo", "a.csv"},
              {"--format", "google", "list"},
+             {"sync", "--url", "http://127.0.0.1/"},
+             {"sync", "--user", "alice"},
+             {"--url", "http://127.0.0.1/", "list"},
+             {"sync", "--url", "http://127.0.0.1/", "--user", "a", "--trust", "ab:cd"},
          }) {
         const Result r = Run(args);
         EXPECT_EQ(r.code, 2) << args.back() << r.err;

@@ -21,10 +21,11 @@ void Write(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-Radicale::Radicale(bool tls) {
+Radicale::Radicale(bool tls, qint64 maxRequestBytes) {
     const QString dir = m_dir.path();
     Write(dir + "/users", "alice:secret\n");
-    QByteArray config = "[server]\nhosts = 127.0.0.1:PORT\n"
+    QByteArray config = "[server]\nhosts = 127.0.0.1:PORT\n" +
+                        (maxRequestBytes ? "max_content_length = " + QByteArray::number(maxRequestBytes) + "\n" : QByteArray()) +
                         "[auth]\ntype = htpasswd\nhtpasswd_filename = " + dir.toUtf8() + "/users\nhtpasswd_encryption = plain\n"
                         "[storage]\nfilesystem_folder = " + dir.toUtf8() + "/collections\n"
                         "[rights]\ntype = owner_only\n[logging]\nlevel = warning\n";
@@ -53,8 +54,13 @@ Radicale::Radicale(bool tls) {
     Write(dir + "/config", config);
     m_root = QUrl(QStringLiteral("%1://127.0.0.1:%2/").arg(tls ? "https" : "http").arg(port));
 
+    m_port = port;
+    Start();
+}
+
+void Radicale::Start() {
     m_server.setProcessChannelMode(QProcess::MergedChannels);
-    m_server.start("radicale", {"--config", dir + "/config"});
+    m_server.start("radicale", {"--config", m_dir.path() + "/config"});
     if (!m_server.waitForStarted(10000)) {
         m_failure = "radicale did not start (is the radicale package installed?)";
         return;
@@ -63,9 +69,11 @@ Radicale::Radicale(bool tls) {
     waited.start();
     while (waited.elapsed() < 20000) {
         QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        if (socket.waitForConnected(200)) {
+            m_failure.clear();
             return;
+        }
         if (m_server.state() == QProcess::NotRunning)
             break;
         QThread::msleep(50);

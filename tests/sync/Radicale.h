@@ -11,8 +11,9 @@
 class Radicale {
 public:
     /// Starts the server with the user "alice" (password "secret"); `tls` serves https
-    /// with a self-signed certificate made for the occasion. Check Started().
-    explicit Radicale(bool tls = false);
+    /// with a self-signed certificate made for the occasion; `maxRequestBytes` refuses
+    /// larger requests (413). Check Failure().
+    explicit Radicale(bool tls = false, qint64 maxRequestBytes = 0);
     ~Radicale();
     Radicale(const Radicale&) = delete;
     Radicale& operator=(const Radicale&) = delete;
@@ -27,11 +28,14 @@ public:
     QByteArray CertificateDigest() const { return m_certificateDigest; }
     /// Stops the server at once, as a crash would.
     void Kill();
+    /// Starts it again after Kill, on the same port with the same cards.
+    void Start();
 
 private:
     QTemporaryDir m_dir;
     QProcess m_server;
     QUrl m_root;
+    quint16 m_port = 0;
     QString m_failure;
     QByteArray m_certificateDigest;
 };

@@ -1,0 +1,38 @@
+#include "Passwords.h"
+
+#include <qt6keychain/keychain.h>
+
+namespace {
+
+const QString kService = QStringLiteral("Marlo");
+
+// One password for each user at each server.
+QString KeyOf(const QUrl& book, const QString& user) {
+    return user + QLatin1Char('@') + book.toString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery);
+}
+
+} // namespace
+
+void ReadPassword(const QUrl& book, const QString& user, std::function<void(QString, QString)> done) {
+    auto* job = new QKeychain::ReadPasswordJob(kService);
+    job->setKey(KeyOf(book, user));
+    QObject::connect(job, &QKeychain::Job::finished, job, [job, done = std::move(done)] {
+        if (job->error() == QKeychain::NoError)
+            done(job->textData(), {});
+        else
+            done({}, job->error() == QKeychain::EntryNotFound ? QStringLiteral("パスワードは保存されていません。")
+                                                              : QStringLiteral("パスワードの保管庫を使えません: ") + job->errorString());
+    });
+    job->start();
+}
+
+void WritePassword(const QUrl& book, const QString& user, const QString& password, std::function<void(QString)> done) {
+    auto* job = new QKeychain::WritePasswordJob(kService);
+    job->setKey(KeyOf(book, user));
+    job->setTextData(password);
+    QObject::connect(job, &QKeychain::Job::finished, job, [job, done = std::move(done)] {
+        done(job->error() == QKeychain::NoError ? QString()
+                                                : QStringLiteral("パスワードを保管庫に保存できません: ") + job->errorString());
+    });
+    job->start();
+}
