@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -328,4 +329,42 @@ std::vector<PhoneRecord> GenerateRecords(std::size_t count, std::uint64_t seed) 
         records.push_back(std::move(rec));
     }
     return records;
+}
+
+std::string GeneratePhoneCards(std::size_t count, bool withReading) {
+    static const char* const kFamilies[][2] = {{"佐藤", "サトウ"}, {"鈴木", "スズキ"}, {"高橋", "タカハシ"},
+                                              {"田中", "タナカ"}, {"渡辺", "ワタナベ"}, {"伊藤", "イトウ"},
+                                              {"山本", "ヤマモト"}, {"中村", "ナカムラ"}, {"小林", "コバヤシ"},
+                                              {"加藤", "カトウ"}, {"吉田", "ヨシダ"}, {"山田", "ヤマダ"}};
+    static const char* const kGivens[][2] = {{"一郎", "イチロウ"}, {"健太", "ケンタ"}, {"翔太", "ショウタ"},
+                                            {"さくら", "サクラ"}, {"美咲", "ミサキ"}, {"大輔", "ダイスケ"},
+                                            {"陽菜", "ヒナ"}, {"拓也", "タクヤ"}, {"真由美", "マユミ"},
+                                            {"直樹", "ナオキ"}, {"優子", "ユウコ"}, {"達也", "タツヤ"}};
+    std::mt19937 random(static_cast<unsigned>(count));
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& family = kFamilies[random() % std::size(kFamilies)];
+        const auto& given = kGivens[random() % std::size(kGivens)];
+        out += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:";
+        out += family[0];
+        out += ';';
+        out += given[0];
+        out += ";;;\r\nFN:";
+        out += family[0];
+        out += ' ';
+        out += given[0];
+        out += "\r\n";
+        if (withReading) {
+            out += "X-PHONETIC-LAST-NAME:";
+            out += family[1];
+            out += "\r\nX-PHONETIC-FIRST-NAME:";
+            out += given[1];
+            out += "\r\n";
+        }
+        out += "TEL;type=CELL;type=VOICE;type=pref:090-" + std::to_string(1000 + random() % 9000) + "-" +
+               std::to_string(1000 + random() % 9000) + "\r\nitem1.TEL:03-" + std::to_string(1000 + random() % 9000) +
+               "-0000\r\nitem1.X-ABLabel:_$!<Home>!$_\r\nEMAIL;type=INTERNET:user" + std::to_string(i) +
+               "@example.jp\r\nEND:VCARD\r\n";
+    }
+    return out;
 }

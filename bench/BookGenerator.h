@@ -7,7 +7,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 /// `count` records in generation order (not sorted).
 std::vector<PhoneRecord> GenerateRecords(std::size_t count, std::uint64_t seed);
+
+/// `count` cards as a phone writes them (vCard 3.0): a kanji name, its reading in
+/// katakana split in two (left out when not `withReading`, for the dictionary), two
+/// numbers and an e-mail. Deterministic by count.
+std::string GeneratePhoneCards(std::size_t count, bool withReading);

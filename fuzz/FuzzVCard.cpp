@@ -1,7 +1,8 @@
 // The bytes as a vCard file. Reading never fails outright: it gives contacts and
 // a count of what it skipped. Every text it gives must be sound UTF-16 with line
 // breaks as "\n", and a contact kept as a phone-book entry, written as a card and
-// read again, must come back as that one contact.
+// read again, must come back as that one contact. A card of one contact changed in
+// the book (a sync's patch) must read back as the changed entry.
 
 #include "FuzzSupport.h"
 
@@ -60,6 +61,32 @@ void CheckWrittenBack(const Contact& contact) {
     Check(EntryFromContact(back).record.m_strMemo == entry.m_strMemo, "the memo reads back");
 }
 
+// One change of the entry a card makes, picked by the input, patched into the card.
+void CheckPatched(std::string_view card, std::size_t pick) {
+    const std::optional<PhoneRecord> was = EntryOfVCard(card);
+    if (!was)
+        return;
+    PhoneRecord entry = *was;
+    switch (pick % 4) {
+    case 0:
+        entry.m_strPhone = "03-1234-5678";
+        break;
+    case 1:
+        entry.m_strKanji = "\x8e\x52\x93\x63 \x91\xbe\x98\x59"; // 山田 太郎
+        entry.m_strRomaji = "yamada tarou";
+        break;
+    case 2:
+        entry.m_strMemo += entry.m_strMemo.empty() ? "memo" : "\r\nmemo";
+        break;
+    default:
+        entry.m_strMemo.clear();
+        break;
+    }
+    // No card holds an entry without any text.
+    if (entry != PhoneRecord{})
+        Check(EntryOfVCard(PatchVCard(card, entry)) == entry, "a patched card reads back as the changed entry");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,5 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i < 4)
             CheckWrittenBack(file.contacts[i]);
     }
+    if (file.contacts.size() == 1)
+        CheckPatched(input, size);
     return 0;
 }

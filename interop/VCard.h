@@ -19,7 +19,7 @@ ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> tak
 void AppendVCard(std::string& out, const PhoneRecordView& entry);
 
 /// The entry the one card `card` makes, as an import makes it; none when `card` is not
-/// one readable card.
+/// one readable card or makes an entry without any text.
 std::optional<PhoneRecord> EntryOfVCard(std::string_view card);
 
 /// `card` (one card as another program wrote it) changed to show `entry`: only what

@@ -122,7 +122,11 @@ std::optional<PhoneRecord> EntryOfVCard(std::string_view card) {
     const ContactFile file = ReadVCards(card);
     if (file.contacts.size() != 1)
         return std::nullopt;
-    return EntryFromContact(file.contacts.front()).record;
+    PhoneRecord entry = EntryFromContact(file.contacts.front()).record;
+    // A card whose every text was skipped (an unknown charset) makes no entry.
+    if (entry == PhoneRecord{})
+        return std::nullopt;
+    return entry;
 }
 
 std::string PatchVCard(std::string_view card, const PhoneRecordView& entry) {

@@ -14,10 +14,11 @@
 #include <QTimer>
 #include <QUuid>
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
-constexpr std::size_t kCardsPerFetch = 1000; // cards asked for in one multiget
+constexpr std::size_t kCardsPerFetch = 250; // cards asked for in one multiget: its answer is read in a few milliseconds
 constexpr int kWritesAtOnce = 6;             // the connections the network layer opens to one server
 constexpr int kMaxRounds = 3;                // rounds when writes meet newer versions
 
@@ -69,7 +70,7 @@ QString SyncStatePath(const std::string& bookPath, const QUrl& book, const QStri
     const QByteArray key = path + '\n' + book.toString(QUrl::RemoveUserInfo).toUtf8() + '\n' + user.toUtf8();
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Marlo/sync/");
     return folder + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32)) +
-           QStringLiteral(".json");
+           QStringLiteral(".state");
 }
 
 BookSync::BookSync(CMarloDoc& doc, DavClient& dav, QUrl book, QString statePath, std::function<bool()> saveBook)
@@ -81,6 +82,7 @@ void BookSync::Start(std::function<void(QString, SyncReport)> done, std::functio
     m_report = {};
     m_nRound = 0;
     m_bCancelled = false;
+    m_bFinished = false;
     Round();
 }
 
@@ -99,27 +101,35 @@ void BookSync::Round() {
     m_changes.clear();
     m_confirmed.clear();
     m_pending.clear();
+    m_toFetch.clear();
+    m_nFetched = 0;
     m_bRetry = false;
     m_writeError.clear();
-    SyncState state;
-    QString error;
-    if (!LoadSyncState(m_statePath, state, error))
-        return Finish(error);
-    m_links = std::move(state.links);
-    m_token = std::move(state.token);
     Progress(QStringLiteral("サーバーの変更を確かめています…"));
-    m_dav.SyncCollection(m_book, m_token, [this](DavError error, DavMultistatus listing) {
-        if (!m_bCancelled && (error.kind == DavError::Kind::Server || error.kind == DavError::Kind::Answer)) {
-            // A server without sync tokens, or one that no longer knows ours: every
-            // card's ETag is compared with the links'.
-            m_dav.ListEtags(m_book, [this](DavError error, DavMultistatus all) {
-                all.syncToken.clear();
-                Listed(std::move(error), std::move(all), true);
+    m_worker.Run(
+        [path = m_statePath] {
+            std::tuple<bool, SyncState, QString> read;
+            std::get<0>(read) = LoadSyncState(path, std::get<1>(read), std::get<2>(read));
+            return read;
+        },
+        [this](std::tuple<bool, SyncState, QString> read) {
+            if (!std::get<0>(read))
+                return Finish(std::get<2>(read));
+            m_links = std::move(std::get<1>(read).links);
+            m_token = std::move(std::get<1>(read).token);
+            m_dav.SyncCollection(m_book, m_token, [this](DavError error, DavMultistatus listing) {
+                if (!m_bCancelled && (error.kind == DavError::Kind::Server || error.kind == DavError::Kind::Answer)) {
+                    // A server without sync tokens, or one that no longer knows ours: every
+                    // card's ETag is compared with the links'.
+                    m_dav.ListEtags(m_book, [this](DavError error, DavMultistatus all) {
+                        all.syncToken.clear();
+                        Listed(std::move(error), std::move(all), true);
+                    });
+                    return;
+                }
+                Listed(std::move(error), std::move(listing), m_token.isEmpty());
             });
-            return;
-        }
-        Listed(std::move(error), std::move(listing), m_token.isEmpty());
-    });
+        });
 }
 
 void BookSync::Listed(DavError error, DavMultistatus listing, bool bFull) {
@@ -132,7 +142,6 @@ void BookSync::Listed(DavError error, DavMultistatus listing, bool bFull) {
     for (const SyncLink& link : m_links)
         linked.insert(link.href, link.etag);
     QSet<QString> listed;
-    std::vector<QString> fetch;
     for (const DavResource& resource : listing.resources) {
         if (resource.href.endsWith(u'/')) // the address book itself
             continue;
@@ -144,43 +153,69 @@ void BookSync::Listed(DavError error, DavMultistatus listing, bool bFull) {
         listed.insert(resource.href);
         const auto known = linked.constFind(resource.href);
         if (known == linked.cend() || *known != resource.etag)
-            fetch.push_back(resource.href);
+            m_toFetch.push_back(resource.href);
     }
     // A full listing names every card: a linked card it does not name was removed.
     if (bFull)
         for (const SyncLink& link : m_links)
             if (!listed.contains(link.href))
                 m_changes.push_back({link.href, {}, {}, std::nullopt});
-    Fetch(std::move(fetch), 0);
+    Fetch();
 }
 
-void BookSync::Fetch(std::vector<QString> hrefs, std::size_t from) {
-    if (from >= hrefs.size())
-        return Plan();
-    Progress(QStringLiteral("サーバーから %1 / %2 件を受け取っています…").arg(from).arg(hrefs.size()));
-    const std::size_t n = std::min(kCardsPerFetch, hrefs.size() - from);
-    const std::vector<QString> batch(hrefs.begin() + static_cast<std::ptrdiff_t>(from),
-                                     hrefs.begin() + static_cast<std::ptrdiff_t>(from + n));
-    m_dav.Multiget(m_book, batch, [this, hrefs = std::move(hrefs), from, n](DavError error, DavMultistatus got) mutable {
+void BookSync::Fetch() {
+    // The next batch is asked for while the last is mapped to entries.
+    if (m_bFetching)
+        return;
+    if (m_nFetched >= m_toFetch.size()) {
+        if (m_nMapping == 0)
+            Plan();
+        return;
+    }
+    Progress(QStringLiteral("サーバーから %1 / %2 件を受け取っています…").arg(m_nFetched).arg(m_toFetch.size()));
+    const std::size_t n = std::min(kCardsPerFetch, m_toFetch.size() - m_nFetched);
+    const std::vector<QString> batch(m_toFetch.begin() + static_cast<std::ptrdiff_t>(m_nFetched),
+                                     m_toFetch.begin() + static_cast<std::ptrdiff_t>(m_nFetched + n));
+    m_nFetched += n;
+    m_bFetching = true;
+    m_dav.Multiget(m_book, batch, [this](DavError error, DavMultistatus got) {
+        m_bFetching = false;
         if (m_bCancelled)
             return Finish(Cancelled());
         if (error)
             return Finish(error.message);
-        for (DavResource& resource : got.resources) {
-            if (resource.nStatus == 404) { // removed since it was listed
-                m_changes.push_back({resource.href, {}, {}, std::nullopt});
-                continue;
-            }
-            if (resource.addressData.isEmpty())
-                continue;
-            std::optional<PhoneRecord> record = EntryOfVCard(resource.addressData.toStdString());
-            if (!record) {
-                ++m_report.nUnreadable;
-                continue;
-            }
-            m_changes.push_back({resource.href, resource.etag, std::move(resource.addressData), std::move(record)});
-        }
-        Fetch(std::move(hrefs), from + n);
+        ++m_nMapping;
+        m_worker.Run(
+            [resources = std::move(got.resources)]() mutable {
+                std::pair<std::vector<ServerChange>, int> mapped{{}, 0};
+                for (DavResource& resource : resources) {
+                    if (resource.nStatus == 404) { // removed since it was listed
+                        mapped.first.push_back({resource.href, {}, {}, std::nullopt});
+                        continue;
+                    }
+                    if (resource.addressData.isEmpty())
+                        continue;
+                    std::optional<PhoneRecord> record = EntryOfVCard(resource.addressData.toStdString());
+                    if (!record)
+                        ++mapped.second;
+                    else
+                        mapped.first.push_back({resource.href, resource.etag, std::move(resource.addressData), std::move(record)});
+                }
+                return mapped;
+            },
+            [this](std::pair<std::vector<ServerChange>, int> mapped) {
+                --m_nMapping;
+                m_changes.insert(m_changes.end(), std::make_move_iterator(mapped.first.begin()),
+                                 std::make_move_iterator(mapped.first.end()));
+                m_report.nUnreadable += mapped.second;
+                if (m_bCancelled) {
+                    if (m_nMapping == 0 && !m_bFetching)
+                        Finish(Cancelled());
+                    return;
+                }
+                Fetch();
+            });
+        Fetch();
     });
 }
 
@@ -193,10 +228,20 @@ void BookSync::Plan() {
     QString folder = m_book.path();
     if (!folder.endsWith(u'/'))
         folder += u'/';
-    SyncPlan plan = PlanSync(book, m_links, m_changes, [&folder] {
-        return folder + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".vcf");
-    });
+    m_bStateChanged = !m_changes.empty(); // a card the server changed is linked anew
+    // Edits made in the window from here on are not in the plan: they go up next time.
+    m_worker.Run(
+        [book = std::move(book), links = std::move(m_links), changes = std::move(m_changes), folder] {
+            return PlanSync(book, links, changes, [&folder] {
+                return folder + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".vcf");
+            });
+        },
+        [this](SyncPlan plan) { Apply(std::move(plan)); });
+}
 
+void BookSync::Apply(SyncPlan plan) {
+    if (m_bCancelled)
+        return Finish(Cancelled());
     // The book first, saved: the state must never name an entry the file does not hold.
     for (const PhoneRecord& record : plan.removeLocal)
         if (const std::optional<std::size_t> at = m_doc.FindEntry(record))
@@ -211,19 +256,29 @@ void BookSync::Plan() {
         if (!m_saveBook())
             return Finish(QStringLiteral("電話帳を保存できないため、同期を中止しました。サーバーには何も送っていません。"));
     }
-    // Then the state with every write still to be answered, so that a sync killed while
-    // writing sends again what did not arrive and takes what did.
     m_confirmed = std::move(plan.links);
     m_uploads = std::move(plan.uploads);
     m_deletes = std::move(plan.deletes);
+    m_bStateChanged = m_bStateChanged || m_newToken != m_token || !m_uploads.empty() || !m_deletes.empty();
+    if (m_uploads.empty() && m_deletes.empty())
+        return Confirm();
+    // Then the state with every write still to be answered, so that a sync killed while
+    // writing sends again what did not arrive and takes what did.
     SyncState pending{m_newToken, m_confirmed};
     for (const SyncPlan::Upload& upload : m_uploads)
         pending.links.push_back(upload.over);
     pending.links.insert(pending.links.end(), m_deletes.begin(), m_deletes.end());
-    QString error;
-    if (!SaveSyncState(m_statePath, pending, error))
-        return Finish(error);
-    Send();
+    m_worker.Run(
+        [path = m_statePath, pending = std::move(pending)] {
+            QString error;
+            SaveSyncState(path, pending, error);
+            return error;
+        },
+        [this](const QString& error) {
+            if (!error.isEmpty())
+                return Finish(error);
+            Send();
+        });
 }
 
 void BookSync::Send() {
@@ -291,21 +346,34 @@ void BookSync::SendNext() {
 }
 
 void BookSync::Confirm() {
+    const auto next = [this](const QString& error) {
+        if (!error.isEmpty())
+            return Finish(error);
+        if (m_bCancelled)
+            return Finish(Cancelled());
+        if (!m_writeError.isEmpty())
+            return Finish(m_writeError + QStringLiteral(" 送れなかった変更は次の同期で送ります。"));
+        if (m_bRetry && m_nRound < kMaxRounds)
+            return Round();
+        Finish({});
+    };
+    if (!m_bStateChanged) // nothing came and nothing went: the state on disk stands
+        return next({});
     SyncState state{m_newToken, std::move(m_confirmed)};
     state.links.insert(state.links.end(), m_pending.begin(), m_pending.end());
-    QString error;
-    if (!SaveSyncState(m_statePath, state, error))
-        return Finish(error);
-    if (m_bCancelled)
-        return Finish(Cancelled());
-    if (!m_writeError.isEmpty())
-        return Finish(m_writeError + QStringLiteral(" 送れなかった変更は次の同期で送ります。"));
-    if (m_bRetry && m_nRound < kMaxRounds)
-        return Round();
-    Finish({});
+    m_worker.Run(
+        [path = m_statePath, state = std::move(state)] {
+            QString error;
+            SaveSyncState(path, state, error);
+            return error;
+        },
+        next);
 }
 
 void BookSync::Finish(QString error) {
+    if (m_bFinished) // a cancelled fetch and a mapping still under way both end here
+        return;
+    m_bFinished = true;
     // Told from the event loop, never from inside Cancel or Start: the caller may end
     // this object in its handler.
     QTimer::singleShot(0, [done = m_done, error = std::move(error), report = m_report] { done(error, report); });

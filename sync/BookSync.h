@@ -7,6 +7,7 @@
 
 #include "DavClient.h"
 #include "SyncPlan.h"
+#include "Worker.h"
 
 #include <QString>
 #include <QStringList>
@@ -54,8 +55,9 @@ public:
 private:
     void Round();
     void Listed(DavError error, DavMultistatus listing, bool bFull);
-    void Fetch(std::vector<QString> hrefs, std::size_t from);
+    void Fetch();
     void Plan();
+    void Apply(SyncPlan plan);
     void Send();
     void SendNext();
     void Confirm();
@@ -76,6 +78,10 @@ private:
     QByteArray m_token;
     QByteArray m_newToken;
     std::vector<ServerChange> m_changes;
+    std::vector<QString> m_toFetch;   ///< cards to fetch, by href
+    std::size_t m_nFetched = 0;       ///< how many of them were asked for
+    int m_nMapping = 0;               ///< fetched batches not yet mapped to entries
+    bool m_bFetching = false;         ///< a multiget is under way
     std::vector<SyncPlan::Upload> m_uploads;
     std::vector<SyncLink> m_deletes;
     std::vector<SyncLink> m_confirmed; ///< links that stand after this round
@@ -83,8 +89,11 @@ private:
     std::size_t m_nNextWrite = 0;
     int m_nInFlight = 0;
     int m_nRound = 0;
+    bool m_bStateChanged = false; ///< the state on disk must be written again
     bool m_bRetry = false;     ///< a write met a newer version: one more round
     bool m_bCancelled = false;
+    bool m_bFinished = false;
     QString m_writeError;      ///< the first write that failed
     SyncReport m_report;
+    Worker m_worker; ///< the state's reading and writing, the mapping of cards, the plan
 };

@@ -117,12 +117,21 @@ void DavClient::AbortAll() {
 
 void DavClient::Report(const QByteArray& verb, const QUrl& url, const QByteArray& depth, const QByteArray& body,
                        std::function<void(DavError, DavMultistatus)> done) {
-    Send(verb, url, depth, body, {}, [done = std::move(done)](DavError error, Answer answer) {
-        DavMultistatus result;
-        if (!error && (answer.nStatus != 207 || !ParseMultistatus(answer.body, result)))
-            error = Error(DavError::Kind::Answer,
-                          QStringLiteral("サーバー %1 の応答を読めません。").arg(answer.url.host()), answer.nStatus);
-        done(std::move(error), std::move(result));
+    Send(verb, url, depth, body, {}, [this, done = std::move(done)](DavError error, Answer answer) mutable {
+        if (error)
+            return done(std::move(error), {});
+        // An answer listing thousands of cards takes a while to read: not on this thread.
+        m_worker.Run(
+            [body = std::move(answer.body), bMultistatus = answer.nStatus == 207] {
+                std::pair<bool, DavMultistatus> read;
+                read.first = bMultistatus && ParseMultistatus(body, read.second);
+                return read;
+            },
+            [done = std::move(done), host = answer.url.host(), nStatus = answer.nStatus](std::pair<bool, DavMultistatus> read) {
+                if (!read.first)
+                    return done(Error(DavError::Kind::Answer, QStringLiteral("サーバー %1 の応答を読めません。").arg(host), nStatus), {});
+                done({}, std::move(read.second));
+            });
     });
 }
 

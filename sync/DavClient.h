@@ -5,6 +5,7 @@
 // from the event loop, when the answer is in.
 
 #include "DavXml.h"
+#include "Worker.h"
 
 #include <QByteArray>
 #include <QNetworkAccessManager>
@@ -97,6 +98,7 @@ private:
     QNetworkAccessManager m_network;
     QByteArray m_authorization;
     QByteArray m_trustedCertificate;
+    Worker m_worker; ///< reads the multistatus answers
 };
 
 /// Runs the event loop until the operation that `start` begins gives its results,

@@ -26,6 +26,10 @@ public:
     QUrl MakeAddressBook(const QString& name);
     /// The SHA-256 digest of the certificate's DER bytes (tls only).
     QByteArray CertificateDigest() const { return m_certificateDigest; }
+    /// The folder that holds the cards of alice's address book `name`, one file each.
+    QString FolderOf(const QString& name) const { return m_dir.path() + "/collections/collection-root/alice/" + name; }
+    /// The server's process, for its CPU time.
+    qint64 ProcessId() const { return m_server.processId(); }
     /// Stops the server at once, as a crash would.
     void Kill();
     /// Starts it again after Kill, on the same port with the same cards.
