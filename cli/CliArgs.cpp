@@ -4,6 +4,7 @@
 #include "platform/Cp932.h"
 
 #include <QStringDecoder>
+#include <QUrl>
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -15,6 +16,7 @@ const char* const kCliUsageText =
     "        marlo-cli convert 入力ファイル 出力ファイル\n"
     "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] import [--dry-run] 連絡先ファイル...\n"
     "        marlo-cli [-f ファイル] [--encoding utf-8|cp932] export [--format marlo|google|outlook] 出力ファイル.vcf|.csv\n"
+    "        marlo-cli [-f ファイル] sync --url アドレス --user ユーザー名 [--trust 証明書のSHA-256]\n"
     "        marlo-cli --help | --version\n";
 
 const char* const kCliHelpText =
@@ -199,6 +201,9 @@ CliRequest ParseCommandLine(const std::vector<std::string>& args) {
         if (options.trust && (options.trust->size() != 64 ||
                               options.trust->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos))
             throw CliUsageError{"--trust には証明書の SHA-256 を 16 進 64 桁で指定してください。"};
+        // A password given in the address would stand in the process list for anyone to read.
+        if (!QUrl::fromUserInput(QString::fromStdString(*options.url)).password().isEmpty())
+            throw CliUsageError{"パスワードを --url に含めないでください (MARLO_DAV_PASSWORD で渡せます)。"};
         request.command = CliCommand::Sync;
         request.book = options.file.value_or(CMarloDoc::kDefaultBookName);
         request.davUrl = *options.url;
