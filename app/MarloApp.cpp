@@ -66,8 +66,9 @@ bool CMarloApp::InitInstance() {
 bool CMarloApp::SaveAllModified() {
     auto* view = static_cast<CMarloView*>(GetView());
     if (view && view->m_sync.IsRunning()) {
-        if (!AfxYesNoWarning(GetMainWnd(), QStringLiteral("電話帳をサーバーと同期しています。同期を中止して閉じますか?\n"
-                                                          "送り終えていない変更は次の同期で送ります。")))
+        if (!AfxYesNoWarning(GetMainWnd(),
+                             QStringLiteral("電話帳をサーバーと同期しています。同期を中止して閉じますか?\n"
+                                            "送り終えていない変更は次の同期で送ります。")))
             return false;
         view->m_sync.Cancel();
     }

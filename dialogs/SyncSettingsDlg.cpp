@@ -41,9 +41,9 @@ void CSyncSettingsDlg::DoDataExchange(CDataExchange& dx) {
 bool CSyncSettingsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     if (m_bookUrl.isValid()) {
-        auto* item = new QListWidgetItem(m_strBookName.isEmpty() ? m_bookUrl.toDisplayString()
-                                                                 : m_strBookName + QStringLiteral("  ") +
-                                                                       m_bookUrl.toDisplayString(),
+        auto* item = new QListWidgetItem(m_strBookName.isEmpty()
+                                             ? m_bookUrl.toDisplayString()
+                                             : m_strBookName + QStringLiteral("  ") + m_bookUrl.toDisplayString(),
                                          GetDlgItem<QListWidget>(this, IDC_SYNC_BOOKS));
         item->setData(Qt::UserRole, m_bookUrl);
         item->setData(Qt::UserRole + 1, m_strBookName);
@@ -92,19 +92,22 @@ void CSyncSettingsDlg::Found(const DavError& error, const std::vector<DavAddress
     if (error.kind == DavError::Kind::Certificate && !error.certificate.isEmpty()) {
         ShowMessage(error.message);
         // Asked once the network's handler has returned.
-        QTimer::singleShot(0, this, [this, reason = error.message, digest = error.certificate] { AskTrust(reason, digest); });
+        QTimer::singleShot(0, this,
+                           [this, reason = error.message, digest = error.certificate] { AskTrust(reason, digest); });
         return;
     }
     if (error) {
         ShowMessage(error.message);
-        GetDlgItem<QLineEdit>(this, error.kind == DavError::Kind::Password ? IDC_SYNC_PASSWORD : IDC_SYNC_URL)->setFocus();
+        GetDlgItem<QLineEdit>(this, error.kind == DavError::Kind::Password ? IDC_SYNC_PASSWORD : IDC_SYNC_URL)
+            ->setFocus();
         return;
     }
     auto* list = GetDlgItem<QListWidget>(this, IDC_SYNC_BOOKS);
     for (const DavAddressBook& book : books) {
-        auto* item = new QListWidgetItem(
-            book.name.isEmpty() ? book.url.toDisplayString() : book.name + QStringLiteral("  ") + book.url.toDisplayString(),
-            list);
+        auto* item =
+            new QListWidgetItem(book.name.isEmpty() ? book.url.toDisplayString()
+                                                    : book.name + QStringLiteral("  ") + book.url.toDisplayString(),
+                                list);
         item->setData(Qt::UserRole, book.url);
         item->setData(Qt::UserRole + 1, book.name);
         if (book.url == m_bookUrl || books.size() == 1)
@@ -114,14 +117,16 @@ void CSyncSettingsDlg::Found(const DavError& error, const std::vector<DavAddress
         list->item(0)->setSelected(true);
     list->setCurrentItem(list->selectedItems().first());
     list->setFocus();
-    ShowMessage(QStringLiteral("アドレス帳が %1 冊見つかりました。同期するアドレス帳を選んで OK を押してください。").arg(books.size()));
+    ShowMessage(QStringLiteral("アドレス帳が %1 冊見つかりました。同期するアドレス帳を選んで OK を押してください。")
+                    .arg(books.size()));
 }
 
 void CSyncSettingsDlg::AskTrust(const QString& reason, const QByteArray& digest) {
-    const QString text = reason + QStringLiteral("\n\n証明書の SHA-256 フィンガープリント:\n") +
-                         QString::fromLatin1(digest.toHex(':').toUpper()) +
-                         QStringLiteral("\n\nこのフィンガープリントをサーバーの管理者に確かめた場合だけ、信頼してください。"
-                                        "この証明書を信頼して接続しますか?");
+    const QString text =
+        reason + QStringLiteral("\n\n証明書の SHA-256 フィンガープリント:\n") +
+        QString::fromLatin1(digest.toHex(':').toUpper()) +
+        QStringLiteral("\n\nこのフィンガープリントをサーバーの管理者に確かめた場合だけ、信頼してください。"
+                       "この証明書を信頼して接続しますか?");
     if (!AfxYesNoWarning(this, text))
         return;
     m_trustedCertificate = digest;

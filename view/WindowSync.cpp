@@ -40,6 +40,24 @@ QString Fields(const PhoneRecord& record) {
              memo);
 }
 
+// What a sync did, short enough for the status bar; the whole report is its tool tip.
+QString StatusSummary(const SyncReport& report) {
+    QStringList done;
+    if (report.nFiled)
+        done << QStringLiteral("%1 件を受け取り").arg(report.nFiled);
+    if (report.nRemoved)
+        done << QStringLiteral("%1 件を取り除き").arg(report.nRemoved);
+    if (report.nSent)
+        done << QStringLiteral("%1 件を送り").arg(report.nSent);
+    if (report.nDeleted)
+        done << QStringLiteral("サーバーの %1 件を削除し").arg(report.nDeleted);
+    if (!report.conflicts.empty())
+        done << QStringLiteral("両方で変更された %1 件は両方の版を残し").arg(report.conflicts.size());
+    if (done.isEmpty())
+        return QStringLiteral("同期しました。変更はありませんでした。");
+    return QStringLiteral("同期しました: ") + done.join(QStringLiteral("、")) + QStringLiteral("ました。");
+}
+
 } // namespace
 
 WindowSync::WindowSync(CMarloDoc& doc, CWinApp* pApp, QWidget* pView, std::function<void(bool)> synced)
@@ -77,9 +95,10 @@ void WindowSync::SaveLink(const std::string& path, const Link& link) {
 bool WindowSync::EnsureSaved() {
     if (!m_doc.GetPathName().empty() && PathExists(m_doc.GetPathName()))
         return true;
-    if (AfxAskButtons(m_pView, QStringLiteral("同期する前に、この電話帳をファイルに保存してください。保存しますか?"),
-                      {{QMessageBox::Save, QStringLiteral("保存(&S)")}, {QMessageBox::Cancel, QStringLiteral("キャンセル")}},
-                      QMessageBox::Save) != QMessageBox::Save)
+    if (AfxAskButtons(
+            m_pView, QStringLiteral("同期する前に、この電話帳をファイルに保存してください。保存しますか?"),
+            {{QMessageBox::Save, QStringLiteral("保存(&S)")}, {QMessageBox::Cancel, QStringLiteral("キャンセル")}},
+            QMessageBox::Save) != QMessageBox::Save)
         return false;
     return m_doc.DoFileSave();
 }
@@ -105,7 +124,8 @@ void WindowSync::KeepPassword(const Link& link, const QString& password) {
             guard->m_sessionPasswords.remove(key);
             return;
         }
-        AfxMessageBox(guard->m_pView, error + QStringLiteral("\nパスワードはこのプログラムを終了するまでだけ覚えておきます。"));
+        AfxMessageBox(guard->m_pView,
+                      error + QStringLiteral("\nパスワードはこのプログラムを終了するまでだけ覚えておきます。"));
     });
 }
 
@@ -204,7 +224,10 @@ void WindowSync::Begin() {
         m_pEscape->setShortcut(QKeySequence(Qt::Key_Escape));
         connect(m_pEscape, &QAction::triggered, this, &WindowSync::Cancel);
         frame->addAction(m_pEscape);
-        frame->statusBar()->show(); // now, not when the event loop comes round: Esc works at once
+        frame->statusBar()->show(); // now, not when the event loop comes round
+        // The window grows by the status bar rather than giving the form scroll bars.
+        if (!(frame->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            frame->resize(frame->width(), frame->height() + frame->statusBar()->sizeHint().height());
     }
     m_pCancel->show();
     m_pEscape->setEnabled(true);
@@ -255,10 +278,9 @@ void WindowSync::Finished(const QString& error, const SyncReport& report) {
     m_pSync.reset();
     m_pDav.reset();
     const bool bCancelled = m_bCancelled;
-    QString status = report.Describe();
-    if (!error.isEmpty())
-        status = error + QLatin1Char(' ') + status;
-    End(status.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    End(error.isEmpty() ? StatusSummary(report) : error);
+    if (m_pStatus)
+        m_pStatus->setToolTip((error.isEmpty() ? QString() : error + QLatin1Char('\n')) + report.Describe());
     m_fnSynced(report.nFiled > 0 || report.nRemoved > 0);
     if (!error.isEmpty() && !bCancelled)
         AfxMessageBox(m_pView, error + QStringLiteral("\n\n") + report.Describe());
@@ -268,7 +290,8 @@ void WindowSync::Finished(const QString& error, const SyncReport& report) {
                                           "どちらの変更も失わないよう、両方の版を残しました。")
                                .arg(report.conflicts.size());
         for (const auto& [server, book] : report.conflicts)
-            dlg.m_strDetails += QStringLiteral("サーバーの版: %1\nこの電話帳の版: %2\n\n").arg(Fields(server), Fields(book));
+            dlg.m_strDetails +=
+                QStringLiteral("サーバーの版: %1\nこの電話帳の版: %2\n\n").arg(Fields(server), Fields(book));
         dlg.DoModal();
     }
 }

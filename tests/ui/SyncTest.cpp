@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -107,6 +108,7 @@ class SyncTest : public QObject {
 private slots:
     void initTestCase();
     void settingsFindTheBooksAndKeepTheLinkNotThePassword();
+    void aCertificateIsTrustedOnlyWhenTheUserSaysSo();
     void syncFilesTheServersCardsAndSendsTheBooks();
     void aRunningSyncRefusesToReplaceTheBookAndCancels();
 };
@@ -149,16 +151,52 @@ void SyncTest::settingsFindTheBooksAndKeepTheLinkNotThePassword() {
     QCOMPARE(run.View().m_sync.LoadLink(run.Doc().GetPathName())->book, s.office);
 }
 
+void SyncTest::aCertificateIsTrustedOnlyWhenTheUserSaysSo() {
+    TempWorkDir dir;
+    Radicale server(true);
+    QVERIFY2(server.Failure().isEmpty(), qPrintable(server.Failure()));
+    server.MakeAddressBook(QStringLiteral("office"));
+    WriteBook(dir.Path(kBookName), kBook);
+    RunningApp run;
+    QVERIFY(run.Start());
+    const QString fingerprint = QString::fromLatin1(server.CertificateDigest().toHex(':').toUpper());
+    QString refused, asked;
+    WhenModal("CSyncSettingsDlg", [&](QWidget* w) {
+        Control<QLineEdit>(w, IDC_SYNC_URL)->setText(server.Root().toString());
+        Control<QLineEdit>(w, IDC_SYNC_USER)->setText(QStringLiteral("alice"));
+        Control<QLineEdit>(w, IDC_SYNC_PASSWORD)->setText(QStringLiteral("secret"));
+        auto* books = Control<QListWidget>(w, IDC_SYNC_BOOKS);
+        // No: nothing is found, and the dialog says why.
+        AnswerMessageBox(QMessageBox::No, &asked);
+        Control<QPushButton>(w, IDC_SYNC_FIND)->click();
+        QTRY_VERIFY(!asked.isEmpty());
+        QVERIFY2(asked.contains(fingerprint), qPrintable(asked));
+        refused = Control<QLabel>(w, IDC_SYNC_MESSAGE)->text();
+        QCOMPARE(books->count(), 0);
+        // Yes: the same certificate is accepted, and only it.
+        AnswerMessageBox(QMessageBox::Yes);
+        Control<QPushButton>(w, IDC_SYNC_FIND)->click();
+        QTRY_COMPARE(books->count(), 1);
+        Control<QPushButton>(w, IDOK)->click();
+    });
+    Trigger(run.Frame(), ID_FILE_SYNC_SETTINGS);
+    MessageBoxRecorder boxes; // the secret store's absence
+    QTRY_COMPARE(boxes.m_texts.size(), 1);
+    QVERIFY2(refused.contains(QStringLiteral("証明書を確認できない")), qPrintable(refused));
+    QCOMPARE(run.View().m_sync.LoadLink(run.Doc().GetPathName())->certificate, server.CertificateDigest());
+}
+
 void SyncTest::syncFilesTheServersCardsAndSendsTheBooks() {
     Setup s;
     QVERIFY2(s.server.Failure().isEmpty(), qPrintable(s.server.Failure()));
     {
         // A phone's card, with the readings of its name.
         DavClient dav(QStringLiteral("alice"), QStringLiteral("secret"));
-        const QByteArray card = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nFN:山田 花子\r\nN:山田;花子;;;\r\n"
-                                               "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:ハナコ\r\n"
-                                               "TEL:090-1111-2222\r\nEND:VCARD\r\n")
-                                    .toUtf8();
+        const QByteArray card =
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nFN:山田 花子\r\nN:山田;花子;;;\r\n"
+                           "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:ハナコ\r\n"
+                           "TEL:090-1111-2222\r\nEND:VCARD\r\n")
+                .toUtf8();
         auto [error, etag] = DavAwait<DavError, QByteArray>(
             [&](auto done) { dav.Put(DavClient::Resolve(s.office, QStringLiteral("phone-1.vcf")), card, {}, done); });
         QVERIFY2(!error, qPrintable(error.message));
@@ -171,8 +209,7 @@ void SyncTest::syncFilesTheServersCardsAndSendsTheBooks() {
     AnswerSettings(s.server.Root(), QStringLiteral("office"));
     Trigger(run.Frame(), ID_FILE_SYNC);
     QTRY_VERIFY(!run.View().m_sync.IsRunning());
-    QVERIFY2(Status(run).contains(QStringLiteral("サーバーからの 1 件を電話帳に入れ")), qPrintable(Status(run)));
-    QVERIFY2(Status(run).contains(QStringLiteral("サーバーに 1 件を送り")), qPrintable(Status(run)));
+    QCOMPARE(Status(run), QStringLiteral("同期しました: 1 件を受け取り、1 件を送りました。"));
     // Filed, listed, saved; and the book's entry is on the server.
     QVERIFY(Column(run.View().m_listCtrl).contains(QStringLiteral("yamada hanako")));
     QVERIFY(!run.Doc().IsModified());
@@ -212,10 +249,11 @@ void SyncTest::aRunningSyncRefusesToReplaceTheBookAndCancels() {
     Trigger(run.Frame(), ID_FILE_SYNC);
     Trigger(run.Frame(), ID_FILE_NEW);
     QCOMPARE(boxes.m_texts.size(), 1);
-    QVERIFY2(boxes.m_texts[0].startsWith(QStringLiteral("電話帳をサーバーと同期しています。")), qPrintable(boxes.m_texts[0]));
+    QVERIFY2(boxes.m_texts[0].startsWith(QStringLiteral("電話帳をサーバーと同期しています。")),
+             qPrintable(boxes.m_texts[0]));
     QCOMPARE(run.Doc().GetPathName(), QFile::encodeName(s.dir.Path(kBookName)).toStdString());
     QTRY_VERIFY(!run.View().m_sync.IsRunning());
-    QVERIFY2(Status(run).contains(QStringLiteral("サーバーに 1 件を送り")), qPrintable(Status(run)));
+    QCOMPARE(Status(run), QStringLiteral("同期しました: 1 件を送りました。"));
     QCOMPARE(Cards(s.office).size(), 1);
     // Once it is over, New works again.
     Trigger(run.Frame(), ID_FILE_NEW);
