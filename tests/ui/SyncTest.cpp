@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -189,14 +190,14 @@ void SyncTest::aCertificateIsTrustedOnlyWhenTheUserSaysSo() {
 void SyncTest::syncFilesTheServersCardsAndSendsTheBooks() {
     Setup s;
     QVERIFY2(s.server.Failure().isEmpty(), qPrintable(s.server.Failure()));
+    // A phone's card, with the readings of its name.
+    const QByteArray card =
+        QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nFN:山田 花子\r\nN:山田;花子;;;\r\n"
+                       "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:ハナコ\r\n"
+                       "TEL:090-1111-2222\r\nEND:VCARD\r\n")
+            .toUtf8();
     {
-        // A phone's card, with the readings of its name.
         DavClient dav(QStringLiteral("alice"), QStringLiteral("secret"));
-        const QByteArray card =
-            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nFN:山田 花子\r\nN:山田;花子;;;\r\n"
-                           "X-PHONETIC-LAST-NAME:ヤマダ\r\nX-PHONETIC-FIRST-NAME:ハナコ\r\n"
-                           "TEL:090-1111-2222\r\nEND:VCARD\r\n")
-                .toUtf8();
         auto [error, etag] = DavAwait<DavError, QByteArray>(
             [&](auto done) { dav.Put(DavClient::Resolve(s.office, QStringLiteral("phone-1.vcf")), card, {}, done); });
         QVERIFY2(!error, qPrintable(error.message));
@@ -221,6 +222,37 @@ void SyncTest::syncFilesTheServersCardsAndSendsTheBooks() {
     QVERIFY(!AnyFileHolds(s.dir.ConfigPath(), "secret"));
     QVERIFY(!AnyFileHolds(s.dir.ConfigPath(), QByteArray("alice:secret").toBase64()));
     QVERIFY(!AnyFileHolds(s.dir.Path({}), "secret"));
+
+    // Both sides change the phone's contact: the report lists both versions.
+    {
+        DavClient dav(QStringLiteral("alice"), QStringLiteral("secret"));
+        auto [error, listing] =
+            DavAwait<DavError, DavMultistatus>([&](auto done) { dav.SyncCollection(s.office, {}, done); });
+        const auto phone = std::find_if(listing.resources.begin(), listing.resources.end(), [](const DavResource& r) {
+            return r.href.endsWith(QLatin1String("phone-1.vcf"));
+        });
+        QVERIFY(phone != listing.resources.end());
+        QByteArray changed = card;
+        changed.replace("090-1111-2222", "090-3333-4444");
+        auto [putError, etag] = DavAwait<DavError, QByteArray>(
+            [&](auto done) { dav.Put(DavClient::Resolve(s.office, phone->href), changed, phone->etag, done); });
+        QVERIFY2(!putError, qPrintable(putError.message));
+    }
+    const std::optional<std::size_t> at =
+        run.Doc().FindEntry(Rec("yamada hanako", QStringLiteral("山田 花子"), "090-1111-2222"));
+    QVERIFY(at);
+    run.View().m_history.Replace(*at, Rec("yamada hanako", QStringLiteral("山田 花子"), "090-5555-6666"));
+    QString details;
+    WhenModal("CImportReportDlg", [&](QWidget* w) {
+        details = Control<QPlainTextEdit>(w, IDC_IMPORT_DETAILS)->toPlainText();
+        QTest::keyClick(w, Qt::Key_Return);
+    });
+    Trigger(run.Frame(), ID_FILE_SYNC);
+    QTRY_VERIFY(!details.isEmpty());
+    QVERIFY2(details.contains(QStringLiteral("サーバーの版: yamada hanako / 山田 花子 / 090-3333-4444")),
+             qPrintable(details));
+    QVERIFY2(details.contains(QStringLiteral("この電話帳の版: yamada hanako / 山田 花子 / 090-5555-6666")),
+             qPrintable(details));
 }
 
 void SyncTest::aRunningSyncRefusesToReplaceTheBookAndCancels() {
