@@ -160,10 +160,10 @@ void WindowSync::OnSyncSettings() {
         EditLink(path, std::nullopt, {}, {});
         return;
     }
-    GetPassword(*link, [this, path, link](std::optional<QString> password) {
+    GetPassword(*link, [guard = QPointer<WindowSync>(this), path, link](std::optional<QString> password) {
         // The window went on meanwhile: the dialog is for the book still open.
-        if (m_doc.GetPathName() == path && !m_doc.IsBusy())
-            EditLink(path, link, password.value_or(QString()), {});
+        if (guard && guard->m_doc.GetPathName() == path && !guard->m_doc.IsBusy())
+            guard->EditLink(path, link, password.value_or(QString()), {});
     });
 }
 
@@ -181,20 +181,21 @@ void WindowSync::OnFileSync() {
     }
     Begin();
     ShowStatus(QStringLiteral("パスワードを読み出しています…"));
-    GetPassword(*link, [this, path, link, nRun = m_nRun](std::optional<QString> password) {
-        if (nRun != m_nRun || m_bCancelled)
-            return;
-        if (password)
-            return Run(path, *link, *password);
-        // No password kept: the settings ask for it.
-        bool bAsked = false;
-        EditLink(path, link, {}, [this, path, &bAsked](const Link& chosen, const QString& typed) {
-            bAsked = true;
-            Run(path, chosen, typed);
-        });
-        if (!bAsked)
-            End(QStringLiteral("同期しませんでした。"));
-    });
+    GetPassword(*link,
+                [this, guard = QPointer<WindowSync>(this), path, link, nRun = m_nRun](std::optional<QString> password) {
+                    if (!guard || nRun != m_nRun || m_bCancelled)
+                        return;
+                    if (password)
+                        return Run(path, *link, *password);
+                    // No password kept: the settings ask for it.
+                    bool bAsked = false;
+                    EditLink(path, link, {}, [this, path, &bAsked](const Link& chosen, const QString& typed) {
+                        bAsked = true;
+                        Run(path, chosen, typed);
+                    });
+                    if (!bAsked)
+                        End(QStringLiteral("同期しませんでした。"));
+                });
 }
 
 void WindowSync::Begin() {
