@@ -5,6 +5,7 @@
 
 #include "data/MarloDoc.h"
 #include "platform/ui/DialogTemplate.h"
+#include "platform/ui/MessageBox.h"
 #include "res/Icons.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -60,6 +61,18 @@ bool CMarloApp::InitInstance() {
     GetMainWnd()->setWindowTitle(AppName());
     GetMainWnd()->setAcceptDrops(true);
     return true;
+}
+
+bool CMarloApp::SaveAllModified() {
+    auto* view = static_cast<CMarloView*>(GetView());
+    if (view && view->m_sync.IsRunning()) {
+        if (!AfxYesNoWarning(GetMainWnd(),
+                             QStringLiteral("電話帳をサーバーと同期しています。同期を中止して閉じますか?\n"
+                                            "送り終えていない変更は次の同期で送ります。")))
+            return false;
+        view->m_sync.Cancel();
+    }
+    return CWinApp::SaveAllModified();
 }
 
 void CMarloApp::OnAppAbout() {

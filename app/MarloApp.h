@@ -6,5 +6,7 @@ class CMarloApp : public CWinApp {
 public:
     CMarloApp();
     bool InitInstance() override;
+    /// A sync under way is stopped first, when the user agrees.
+    bool SaveAllModified() override;
     void OnAppAbout();
 };

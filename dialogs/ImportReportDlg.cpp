@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-CImportReportDlg::CImportReportDlg(QWidget* pParent) : CDialog(ImportReportTemplate(), pParent) {}
+CImportReportDlg::CImportReportDlg(QWidget* pParent, const DialogTemplate& tpl) : CDialog(tpl, pParent) {}
 
 bool CImportReportDlg::OnInitDialog() {
     CDialog::OnInitDialog();

@@ -184,6 +184,12 @@ void CDocument::ReportError(const std::string& message) const {
         m_pReporter->ReportError(message);
 }
 
+bool CDocument::ReportIfBusy() const {
+    if (IsBusy())
+        ReportError(m_strBusy + "終わるか中止するまで、この操作はできません。");
+    return IsBusy();
+}
+
 bool CDocument::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
@@ -500,7 +506,7 @@ std::string CDocument::ChangeOnDisk(const std::string& path, FileIdentity& known
 }
 
 void CDocument::OfferReloadIfChanged() {
-    if (m_bAsking || IsModified() || !m_ownFile || m_strOwnFilePath != m_strPathName || !m_pReporter)
+    if (m_bAsking || IsBusy() || IsModified() || !m_ownFile || m_strOwnFilePath != m_strPathName || !m_pReporter)
         return;
     struct stat st {};
     if (::stat(m_strPathName.c_str(), &st) != 0)
@@ -554,13 +560,13 @@ bool CDocument::SaveModified() {
 }
 
 bool CDocument::NewDocument() {
-    if (!SaveModified())
+    if (ReportIfBusy() || !SaveModified())
         return false;
     return OnNewDocument();
 }
 
 CDocument::OpenResult CDocument::OpenDocumentFile(const std::string& path, bool bMadeForIt) {
-    if (!bMadeForIt && !SaveModified())
+    if (ReportIfBusy() || (!bMadeForIt && !SaveModified()))
         return OpenResult::Cancelled;
     SetModifiedFlag(false);
     if (OnOpenDocument(path)) {
@@ -586,7 +592,7 @@ bool CDocument::DoFileSave() {
 bool CDocument::DoSave(const std::string& path, bool replace) {
     std::string target = path;
     if (target.empty()) {
-        if (!m_pReporter)
+        if (!m_pReporter || ReportIfBusy())
             return false;
         const std::string proposed = m_strPathName.empty() ? m_strTitle : m_strPathName;
         const std::optional<std::string> chosen = m_pReporter->AskSavePath(proposed);

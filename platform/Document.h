@@ -115,6 +115,14 @@ public:
     /// was read or saved, offers to read it again (once for each change).
     void OfferReloadIfChanged();
 
+    /// While a long operation works on the contents and the file (a sync), `what` says
+    /// so; empty when none. Meanwhile New, Open, a reload and a save under another name,
+    /// which would take the contents or the file from under it, are refused and told.
+    void SetBusy(std::string what) { m_strBusy = std::move(what); }
+    bool IsBusy() const noexcept { return !m_strBusy.empty(); }
+    /// True, after telling why, while the document is busy.
+    bool ReportIfBusy() const;
+
 protected:
     void ReportError(const std::string& message) const;
     /// Opens `path` for reading and runs `read` on it; an ArchiveError or exhausted
@@ -157,6 +165,7 @@ private:
     std::optional<FileIdentity> m_declinedReload;
     std::unique_ptr<BookLock> m_pLock;
     bool m_bAsking = false;
+    std::string m_strBusy;
 
     std::string m_strPathName;
     std::string m_strTitle;

@@ -92,10 +92,27 @@ constexpr ControlTemplate kSearchControls[] = {
 };
 
 // The report of a contacts import: the count and the files above, what was not carried below.
+// A sync's report has the same layout.
 constexpr ControlTemplate kImportReportControls[] = {
     {IDOK, ControlKind::PushButton, "OK", 115, 176, 50, 14, TabStop | DefaultButton},
     {IDC_IMPORT_SUMMARY, ControlKind::Static, "", 7, 7, 266, 18, NoPrefix},
     {IDC_IMPORT_DETAILS, ControlKind::MultiLineEdit, "", 7, 28, 266, 142, TabStop},
+};
+
+// The link of a phone book to a CardDAV address book: where, as whom, which book.
+constexpr ControlTemplate kSyncSettingsControls[] = {
+    {IDOK, ControlKind::PushButton, "OK", 118, 176, 50, 14, TabStop | DefaultButton},
+    {IDCANCEL, ControlKind::PushButton, "ｷｬﾝｾﾙ", 173, 176, 50, 14, TabStop},
+    {-1, ControlKind::Static, "サーバーのアドレス(&A)", 7, 10, 70, 8, 0},
+    {IDC_SYNC_URL, ControlKind::Edit, "", 80, 7, 143, 14, TabStop},
+    {-1, ControlKind::Static, "ユーザー名(&U)", 7, 28, 70, 8, 0},
+    {IDC_SYNC_USER, ControlKind::Edit, "", 80, 25, 143, 14, TabStop},
+    {-1, ControlKind::Static, "パスワード(&P)", 7, 46, 70, 8, 0},
+    {IDC_SYNC_PASSWORD, ControlKind::Edit, "", 80, 43, 143, 14, TabStop | Password},
+    {IDC_SYNC_FIND, ControlKind::PushButton, "アドレス帳を探す(&F)", 80, 62, 80, 14, TabStop},
+    {-1, ControlKind::Static, "アドレス帳(&B)", 7, 84, 70, 8, 0},
+    {IDC_SYNC_BOOKS, ControlKind::ListBox, "", 7, 94, 216, 48, TabStop},
+    {IDC_SYNC_MESSAGE, ControlKind::Static, "", 7, 146, 216, 26, NoPrefix},
 };
 
 const DialogTemplate kAbout = {IDD_ABOUTBOX, "Marloのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kAboutControls};
@@ -107,6 +124,9 @@ const DialogTemplate kOption = {IDD_OPTIONS, "オプション", 137, 85, kOption
 const DialogTemplate kSearch = {IDD_FULL_TEXT_SEARCH, "全文検索", 131, 105, kSearchControls};
 const DialogTemplate kRomajiWarn = {IDD_ROMAJI_WARN, "Marlo", 191, 65, kRomajiWarnControls};
 const DialogTemplate kImportReport = {IDD_IMPORT_REPORT, "インポートの結果", 280, 197, kImportReportControls};
+const DialogTemplate kSyncSettings = {IDD_SYNC_SETTINGS, "同期の設定", 230, 197, kSyncSettingsControls};
+// The contacts a sync found changed on both sides, in the import report's layout.
+const DialogTemplate kSyncReport = {IDD_SYNC_REPORT, "同期の結果", 280, 197, kImportReportControls};
 
 } // namespace
 
@@ -144,4 +164,12 @@ const DialogTemplate& FullTextSearchTemplate() {
 
 const DialogTemplate& ImportReportTemplate() {
     return kImportReport;
+}
+
+const DialogTemplate& SyncSettingsTemplate() {
+    return kSyncSettings;
+}
+
+const DialogTemplate& SyncReportTemplate() {
+    return kSyncReport;
 }

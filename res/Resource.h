@@ -16,6 +16,8 @@ inline constexpr int IDD_ROMAJI_WARN = 136;      // the romaji warning
 inline constexpr int IDI_WARNING = 138;          // the romaji warning's icon
 inline constexpr int IDD_FULL_TEXT_SEARCH = 142; // "全文検索"
 inline constexpr int IDD_IMPORT_REPORT = 143;    // "インポートの結果"
+inline constexpr int IDD_SYNC_SETTINGS = 144;    // "同期の設定"
+inline constexpr int IDD_SYNC_REPORT = 145;      // "同期の結果": the contacts both sides changed
 
 // Controls of the search form
 inline constexpr int IDC_SEARCH = 1000;  // romaji search box
@@ -54,6 +56,14 @@ inline constexpr int IDC_SEARCH_KEY3 = 1032;
 inline constexpr int IDC_IMPORT_SUMMARY = 1040; // how many were added, from which files
 inline constexpr int IDC_IMPORT_DETAILS = 1041; // what was refused, skipped, left out or left without a romaji
 
+// Controls of the sync settings
+inline constexpr int IDC_SYNC_URL = 1050;      // the server's address: an address book's URL or the host
+inline constexpr int IDC_SYNC_USER = 1051;
+inline constexpr int IDC_SYNC_PASSWORD = 1052;
+inline constexpr int IDC_SYNC_FIND = 1053;     // "アドレス帳を探す"
+inline constexpr int IDC_SYNC_BOOKS = 1054;    // the address books found
+inline constexpr int IDC_SYNC_MESSAGE = 1055;  // what the search is doing, or why it failed
+
 // The program's own commands
 inline constexpr int ID_DATA_ENTRY = 32771;
 inline constexpr int ID_DATA_MODIFY = 32772;
@@ -61,3 +71,5 @@ inline constexpr int ID_OPTIONS = 32773;
 inline constexpr int ID_FULL_TEXT_SEARCH = 32775;
 inline constexpr int ID_FILE_IMPORT = 32776; // contacts (vCard, CSV) into the phone book
 inline constexpr int ID_FILE_EXPORT = 32777; // the phone book as contacts
+inline constexpr int ID_FILE_SYNC = 32778;          // the phone book with its linked CardDAV address book
+inline constexpr int ID_FILE_SYNC_SETTINGS = 32779; // which address book, as whom

@@ -18,7 +18,7 @@ bool IsLoopback(const QUrl& url) {
 }
 
 DavError Error(DavError::Kind kind, QString message, int nStatus = 0) {
-    return {kind, nStatus, std::move(message)};
+    return {kind, nStatus, std::move(message), {}};
 }
 
 // The error a failing status stands for.
@@ -66,8 +66,8 @@ void DavClient::Send(const QByteArray& verb, const QUrl& url, const QByteArray& 
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     QNetworkReply* reply = m_network.sendCustomRequest(request, verb, body);
-    auto certificateError = std::make_shared<QString>();
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply, certificateError](const QList<QSslError>& errors) {
+    auto certificateError = std::make_shared<DavError>();
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply, url, certificateError](const QList<QSslError>& errors) {
         const QByteArray digest =
             QCryptographicHash::hash(reply->sslConfiguration().peerCertificate().toDer(), QCryptographicHash::Sha256);
         if (!m_trustedCertificate.isEmpty() && digest == m_trustedCertificate) {
@@ -77,18 +77,18 @@ void DavClient::Send(const QByteArray& verb, const QUrl& url, const QByteArray& 
         QStringList reasons;
         for (const QSslError& error : errors)
             reasons << error.errorString();
-        *certificateError = reasons.join(QStringLiteral(", "));
+        *certificateError = Error(DavError::Kind::Certificate,
+                                  QStringLiteral("サーバー %1 の証明書を確認できないため、接続しませんでした: %2")
+                                      .arg(url.host(), reasons.join(QStringLiteral(", "))));
+        certificateError->certificate = digest;
     });
     QObject::connect(reply, &QNetworkReply::finished, reply,
                      [this, reply, verb, url, depth, body, headers, done = std::move(done), nRedirects,
                       certificateError]() mutable {
                          reply->deleteLater();
                          const int nStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-                         if (!certificateError->isEmpty()) {
-                             done(Error(DavError::Kind::Certificate,
-                                        QStringLiteral("サーバー %1 の証明書を確認できないため、接続しませんでした: %2")
-                                            .arg(url.host(), *certificateError)),
-                                  {});
+                         if (*certificateError) {
+                             done(std::move(*certificateError), {});
                              return;
                          }
                          if (nStatus == 0) {

@@ -36,6 +36,7 @@ struct DavError {
     Kind kind = Kind::None;
     int nStatus = 0; // the HTTP status, when there was one
     QString message;
+    QByteArray certificate; // Certificate: the SHA-256 digest of the refused certificate's DER bytes
     explicit operator bool() const noexcept { return kind != Kind::None; }
 };
 

@@ -69,26 +69,50 @@ std::size_t Push(QUndoStack& stack, std::unique_ptr<EntryStep> step) {
 } // namespace
 
 std::size_t EntryHistory::Add(const PhoneRecord& record) {
-    FollowDocument();
-    return Push(m_stack, std::make_unique<EntryStep>(m_doc, std::nullopt, record));
+    BeginStep();
+    const std::size_t at = Push(m_stack, std::make_unique<EntryStep>(m_doc, std::nullopt, record));
+    NoteBook();
+    return at;
 }
 
 std::size_t EntryHistory::Replace(std::size_t index, const PhoneRecord& record) {
-    FollowDocument();
-    return Push(m_stack, std::make_unique<EntryStep>(m_doc, index, record));
+    BeginStep();
+    const std::size_t at = Push(m_stack, std::make_unique<EntryStep>(m_doc, index, record));
+    NoteBook();
+    return at;
 }
 
 void EntryHistory::Remove(std::size_t index) {
-    FollowDocument();
+    BeginStep();
     Push(m_stack, std::make_unique<EntryStep>(m_doc, index, std::nullopt));
+    NoteBook();
 }
 
 bool EntryHistory::Undo() {
-    return Go(m_stack.canUndo(), &QUndoStack::undo);
+    return Go(CanUndo(), &QUndoStack::undo);
 }
 
 bool EntryHistory::Redo() {
-    return Go(m_stack.canRedo(), &QUndoStack::redo);
+    return Go(CanRedo(), &QUndoStack::redo);
+}
+
+void EntryHistory::Clear() {
+    m_stack.clear();
+    NoteBook();
+}
+
+bool EntryHistory::FollowsBook() const {
+    return m_doc.m_pData && m_doc.m_pData->m_list.GetVersion() == m_nBookVersion;
+}
+
+void EntryHistory::NoteBook() {
+    m_nBookVersion = m_doc.m_pData ? m_doc.m_pData->m_list.GetVersion() : 0;
+}
+
+void EntryHistory::BeginStep() {
+    if (!FollowsBook())
+        m_stack.clear();
+    FollowDocument();
 }
 
 bool EntryHistory::Go(bool bCan, void (QUndoStack::*move)()) {
@@ -96,6 +120,7 @@ bool EntryHistory::Go(bool bCan, void (QUndoStack::*move)()) {
         return false;
     FollowDocument();
     (m_stack.*move)();
+    NoteBook();
     m_doc.SetModifiedFlag(!m_stack.isClean());
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QUndoStack>
 
 #include <cstddef>
+#include <cstdint>
 
 class CMarloDoc;
 
@@ -33,20 +34,28 @@ public:
     bool Undo();
     /// Does again the last step undone; false when there is none.
     bool Redo();
-    bool CanUndo() const { return m_stack.canUndo(); }
-    bool CanRedo() const { return m_stack.canRedo(); }
+    bool CanUndo() const { return m_stack.canUndo() && FollowsBook(); }
+    bool CanRedo() const { return m_stack.canRedo() && FollowsBook(); }
 
     /// Forgets every step: for another phone book, and after a change of the book made
     /// outside the history (an import), which the steps before it cannot see past.
-    void Clear() { m_stack.clear(); }
+    void Clear();
 
 private:
+    /// Whether the book is as the history last left it. A change made outside it (a sync
+    /// filing the server's entries while the window is used) moves records under its
+    /// steps: they can no longer be undone, and the next step starts afresh.
+    bool FollowsBook() const;
+    void NoteBook();
     /// The document tells whether it was saved (or opened) since the last step: the
     /// step the history stands at is then the one that matches the file.
     void FollowDocument();
     /// An undo or a redo (`move`) when `bCan`; the document modified unless back at its file's step.
     bool Go(bool bCan, void (QUndoStack::*move)());
+    /// Before a new step: the steps a change outside the history overtook are forgotten.
+    void BeginStep();
 
     CMarloDoc& m_doc;
     QUndoStack m_stack;
+    std::uint64_t m_nBookVersion = 0; // the book's version after the last step, undo or redo
 };

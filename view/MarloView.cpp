@@ -138,7 +138,8 @@ std::string SearchKey(const QString& text) {
 } // namespace
 
 CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
-    : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_history(doc), m_doc(doc),
+    : CFormView(MarloFormTemplate()), m_listCtrl(*GetDlgItem<CListCtrl>(IDC_LIST)), m_history(doc),
+      m_sync(doc, pApp, this, [this](bool bChanged) { Synced(bChanged); }), m_doc(doc),
       m_pApp(pApp), m_entryTarget{this,
                                   [this] {
                                       m_listCtrl.DeleteAllItems();
@@ -167,6 +168,8 @@ CMarloView::CMarloView(CMarloDoc& doc, CWinApp* pApp)
     OnCommand(ID_FULL_TEXT_SEARCH, [this] { OnFullTextSearch(); });
     OnCommand(ID_FILE_IMPORT, [this] { OnFileImport(); });
     OnCommand(ID_FILE_EXPORT, [this] { OnFileExport(); });
+    OnCommand(ID_FILE_SYNC, [this] { m_sync.OnFileSync(); });
+    OnCommand(ID_FILE_SYNC_SETTINGS, [this] { m_sync.OnSyncSettings(); });
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
@@ -333,6 +336,18 @@ void CMarloView::ListAgain() {
     }
 }
 
+void CMarloView::Synced(bool bChanged) {
+    // The steps of the history cannot be undone across the server's entries the sync
+    // filed: the history sees that for itself (EntryHistory::FollowsBook), and steps
+    // made after the filing stay.
+    if (!bChanged)
+        return;
+    if (m_listing == Listing::Other)
+        OnShowAll();
+    else
+        ListAgain();
+}
+
 void CMarloView::OnUpdateEditUndo(CCmdUI& ui) const {
     ui.Enable(CFrameWnd::TextBoxWithFocus(window(), "undo") || m_history.CanUndo());
 }
@@ -406,6 +421,8 @@ constexpr ExportFilter kExportFilters[] = {
 } // namespace
 
 void CMarloView::OnFileImport() {
+    if (m_doc.ReportIfBusy())
+        return;
     QFileDialog dialog(window(), QStringLiteral("インポート"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);

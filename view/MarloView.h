@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EntryHistory.h"
+#include "WindowSync.h"
 
 #include "data/MarloDoc.h"
 #include "dialogs/EntrySource.h"
@@ -76,6 +77,7 @@ public:
     bool m_bAdding = false; // the data-entry dialog's row is being inserted
     EntrySource* m_pEntryDlg = nullptr;
     EntryHistory m_history; // the open book's steps to undo; emptied for every new or opened book
+    WindowSync m_sync;      // "同期" and "同期の設定"
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -91,6 +93,8 @@ private:
     void PlaceBesideFrame(QWidget& dlg) const;
     /// Lists again as the last listing did, after an undo or a redo changed the book.
     void ListAgain();
+    /// A sync ended: a book it changed is listed as it is now.
+    void Synced(bool bChanged);
 
     CMarloDoc& m_doc;
     CWinApp* m_pApp;

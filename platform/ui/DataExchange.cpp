@@ -55,6 +55,16 @@ void CDataExchange::Rollback() {
     m_undo.clear();
 }
 
+void DDX_Text(CDataExchange& dx, int nIDC, QString& value) {
+    auto* pEdit = qobject_cast<QLineEdit*>(dx.PrepareCtrl(nIDC));
+    if (!pEdit)
+        return;
+    if (dx.m_bSaveAndValidate)
+        dx.Store(value, pEdit->text());
+    else
+        pEdit->setText(value);
+}
+
 void DDX_Text(CDataExchange& dx, int nIDC, std::string& value) {
     QWidget* pControl = dx.PrepareCtrl(nIDC);
     auto* pEdit = qobject_cast<QLineEdit*>(pControl);

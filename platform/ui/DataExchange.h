@@ -55,6 +55,9 @@ private:
 /// exactly, invalid code page 932 included. Changed text is encoded (a memo with
 /// CR LF line breaks); text the code page cannot hold is refused, naming the characters.
 void DDX_Text(CDataExchange& dx, int nIDC, std::string& value);
+/// Text of a one-line edit box as it is, for text that never becomes phone-book bytes
+/// (an address, a user name, a password).
+void DDX_Text(CDataExchange& dx, int nIDC, QString& value);
 /// A number in an edit box, in decimal. Text that is not a whole number in 32-bit
 /// range is refused and the member keeps its value.
 void DDX_Text(CDataExchange& dx, int nIDC, int& value);

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -190,8 +191,15 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         }
         case ControlKind::Edit:
         case ControlKind::MultiLineEdit: {
-            QWidget* edit =
-                c.kind == ControlKind::Edit ? static_cast<QWidget*>(new QLineEdit(parent)) : new MultiLineEdit(parent);
+            QWidget* edit = nullptr;
+            if (c.kind == ControlKind::Edit) {
+                auto* line = new QLineEdit(parent);
+                if (c.nStyle & ControlStyle::Password)
+                    line->setEchoMode(QLineEdit::Password);
+                edit = line;
+            } else {
+                edit = new MultiLineEdit(parent);
+            }
             boxes.push_back(edit);
             w = edit;
             break;
@@ -215,6 +223,10 @@ QWidget* BuildControls(QWidget* parent, const DialogTemplate& tpl) {
         }
         case ControlKind::ListView:
             w = new CListCtrl(parent);
+            break;
+        case ControlKind::ListBox:
+            w = new QListWidget(parent);
+            boxes.push_back(w);
             break;
         }
         if (c.nId >= 0)

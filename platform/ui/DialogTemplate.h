@@ -11,14 +11,15 @@
 
 /// Edit: a one-line box. MultiLineEdit: a box of as many lines as its height
 /// shows, without wrapping; Enter makes a new line, Tab leaves it. GroupBox: a
-/// frame behind the controls it surrounds, never focused.
-enum class ControlKind { Static, Icon, Edit, MultiLineEdit, PushButton, CheckBox, GroupBox, ListView };
+/// frame behind the controls it surrounds, never focused. ListBox: a list of texts to pick one from.
+enum class ControlKind { Static, Icon, Edit, MultiLineEdit, PushButton, CheckBox, GroupBox, ListView, ListBox };
 
 namespace ControlStyle {
 inline constexpr unsigned TabStop = 1u << 0;
 inline constexpr unsigned DefaultButton = 1u << 1; // answers Enter in a dialog
 inline constexpr unsigned NoPrefix = 1u << 2;      // '&' shows as itself, no mnemonic
 inline constexpr unsigned CenterVertical = 1u << 3;
+inline constexpr unsigned Password = 1u << 4; // an edit box that shows its characters as dots
 } // namespace ControlStyle
 
 /// One control of a template. Static controls without an ID use -1. An icon's

@@ -211,6 +211,16 @@ void CWinApp::WriteProfileInt(const QString& section, const QString& entry, int 
     settings.setValue(section + QLatin1Char('/') + entry, nValue);
 }
 
+QString CWinApp::GetProfileString(const QString& section, const QString& entry) const {
+    const QSettings settings(m_strRegistryKey, m_strAppName);
+    return settings.value(section + QLatin1Char('/') + entry).toString();
+}
+
+void CWinApp::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
+    QSettings settings(m_strRegistryKey, m_strAppName);
+    settings.setValue(section + QLatin1Char('/') + entry, value);
+}
+
 void CWinApp::AddToRecentFileList(const QString& path) {
     if (m_nMaxMRU <= 0)
         return;
@@ -420,6 +430,8 @@ void CWinApp::OnFileNew() {
 }
 
 void CWinApp::OnFileOpen() {
+    if (m_pDocument && m_pDocument->ReportIfBusy())
+        return;
     if (const std::optional<QString> path = PromptOpenFileName())
         OpenDocumentFile(*path);
 }

@@ -66,6 +66,9 @@ public:
     /// A number kept in the profile store, under `section`; `nDefault` when there is none.
     int GetProfileInt(const QString& section, const QString& entry, int nDefault) const;
     void WriteProfileInt(const QString& section, const QString& entry, int nValue);
+    /// A text kept in the profile store; empty when there is none.
+    QString GetProfileString(const QString& section, const QString& entry) const;
+    void WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
     /// Opens `path` as File Open does, creating the windows when there are none yet.
     /// `path` comes from the toolkit (file dialog, drop, recent-file list): a name whose
@@ -74,8 +77,8 @@ public:
     CDocument::OpenResult OpenDocumentFile(const QString& path);
     /// The same for a path given as the file system's bytes (the command line).
     CDocument::OpenResult OpenDocumentPath(const std::string& path);
-    /// Asks the document to save its changes; false when the user cancels.
-    bool SaveAllModified();
+    /// Before the main window closes: asks the document to save its changes; false when the user cancels.
+    virtual bool SaveAllModified();
     void AddToRecentFileList(const QString& path);
     /// Puts the document's title in the caption when it was set (not for a change of the modified flag).
     void OnDocumentChanged();

@@ -144,6 +144,7 @@ TEST(DavClientTls, ACertificateThatDoesNotVerifyIsRefusedUnlessTrusted) {
     auto [error, books] = Discover(dav, server.Root());
     EXPECT_EQ(error.kind, DavError::Kind::Certificate);
     EXPECT_FALSE(error.message.isEmpty());
+    EXPECT_EQ(error.certificate, server.CertificateDigest()); // what the user is shown to trust
 
     dav.TrustCertificate(server.CertificateDigest());
     std::tie(error, books) = Discover(dav, server.Root());

@@ -101,7 +101,7 @@ void ClickAdd(CDataEntryDlg& dlg) {
 }
 
 /// Runs a menu command as the user does: the menu opens (its update handlers run), then the item.
-QAction* Trigger(CFrameWnd& frame, int nId) {
+QAction* TriggerItem(CFrameWnd& frame, int nId) {
     QAction* item = frame.FindMenuItem(nId);
     if (!item)
         throw std::runtime_error("no such menu item");
@@ -151,12 +151,12 @@ struct App : RunningApp {
     void ShowAll() { QTest::mouseClick(View().GetDlgItem<QPushButton>(IDC_SHOWALL), Qt::LeftButton); }
     CListCtrl& List() { return View().m_listCtrl; }
     CDataEntryDlg* OpenEntry() {
-        Trigger(Frame(), ID_DATA_ENTRY);
+        TriggerItem(Frame(), ID_DATA_ENTRY);
         return EntryDialog(*this);
     }
     void ModifyMode(bool bOn) {
         if (View().m_bModifyMode != bOn)
-            Trigger(Frame(), ID_DATA_MODIFY);
+            TriggerItem(Frame(), ID_DATA_MODIFY);
     }
 };
 
@@ -234,7 +234,7 @@ void EntryDialogsTest::entryDialogFilesEntries() {
     QVERIFY(Box<QPlainTextEdit>(dlg, IDC_ENTRY_MEMO).toPlainText().isEmpty());
     QCOMPARE(run.List().GetItemCount(), 4);
     // A second "データ入力" opens no second dialog.
-    Trigger(run.Frame(), ID_DATA_ENTRY);
+    TriggerItem(run.Frame(), ID_DATA_ENTRY);
     QCOMPARE(EntryDialog(run), dlg);
     QCOMPARE(run.View().findChildren<CDataEntryDlg*>().size(), 1);
     // Searches see the new entries at once, and their rows file nothing.
@@ -244,7 +244,7 @@ void EntryDialogsTest::entryDialogFilesEntries() {
     // Leaving the phone book asks to save it.
     QString prompt;
     AnswerMessageBox(QMessageBox::Cancel, &prompt);
-    Trigger(run.Frame(), ID_FILE_NEW);
+    TriggerItem(run.Frame(), ID_FILE_NEW);
     QCOMPARE(prompt, QStringLiteral("電話帳 への変更を保存しますか?"));
 }
 
@@ -411,14 +411,14 @@ void EntryDialogsTest::entryDialogClosesWithTheMainWindow() {
 void EntryDialogsTest::modifyModeCheckMark() {
     TempWorkDir dir;
     App run(dir);
-    QAction* item = Trigger(run.Frame(), ID_DATA_MODIFY);
+    QAction* item = TriggerItem(run.Frame(), ID_DATA_MODIFY);
     QVERIFY(item->isEnabled());
     emit static_cast<QMenu*>(item->parent())->aboutToShow();
     QVERIFY(item->isChecked());
     // The mode outlives the phone book it was set in.
-    Trigger(run.Frame(), ID_FILE_NEW);
+    TriggerItem(run.Frame(), ID_FILE_NEW);
     QVERIFY(run.View().m_bModifyMode);
-    Trigger(run.Frame(), ID_DATA_MODIFY);
+    TriggerItem(run.Frame(), ID_DATA_MODIFY);
     emit static_cast<QMenu*>(item->parent())->aboutToShow();
     QVERIFY(!item->isChecked());
     QVERIFY(!run.View().m_bModifyMode);
@@ -594,7 +594,7 @@ void EntryDialogsTest::memoBytesRoundTrip() {
     TypeEntry(*dlg, "ueda", {}, {}, QStringLiteral("一行目\n二行目"));
     ClickAdd(*dlg);
     QTest::keyClick(&Box(dlg, IDC_ENTRY_ROMAJI), Qt::Key_Escape);
-    Trigger(run.Frame(), ID_FILE_SAVE);
+    TriggerItem(run.Frame(), ID_FILE_SAVE);
     QVERIFY(!run.Doc().IsModified());
     CMarloDoc saved;
     QVERIFY(saved.OnOpenDocument(QFile::encodeName(dir.Path(kDefaultBook)).toStdString()));
@@ -687,19 +687,19 @@ void EntryDialogsTest::undoAndRedoOfEntryChanges() {
     ClickAdd(*dlg);
     dlg->close();
     list.setFocus();
-    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
-    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(TriggerItem(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(TriggerItem(run.Frame(), ID_EDIT_UNDO)->isEnabled());
     QVERIFY(!run.Doc().IsModified());
-    QVERIFY(Trigger(run.Frame(), ID_EDIT_REDO)->isEnabled());
+    QVERIFY(TriggerItem(run.Frame(), ID_EDIT_REDO)->isEnabled());
     QVERIFY(run.Doc().DoFileSave());
-    QVERIFY(Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(TriggerItem(run.Frame(), ID_EDIT_UNDO)->isEnabled());
     QVERIFY(run.Doc().DoFileSave());
     QCOMPARE(ReadFile(dir.Path(kDefaultBook)), original);
     // Another phone book has no steps of its own yet.
-    Trigger(run.Frame(), ID_FILE_NEW);
+    TriggerItem(run.Frame(), ID_FILE_NEW);
     list.setFocus();
-    QVERIFY(!Trigger(run.Frame(), ID_EDIT_UNDO)->isEnabled());
-    QVERIFY(!Trigger(run.Frame(), ID_EDIT_REDO)->isEnabled());
+    QVERIFY(!TriggerItem(run.Frame(), ID_EDIT_UNDO)->isEnabled());
+    QVERIFY(!TriggerItem(run.Frame(), ID_EDIT_REDO)->isEnabled());
 }
 
 #include "EntryDialogsTest.moc"

@@ -98,15 +98,6 @@ QRect TemplatePlace(int nId) {
     return {};
 }
 
-void Trigger(CFrameWnd& frame, int nId) {
-    QAction* item = frame.FindMenuItem(nId);
-    QVERIFY(item);
-    // The menu's update handlers run when it opens.
-    emit static_cast<QMenu*>(item->parent())->aboutToShow();
-    QVERIFY(item->isEnabled());
-    item->trigger();
-}
-
 } // namespace
 
 class MarloAppTest : public QObject {

@@ -14,6 +14,7 @@ std::unique_ptr<QObject> MakeSearchDialogTest();
 std::unique_ptr<QObject> MakeOptionDialogTest();
 std::unique_ptr<QObject> MakeEntryHistoryTest();
 std::unique_ptr<QObject> MakeKanaSearchTest();
+std::unique_ptr<QObject> MakeSyncTest();
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     const bool bNamed = std::any_of(argv + 1, argv + argc, [](const char* arg) { return arg[0] != '-'; });
     int failures = 0;
     for (auto make : {&MakeFrameworkTest, &MakeMarloAppTest, &MakeEntryDialogsTest, &MakeSearchDialogTest,
-                      &MakeOptionDialogTest, &MakeEntryHistoryTest, &MakeKanaSearchTest}) {
+                      &MakeOptionDialogTest, &MakeEntryHistoryTest, &MakeKanaSearchTest, &MakeSyncTest}) {
         std::unique_ptr<QObject> test = make();
         const QMetaObject* meta = test->metaObject();
         std::vector<char*> args{argv[0]};

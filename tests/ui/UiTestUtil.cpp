@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -26,6 +27,8 @@ TempWorkDir::TempWorkDir() : m_strOldDir(QDir::currentPath()) {
     QDir::setCurrent(m_dir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
+    // The files kept beside the settings (a sync's state) too.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
 TempWorkDir::~TempWorkDir() {
@@ -104,6 +107,15 @@ void AnswerMessageBox(int button, QString* text) {
             *text = box->text();
         box->button(static_cast<QMessageBox::StandardButton>(button))->click();
     });
+}
+
+void Trigger(CFrameWnd& frame, int nId) {
+    QAction* item = frame.FindMenuItem(nId);
+    QVERIFY(item);
+    // The menu's update handlers run when it opens.
+    emit static_cast<QMenu*>(item->parent())->aboutToShow();
+    QVERIFY(item->isEnabled());
+    item->trigger();
 }
 
 void AnswerFileDialog(const QString& path, const QString& nameFilter) {

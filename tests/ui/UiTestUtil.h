@@ -27,6 +27,8 @@ public:
     TempWorkDir();
     ~TempWorkDir();
     QString Path(const QString& name) const;
+    /// Where the settings (and the sync's state, beside them) are kept.
+    QString ConfigPath() const { return m_config.path(); }
 
 private:
     QTemporaryDir m_dir;
@@ -53,6 +55,8 @@ void AnswerMessageBox(int button, QString* text = nullptr);
 /// Gives `control` the focus as the Tab key does and presses Enter there; a push button
 /// must look the dialog's default while it has the focus.
 void PressEnterOn(QWidget* control);
+/// Runs the menu item of command `nId` as a click on it does, its menu's update handlers first.
+void Trigger(CFrameWnd& frame, int nId);
 /// Accepts the next file dialog with `path`, or cancels it when `path` is empty.
 void AnswerFileDialog(const QString& path, const QString& nameFilter = {});
 
