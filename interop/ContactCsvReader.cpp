@@ -303,8 +303,9 @@ QStringList SplitValues(const QString& cell) {
 
 /// Adds the text of a Detail column to its line: a new one, or the line of its group
 /// (`grouped` holds each group's line) for the pieces of an address or of a birthday.
-void AddDetailPiece(std::vector<ContactDetail>& details, std::vector<std::pair<unsigned, std::size_t>>& grouped,
-                    const Column& column, const QString& text) {
+void AddDetailPiece(Contact& contact, std::vector<std::pair<unsigned, std::size_t>>& grouped, const Column& column,
+                    const QString& text) {
+    std::vector<ContactDetail>& details = contact.details;
     const QString piece = text.trimmed();
     // Outlook writes a birthday it does not know as "0/0/00".
     if (piece.isEmpty() || piece == u"0/0/00")
@@ -320,6 +321,17 @@ void AddDetailPiece(std::vector<ContactDetail>& details, std::vector<std::pair<u
         grouped.emplace_back(column.group, details.size());
     }
     details.push_back({column.kind, piece});
+    contact.order.push_back(MemoPiece::Detail);
+}
+
+void AddPhone(Contact& contact, ContactPhone&& phone) {
+    contact.phones.push_back(std::move(phone));
+    contact.order.push_back(MemoPiece::Phone);
+}
+
+void AddEmail(Contact& contact, const QString& address) {
+    contact.emails.push_back(address);
+    contact.order.push_back(MemoPiece::Email);
 }
 
 /// The contact of one row from the texts of its columns (by slot).
@@ -338,7 +350,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             break;
         case Field::Phone:
             if (!text.isEmpty())
-                contact.phones.push_back({text, column.kind, false});
+                AddPhone(contact, {text, column.kind, false});
             break;
         case Field::PreferredPhone:
             if (!text.isEmpty())
@@ -351,18 +363,19 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
                 label = label.mid(1).trimmed();
             const QString kind = PhoneKindFromLabels({label});
             for (const QString& number : SplitValues(text))
-                contact.phones.push_back({number, kind, preferred});
+                AddPhone(contact, {number, kind, preferred});
             break;
         }
         case Field::Email:
             if (!text.isEmpty())
-                contact.emails.push_back(text);
+                AddEmail(contact, text);
             break;
         case Field::EmailValue:
-            contact.emails += SplitValues(text);
+            for (const QString& address : SplitValues(text))
+                AddEmail(contact, address);
             break;
         case Field::Detail:
-            AddDetailPiece(contact.details, grouped, column, text);
+            AddDetailPiece(contact, grouped, column, text);
             break;
         case Field::Unused:
         case Field::PhoneLabel:
@@ -370,8 +383,12 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
         default: {
             // A field with one value: the first column that has it.
             QString& value = single[static_cast<std::size_t>(column.field)];
-            if (value.isEmpty())
-                value = text;
+            if (!value.isEmpty() || text.isEmpty())
+                break;
+            value = text;
+            if (column.field == Field::Organization || column.field == Field::Nickname)
+                contact.order.push_back(column.field == Field::Organization ? MemoPiece::Organization
+                                                                            : MemoPiece::Nickname);
             break;
         }
         }
@@ -383,7 +400,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
         if (same != contact.phones.end())
             same->preferred = true;
         else
-            contact.phones.push_back({number, QString(), true});
+            AddPhone(contact, {number, QString(), true});
     }
     auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
     contact.formattedName = get(Field::FormattedName);

@@ -10,8 +10,9 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <unordered_set>
 #include <cctype>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -150,19 +151,24 @@ std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
     return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
 }
 
+/// The memo: the further numbers, the e-mails, the company, the nickname and the other
+/// details, each on its line in the file's order, then the note.
 QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone) {
+    // The pieces the file's order leaves out follow in the enum's order.
+    std::vector<MemoPiece> pieces = contact.order;
+    const auto addMissing = [&pieces](MemoPiece piece, std::size_t count) {
+        const auto listed = static_cast<std::size_t>(std::count(pieces.begin(), pieces.end(), piece));
+        if (listed < count)
+            pieces.insert(pieces.end(), count - listed, piece);
+    };
+    addMissing(MemoPiece::Phone, contact.phones.size());
+    addMissing(MemoPiece::Email, static_cast<std::size_t>(contact.emails.size()));
+    addMissing(MemoPiece::Detail, contact.details.size());
+    addMissing(MemoPiece::Organization, 1);
+    addMissing(MemoPiece::Nickname, 1);
+
     QStringList lines;
-    for (std::size_t i = 0; i < contact.phones.size(); ++i) {
-        const ContactPhone& phone = contact.phones[i];
-        if (i == mainPhone || phone.number.trimmed().isEmpty())
-            continue;
-        lines.push_back((phone.kind.isEmpty() ? QStringLiteral("電話") : phone.kind) + QStringLiteral(": ") + phone.number.trimmed());
-    }
-    for (const QString& email : contact.emails) {
-        if (!email.trimmed().isEmpty())
-            lines.push_back(QStringLiteral("メール: ") + email.trimmed());
-    }
-    // The company, the nickname and the other details, each on its line, but for the name shown.
+    // A detail on its line, but for the name shown.
     const auto addDetail = [&](const QString& label, QString text) {
         text = text.trimmed();
         if (text.isEmpty() || text == shown.text.trimmed())
@@ -171,10 +177,41 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
         text.replace(u'\n', u' '); // one line a detail
         lines.push_back(label + QStringLiteral(": ") + text);
     };
-    addDetail(QStringLiteral("会社"), contact.organization);
-    addDetail(QStringLiteral("ニックネーム"), contact.nickname);
-    for (const ContactDetail& detail : contact.details)
-        addDetail(detail.label, detail.text);
+    std::size_t phone = 0, email = 0, detail = 0;
+    bool organization = false, nickname = false;
+    for (const MemoPiece piece : pieces) {
+        switch (piece) {
+        case MemoPiece::Phone:
+            if (phone < contact.phones.size()) {
+                const ContactPhone& p = contact.phones[phone];
+                if (phone++ != mainPhone && !p.number.trimmed().isEmpty())
+                    lines.push_back((p.kind.isEmpty() ? QStringLiteral("電話") : p.kind) + QStringLiteral(": ") +
+                                    p.number.trimmed());
+            }
+            break;
+        case MemoPiece::Email:
+            if (email < static_cast<std::size_t>(contact.emails.size())) {
+                const QString& address = contact.emails[static_cast<qsizetype>(email++)];
+                if (!address.trimmed().isEmpty())
+                    lines.push_back(QStringLiteral("メール: ") + address.trimmed());
+            }
+            break;
+        case MemoPiece::Detail:
+            if (detail < contact.details.size()) {
+                const ContactDetail& d = contact.details[detail++];
+                addDetail(d.label, d.text);
+            }
+            break;
+        case MemoPiece::Organization:
+            if (!std::exchange(organization, true))
+                addDetail(QStringLiteral("会社"), contact.organization);
+            break;
+        case MemoPiece::Nickname:
+            if (!std::exchange(nickname, true))
+                addDetail(QStringLiteral("ニックネーム"), contact.nickname);
+            break;
+        }
+    }
     if (!contact.note.isEmpty())
         lines.push_back(contact.note);
     return WithCrLf(lines.join(u'\n'));

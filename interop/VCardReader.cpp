@@ -341,8 +341,10 @@ QString AddressText(QStringView text, bool commaLists) {
 }
 
 void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
-    if (!text.trimmed().isEmpty())
+    if (!text.trimmed().isEmpty()) {
         contact.details.push_back({QString::fromUtf16(label), text.trimmed()});
+        contact.order.push_back(MemoPiece::Detail);
+    }
 }
 
 /// Apple's own labels come wrapped as "_$!<Mobile>!$_"; the user's own are plain.
@@ -655,14 +657,18 @@ private:
         } else if (head.name == "X-PHONETIC-FIRST-NAME") {
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
         } else if (head.name == "ORG") {
-            if (contact.organization.isEmpty())
+            if (contact.organization.isEmpty()) {
                 contact.organization = Components<2>(text, !card.v21)[0].trimmed();
+                contact.order.push_back(MemoPiece::Organization);
+            }
         } else if (head.name == "X-PHONETIC-ORG") {
             if (contact.organizationReading.isEmpty())
                 contact.organizationReading = Unescaped(text).trimmed();
         } else if (head.name == "NICKNAME") {
-            if (contact.nickname.isEmpty())
+            if (contact.nickname.isEmpty()) {
                 contact.nickname = Unescaped(text).trimmed();
+                contact.order.push_back(MemoPiece::Nickname);
+            }
         } else if (head.name == "ADR") {
             AddDetail(contact, u"住所", AddressText(text, !card.v21));
         } else if (head.name == "TITLE" || head.name == "ROLE") {
@@ -680,8 +686,10 @@ private:
             ApplyPhone(card, head, text);
         } else if (head.name == "EMAIL") {
             const QString address = Unescaped(text).trimmed();
-            if (!address.isEmpty())
+            if (!address.isEmpty()) {
                 contact.emails.push_back(address);
+                contact.order.push_back(MemoPiece::Email);
+            }
         } else if (head.name == "NOTE") {
             if (!contact.note.isEmpty())
                 contact.note += u'\n';
@@ -727,6 +735,7 @@ private:
         draft.group = head.group;
         draft.prefRank = PrefRank(head, draft.types);
         card.phones.push_back(std::move(draft));
+        card.contact.order.push_back(MemoPiece::Phone);
     }
 
     void FinishCard() {
