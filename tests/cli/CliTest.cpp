@@ -729,7 +729,7 @@ TEST_F(CliTest, ImportAndExportContacts) {
     ASSERT_EQ(Run({"export", "--format", "google", "google.csv"}).code, 0);
     EXPECT_TRUE(Read("google.csv").starts_with("\xEF\xBB\xBFName,Given Name,Family Name,Yomi Name,"));
     ASSERT_EQ(Run({"--encoding", "cp932", "export", "--format=outlook", "outlook.csv"}).code, 0);
-    EXPECT_TRUE(Read("outlook.csv").starts_with(Sjis("姓,名,姓 (フリガナ),名 (フリガナ),")));
+    EXPECT_TRUE(Read("outlook.csv").starts_with(Sjis("姓,名,姓フリガナ,名前フリガナ,")));
     for (const char* file : {"out.vcf", "out.csv", "out-sjis.CSV", "google.csv", "outlook.csv"}) {
         Write("copy", Archive({}));
         ASSERT_EQ(Run({"-f", "copy", "import", file}).code, 0) << file;

@@ -171,7 +171,7 @@ sakurashikakurinikku | さくら歯科クリニック | 045-777-8888 |
         {"outlook.csv", R"(tanaka ichiro | Tanaka Ichiro | 080-2222-3333 | 会社: Tanaka Trading, Ltd.⏎FAX: +81-3-5555-0101⏎勤務先: +81-3-5555-0100⏎メール: ichiro@tanaka-trading.example⏎Prefers calls after 10 a.m.⏎Ask for "Ichi".
 dr garcia elena maria | Dr. Garcia Elena Maria | +1 415 555 0199 | 自宅: +1 415 555 0198⏎ポケベル: +1 415 555 0150⏎メール: maria.garcia@example.org
 )"},
-        {"outlook-ja.csv", R"(takahashi kenichi | 髙橋 健一 | 090-8888-9999 | 会社: 髙橋工務店⏎部署: 工事部⏎FAX: 03-4444-5556⏎勤務先: 03-4444-5555⏎メール: k.takahashi@example.jp⏎現場は①～③の三か所⏎月曜定休
+        {"outlook-ja.csv", R"(takahashi kenichi | 髙橋 健一 | 090-8888-9999 | 会社: 髙橋工務店⏎部署: 工事部⏎役職: 代表⏎勤務先住所: 100-0001 東京都 千代田区 千代田1-2-3⏎アシスタント: 03-4444-5557⏎FAX: 03-4444-5556⏎勤務先: 03-4444-5555⏎無線: 090-1111-0000⏎メール: k.takahashi@example.jp⏎現場は①～③の三か所⏎月曜定休
 watanabe akira | 渡辺 ｱｷﾗ | 0422-11-4444 | 自宅: 0422-11-2222⏎自宅: 0422-11-3333
 )"},
         {"marlo.csv", R"(yamada taro | 山田 太郎 | 090-1234-5678 | 自宅 03-1111-2222⏎会社 03-3333-4444
