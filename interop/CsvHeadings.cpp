@@ -55,6 +55,9 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Additional Name Yomi", Field::MiddleReading},
     KnownHeading{u"Family Name Yomi", Field::FamilyReading},
     KnownHeading{u"E-mail # - Type", Field::Unused},
+    // the same as converters of iCloud's cards write them
+    KnownHeading{u"Email # - Type", Field::Unused},
+    KnownHeading{u"Email # - Value", Field::EmailValue},
     KnownHeading{u"Phone # - Type", Field::PhoneLabel},
 
     KnownHeading{u"Title", Field::Prefix},
@@ -103,6 +106,8 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Other Street", Field::Detail, kAddress, 3},
     KnownHeading{u"Other Street #", Field::Detail, kAddress, 3},
     KnownHeading{u"Other Country/Region", Field::Detail, kAddress, 3},
+    KnownHeading{u"Business Country", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Other Country", Field::Detail, kAddress, 3},
     KnownHeading{u"Business Address PO Box", Field::Detail, kWorkAddress, 1},
     KnownHeading{u"Home Address PO Box", Field::Detail, kAddress, 2},
     KnownHeading{u"Other Address PO Box", Field::Detail, kAddress, 3},
