@@ -379,13 +379,15 @@ QString NameReadings::ReadingOf(const QString& name, QStringList* unread) const 
     spaced.replace(QChar(0x3000), u' ');
     for (const QString& written : spaced.split(u' ', Qt::SkipEmptyParts)) {
         const QString part = CommonForms(written);
-        QString read = dictionary && !TableReading(part).isEmpty() ? TableReading(part) : QString();
-        if (read.isEmpty() && dictionary)
+        // A part without kanji (kana, Latin letters, digits) reads as it is written.
+        const QList<uint> characters = part.toUcs4();
+        const bool hasKanji = std::any_of(characters.begin(), characters.end(), [](uint c) { return IsKanji(c); });
+        QString read = hasKanji && dictionary ? TableReading(part) : QString();
+        if (read.isEmpty() && hasKanji && dictionary)
             read = m_tagger->Read(part);
         // Not read whole: each run of kanji on its own (through the table, the dictionary,
         // then kanji by kanji), the rest as written; a run nothing reads is left out.
         if (read.isEmpty()) {
-            const QList<uint> characters = part.toUcs4();
             for (qsizetype start = 0; start < characters.size();) {
                 const bool kanji = IsKanji(characters[start]);
                 qsizetype end = start + 1;
