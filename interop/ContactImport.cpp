@@ -10,6 +10,8 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <bit>
+#include <functional>
 #include <cctype>
 #include <unordered_set>
 #include <utility>
@@ -262,7 +264,7 @@ ImportedEntry EntryFromContact(const Contact& contact) {
 void ContactImport::AddFile(std::string_view file, const QString& fileName) {
     // Each contact becomes its entry as soon as it is read. A file that is no contacts is
     // refused before its first one.
-    const auto take = [this](Contact&& contact) { entries.push_back(EntryFromContact(contact)); };
+    const auto take = [this](Contact&& contact) { Add(EntryFromContact(contact)); };
     const ContactFile read =
         DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file, take) : ReadContactCsv(file, take);
     nSkipped += read.report.skipped;
@@ -271,38 +273,84 @@ void ContactImport::AddFile(std::string_view file, const QString& fileName) {
         skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
 }
 
+void ContactImport::Add(ImportedEntry&& entry) {
+    if (m_pKnown && !IsNew(entry.record, m_pKnown->GetCount() + entries.GetCount())) {
+        ++nAlreadyThere;
+        return;
+    }
+    entries.AddTail(entry.record);
+    if (entry.bNoReading || !entry.unread.isEmpty() || !entry.dropped.isEmpty()) {
+        entry.record = {};
+        noted.push_back({entries.GetCount() - 1, std::move(entry)});
+    }
+}
+
 void ContactImport::LeaveOutKnown(const RecordList& book) {
-    // An entry as one key: each field's length, then its bytes.
-    const auto key = [](const PhoneRecordView& entry) {
-        std::string k;
-        for (const std::string_view field : {entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone, entry.m_strMemo}) {
-            k += std::to_string(field.size());
-            k += ':';
-            k += field;
-        }
-        return k;
+    m_pKnown = &book;
+    m_slots.clear();
+    m_nFilled = 0;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        IsNew(book[i], i);
+    // The entries there already, again through the check.
+    RecordList added = std::move(entries);
+    std::vector<Noted> notes = std::move(noted);
+    entries = RecordList();
+    noted.clear();
+    auto note = notes.begin();
+    for (std::size_t i = 0; i < added.GetCount(); ++i) {
+        ImportedEntry entry;
+        if (note != notes.end() && note->index == i)
+            entry = std::move((note++)->entry);
+        entry.record = added[i].ToRecord();
+        Add(std::move(entry));
+    }
+}
+
+PhoneRecordView ContactImport::Known(std::size_t id) const {
+    return id < m_pKnown->GetCount() ? (*m_pKnown)[id] : entries[id - m_pKnown->GetCount()];
+}
+
+bool ContactImport::IsNew(const PhoneRecordView& entry, std::size_t id) {
+    const auto hash = [](const PhoneRecordView& e) {
+        std::size_t h = 0;
+        for (const std::string_view field : {e.m_strRomaji, e.m_strKanji, e.m_strPhone, e.m_strMemo})
+            h = (h ^ std::hash<std::string_view>{}(field)) * 0x9E3779B97F4A7C15ull + field.size();
+        return h;
     };
-    std::unordered_set<std::string> known;
-    known.reserve(book.GetCount() + entries.size());
-    for (const PhoneRecordView entry : book)
-        known.insert(key(entry));
-    const auto before = entries.size();
-    std::erase_if(entries, [&](const ImportedEntry& entry) { return !known.insert(key(entry.record)).second; });
-    nAlreadyThere += static_cast<int>(before - entries.size());
+    const auto next = [this](std::size_t at) { return (at + 1) & (m_slots.size() - 1); };
+    // At most half full; growing places every entry again.
+    if (2 * (m_nFilled + 1) > m_slots.size()) {
+        std::vector<std::uint32_t> old =
+            std::exchange(m_slots, std::vector<std::uint32_t>(std::bit_ceil(std::max<std::size_t>(64, 4 * (m_nFilled + 1)))));
+        for (const std::uint32_t slot : old) {
+            if (slot == 0)
+                continue;
+            std::size_t at = hash(Known(slot - 1)) & (m_slots.size() - 1);
+            while (m_slots[at] != 0)
+                at = next(at);
+            m_slots[at] = slot;
+        }
+    }
+    std::size_t at = hash(entry) & (m_slots.size() - 1);
+    for (; m_slots[at] != 0; at = next(at))
+        if (Known(m_slots[at] - 1) == entry)
+            return false;
+    m_slots[at] = static_cast<std::uint32_t>(id + 1);
+    ++m_nFilled;
+    return true;
 }
 
 std::vector<PhoneRecord> ContactImport::Records() const {
     std::vector<PhoneRecord> records;
-    records.reserve(entries.size());
-    for (const ImportedEntry& entry : entries)
-        records.push_back(entry.record);
+    records.reserve(entries.GetCount());
+    for (const PhoneRecordView entry : entries)
+        records.push_back(entry.ToRecord());
     return records;
 }
 
 QString ContactImport::Describe(bool everyName) const {
     QStringList noReading, partial, dropped;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ImportedEntry& entry = entries[i];
+    for (const auto& [i, entry] : noted) {
         const QString name = entry.name.isEmpty() ? QStringLiteral("%1 件目").arg(i + 1)
                                                   : QStringLiteral("「") + entry.name + QStringLiteral("」");
         if (entry.bNoReading)
@@ -365,6 +413,8 @@ std::size_t CountUnconvertibleEntries(const RecordList& list) {
 }
 
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import) {
+    if (doc.m_pData)
+        import.LeaveOutKnown(doc.m_pData->m_list);
     for (const std::string& path : paths) {
         std::string bytes;
         const bool read = doc.ReadWholeFile(path, bytes, [&import, &path](const std::string& file) {
@@ -373,8 +423,6 @@ bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, Con
         if (!read)
             return false;
     }
-    if (doc.m_pData)
-        import.LeaveOutKnown(doc.m_pData->m_list);
     return true;
 }
 

@@ -125,8 +125,8 @@ TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
     contact.phones = {{QStringLiteral("03-1234"), QString(), false}};
     contact.note = QStringLiteral("寿司🍣好き");
     ContactImport import;
-    import.entries.push_back(EntryFromContact(contact));
-    const ImportedEntry& entry = import.entries[0];
+    const ImportedEntry entry = EntryFromContact(contact);
+    import.Add(EntryFromContact(contact));
     EXPECT_EQ(entry.record.m_strKanji, Sjis(QStringLiteral("田 ")));
     EXPECT_EQ(entry.record.m_strMemo, Sjis(QStringLiteral("寿司好き")));
     EXPECT_EQ(entry.record.m_strPhone, "03-1234");
@@ -135,7 +135,7 @@ TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
     EXPECT_EQ(entry.record.m_strRomaji, "");
     Contact numberOnly; // named in the report by its number
     numberOnly.phones = {{QStringLiteral("090-1"), QString(), false}};
-    import.entries.push_back(EntryFromContact(numberOnly));
+    import.Add(EntryFromContact(numberOnly));
     const QString report = import.Describe();
     EXPECT_TRUE(report.contains(QStringLiteral("ローマ字名が空の項目: 2 件 「𠀋田 🍣」、「090-1」"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("「𠀋田 🍣」の 「𠀋」「🍣」"))) << report.toStdString();
@@ -190,9 +190,9 @@ void ExpectReadBack(const RecordList& book, const std::string& file, const std::
     ContactImport import;
     import.AddFile(file, QStringLiteral("book"));
     EXPECT_EQ(import.nSkipped, 0) << import.skipReasons.join(u'\n').toStdString();
-    ASSERT_EQ(import.entries.size(), book.GetCount()) << what;
+    ASSERT_EQ(import.entries.GetCount(), book.GetCount()) << what;
     for (std::size_t i = 0; i < book.GetCount(); ++i)
-        ASSERT_EQ(import.entries[i].record, book[i].ToRecord()) << what << " entry " << i;
+        ASSERT_EQ(import.entries[i], book[i]) << what << " entry " << i;
 }
 
 // Export, then import into an empty book, gives back every entry whose romaji name is a
@@ -242,6 +242,12 @@ TEST(ContactImport, ExportThenImportGivesBackTheBook) {
         }
         ExpectReadBack(book, file, std::to_string(format));
     }
+    // Imported again, every entry is there already.
+    ContactImport again;
+    again.LeaveOutKnown(book);
+    again.AddFile(ExportContacts(book, ExportFormat::VCard), QStringLiteral("book"));
+    EXPECT_TRUE(again.entries.IsEmpty());
+    EXPECT_EQ(again.nAlreadyThere, static_cast<int>(book.GetCount()));
     // Google's and Outlook's columns, in both encodings. Outlook keeps a name only in its
     // parts: its names are family and given names one blank apart.
     RecordList parted;
@@ -281,7 +287,7 @@ TEST(ContactImport, RefusesWhatIsNotContacts) {
     for (const std::string& file : files) {
         ContactImport import;
         EXPECT_THROW(import.AddFile(file, QStringLiteral("f")), ArchiveError) << ToHex(file);
-        EXPECT_TRUE(import.entries.empty());
+        EXPECT_TRUE(import.entries.IsEmpty());
     }
 }
 
@@ -325,13 +331,17 @@ TEST(ContactImport, LeavesOutWhatTheBookHasAlready) {
     RecordList book;
     book.AddTail(PhoneRecord{"yamada", "山田", "03", "memo"});
     ContactImport import;
-    for (const PhoneRecord& record : {PhoneRecord{"yamada", "山田", "03", "memo"}, PhoneRecord{"yamada", "山田", "03", "memo2"},
-                                      PhoneRecord{"yamada", "山田", "03", "memo2"}, PhoneRecord{"yamada", "山田", "030", "memo"}}) {
+    const auto add = [&import](const PhoneRecord& record) {
         ImportedEntry entry;
         entry.record = record;
-        import.entries.push_back(entry);
-    }
+        import.Add(std::move(entry));
+    };
+    // Two added before the book is known, two after.
+    add({"yamada", "山田", "03", "memo"});
+    add({"yamada", "山田", "03", "memo2"});
     import.LeaveOutKnown(book);
+    add({"yamada", "山田", "03", "memo2"});
+    add({"yamada", "山田", "030", "memo"});
     EXPECT_EQ(import.Records(), (std::vector<PhoneRecord>{{"yamada", "山田", "03", "memo2"}, {"yamada", "山田", "030", "memo"}}));
     EXPECT_EQ(import.nAlreadyThere, 2);
     EXPECT_TRUE(import.Describe().contains(QStringLiteral("電話帳にすでにあるため追加しなかった項目: 2 件")));
