@@ -78,9 +78,9 @@ enum class PartsOrder { Other, FamilyFirst, GivenFirst };
 
 PartsOrder OrderOfParts(const QString& shown, const Contact& contact) {
     const QString family = Squeezed(contact.familyName), given = Squeezed(contact.givenName);
-    const QString name = Squeezed(shown);
     if (family.isEmpty() && given.isEmpty())
         return PartsOrder::FamilyFirst; // readings without parts are the shown name's
+    const QString name = Squeezed(shown);
     if (name == family + given)
         return PartsOrder::FamilyFirst;
     if (name == given + family)
@@ -136,8 +136,10 @@ std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEn
             return romaji;
     }
     if (!read.trimmed().isEmpty()) {
+        // Text in ASCII reads as it is written: the dictionary is not asked (nor loaded).
+        const bool ascii = std::all_of(read.begin(), read.end(), [](QChar c) { return c.unicode() < 0x80; });
         QStringList unread;
-        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(read, &unread)); !romaji.empty()) {
+        if (std::string romaji = RomajiFromReading(ascii ? read : Readings().ReadingOf(read, &unread)); !romaji.empty()) {
             entry.unread = std::move(unread);
             return romaji;
         }
@@ -169,7 +171,16 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
     addMissing(MemoPiece::Organization, 1);
     addMissing(MemoPiece::Nickname, 1);
 
-    QStringList lines;
+    QString memo; // its lines joined by "\n"
+    const auto addLine = [&memo](const QString& label, QStringView text) {
+        if (!memo.isEmpty())
+            memo += u'\n';
+        if (!label.isNull()) {
+            memo += label;
+            memo += QStringLiteral(": ");
+        }
+        memo += text;
+    };
     // A detail on its line, but for the name shown.
     const auto addDetail = [&](const QString& label, QString text) {
         text = text.trimmed();
@@ -177,7 +188,7 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
             return;
         NormalizeLineBreaks(text);
         text.replace(u'\n', u' '); // one line a detail
-        lines.push_back(label + QStringLiteral(": ") + text);
+        addLine(label, text);
     };
     std::size_t phone = 0, email = 0, detail = 0;
     bool organization = false, nickname = false;
@@ -187,15 +198,14 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
             if (phone < contact.phones.size()) {
                 const ContactPhone& p = contact.phones[phone];
                 if (phone++ != mainPhone && !p.number.trimmed().isEmpty())
-                    lines.push_back((p.kind.isEmpty() ? QStringLiteral("電話") : p.kind) + QStringLiteral(": ") +
-                                    p.number.trimmed());
+                    addLine(p.kind.isEmpty() ? QStringLiteral("電話") : p.kind, p.number.trimmed());
             }
             break;
         case MemoPiece::Email:
             if (email < static_cast<std::size_t>(contact.emails.size())) {
                 const QString& address = contact.emails[static_cast<qsizetype>(email++)];
                 if (!address.trimmed().isEmpty())
-                    lines.push_back(QStringLiteral("メール: ") + address.trimmed());
+                    addLine(QStringLiteral("メール"), address.trimmed());
             }
             break;
         case MemoPiece::Detail:
@@ -215,8 +225,8 @@ QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainP
         }
     }
     if (!contact.note.isEmpty())
-        lines.push_back(contact.note);
-    return WithCrLf(lines.join(u'\n'));
+        addLine(QString(), contact.note);
+    return WithCrLf(std::move(memo));
 }
 
 // The first few of `items` for a report line, and "など" when there are more; all of them,

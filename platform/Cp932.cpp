@@ -138,15 +138,13 @@ bool IsValidCp932(std::string_view bytes) {
 
 Cp932Encoded UnicodeToCp932(const QString& text) {
     Cp932Encoded result;
-    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
     // Plain text in one go; the character-by-character path only where that fails.
-    bool plain = true;
-    for (QChar c : text)
-        plain = plain && c.unicode() < 0x80;
-    if (plain) {
-        result.bytes = text.toLatin1().toStdString();
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        result.bytes.assign(static_cast<std::size_t>(text.size()), '\0');
+        std::transform(text.begin(), text.end(), result.bytes.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
         return result;
     }
+    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         const QStringView ch = QStringView(text).mid(i, len);
