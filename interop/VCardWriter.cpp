@@ -95,12 +95,15 @@ void AppendVCard(std::string& out, const PhoneRecordView& entry) {
         AppendProperty(out, "SORT-STRING", EscapedUtf8(romaji));
     // A further number of the memo would become the main one, an e-mail the name, where
     // the entry has none; the company or the nickname would become the name where it has
-    // none or repeats it, and a card keeps only one of each.
+    // none, and a card keeps only one of each. A detail that repeats the name is no line
+    // of the memo read back.
     bool organization = false, nickname = false;
     const auto takeDetail = [&](const QString& label, const QString& text) {
+        if (text == kanji.trimmed())
+            return false;
         if (label == u"会社" || label == u"ニックネーム") {
             bool& taken = label == u"会社" ? organization : nickname;
-            return kanji.trimmed() != text && !kanji.isEmpty() && !std::exchange(taken, true);
+            return !kanji.isEmpty() && !std::exchange(taken, true);
         }
         return std::any_of(std::begin(kDetailProperties), std::end(kDetailProperties),
                            [&label](const DetailProperty& p) { return label == QStringView(p.label); });
