@@ -11,9 +11,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <cctype>
-#include <unordered_set>
+#include <functional>
 #include <utility>
 
 namespace {
