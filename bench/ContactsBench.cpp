@@ -50,7 +50,7 @@ void Import(benchmark::State& state, const std::string& file) {
     for (auto _ : state) {
         ContactImport import;
         import.AddFile(file, QStringLiteral("bench"));
-        benchmark::DoNotOptimize(import.entries.data());
+        benchmark::DoNotOptimize(import.entries.GetCount());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file.size()));
@@ -83,13 +83,10 @@ void ImportPhoneWithoutReadings(benchmark::State& state) {
 // The import's entries filed into an empty phone book, as the window and marlo-cli do.
 void FileImported(benchmark::State& state) {
     const RecordList& book = Book(static_cast<std::size_t>(state.range(0)));
-    std::vector<PhoneRecord> records;
-    for (const PhoneRecordView record : book)
-        records.push_back(record.ToRecord());
     for (auto _ : state) {
         CMarloDoc doc;
         doc.m_pData = std::make_unique<CMrlData>();
-        doc.AddEntries(records);
+        doc.AddEntries(book);
         benchmark::DoNotOptimize(doc.m_pData->m_list.GetCount());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -103,25 +103,25 @@ int CliImport(const CliRequest& request, const CliStreams& streams) {
     ContactImport import;
     if (!ReadContactFiles(doc, request.files, import))
         return kCliFailed;
-    const std::vector<PhoneRecord> records = import.Records();
+    const RecordList& records = import.entries;
     const QString notes = import.Describe();
     if (request.dryRun) {
         EntryWriter writer(streams.out, request.rawBytes);
-        for (const PhoneRecord& record : records)
+        for (const PhoneRecordView record : records)
             writer.Write(record);
         writer.Finish();
         std::fprintf(streams.err, "marlo-cli: %zu 件を追加します (--dry-run のため保存していません)。\n",
-                     records.size());
+                     records.GetCount());
         if (!notes.isEmpty())
             std::fprintf(streams.err, "%s\n", notes.toStdString().c_str());
         return FlushOutput(streams);
     }
-    if (!records.empty()) {
+    if (!records.IsEmpty()) {
         doc.AddEntries(records);
         if (!doc.OnSaveDocument(request.book))
             return kCliFailed;
     }
-    std::fprintf(streams.out, "%s に %zu 件を追加しました。\n", QuotePath(request.book).c_str(), records.size());
+    std::fprintf(streams.out, "%s に %zu 件を追加しました。\n", QuotePath(request.book).c_str(), records.GetCount());
     if (!notes.isEmpty())
         std::fprintf(streams.out, "%s\n", notes.toStdString().c_str());
     return FlushOutput(streams);

@@ -3,9 +3,11 @@
 #include "CliArgs.h"
 #include "data/TextFormat.h"
 #include "platform/Cp932.h"
+#include "platform/Mbcs.h"
 #include "platform/SystemError.h"
 
 #include <QString>
+#include <algorithm>
 #include <cerrno>
 
 void CliReporter::ReportError(const std::string& message) {
@@ -17,38 +19,42 @@ bool CliReporter::ConfirmLoss(const std::string& message) {
     return true;
 }
 
+namespace {
+constexpr std::size_t kChunkBytes = 1 << 20;
+}
+
 void EntryWriter::Write(const PhoneRecordView& record) {
-    constexpr std::size_t kChunkBytes = 1 << 20;
     AppendTextLine(m_chunk, record);
-    m_lineEnds.push_back(m_chunk.size());
     m_chunk += '\n';
     if (m_chunk.size() >= kChunkBytes)
         Flush();
 }
 
 void EntryWriter::Flush() {
-    if (m_chunk.empty())
-        return;
     if (m_bRawBytes) {
         Put(m_chunk);
     } else {
-        QString text = Cp932ToUnicode(m_chunk);
-        // Only invalid bytes give U+FFFD; then each entry is decoded alone, so
-        // that no bad byte can take the line end of its entry with it.
-        if (text.contains(QChar(0xFFFD))) {
-            text.clear();
-            std::size_t start = 0;
-            for (const std::size_t end : m_lineEnds) {
-                text += Cp932ToUnicode(std::string_view(m_chunk).substr(start, end - start));
-                text += QChar('\n');
-                start = end + 1;
+        // A megabyte at a time, cut after a line end, or between characters within an
+        // entry longer than that: no text is made of a long entry's whole size. An
+        // invalid byte becomes one U+FFFD of its own and never takes the line end after
+        // it with it (Cp932ToUnicode).
+        const std::string_view bytes(m_chunk);
+        for (std::size_t start = 0; start < bytes.size();) {
+            std::size_t end = std::min(bytes.size(), start + kChunkBytes);
+            if (end < bytes.size()) {
+                const std::size_t newline = bytes.rfind('\n', end - 1);
+                if (newline != std::string_view::npos && newline >= start)
+                    end = newline + 1;
+                else
+                    for (end = start; end - start < kChunkBytes;)
+                        end += MbcLen(bytes, end);
             }
+            const QByteArray utf8 = Cp932ToUnicode(bytes.substr(start, end - start)).toUtf8();
+            Put(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+            start = end;
         }
-        const QByteArray utf8 = text.toUtf8();
-        Put(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     }
     m_chunk.clear();
-    m_lineEnds.clear();
 }
 
 int FlushOutput(const CliStreams& streams) {

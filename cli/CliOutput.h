@@ -32,9 +32,8 @@ private:
     std::FILE* m_pErr;
 };
 
-/// Writes entries as text lines. UTF-8 output converts large chunks at once and
-/// goes back to entry by entry only for a chunk that holds invalid bytes, so
-/// that each bad character shows as one U+FFFD of its own entry.
+/// Writes entries as text lines. UTF-8 output converts a megabyte at a time, cut
+/// between characters; each invalid byte shows as one U+FFFD of its own entry.
 class EntryWriter {
 public:
     EntryWriter(std::FILE* out, bool rawBytes) : m_pOut(out), m_bRawBytes(rawBytes) {}
@@ -48,7 +47,6 @@ private:
     std::FILE* m_pOut;
     bool m_bRawBytes;
     std::string m_chunk;
-    std::vector<std::size_t> m_lineEnds; // where each entry's line ends in m_chunk
 };
 
 /// Flushes `out`: kCliOk, or kCliFailed with the reason on `err` when the output could

@@ -128,16 +128,16 @@ std::size_t CMarloDoc::ReplaceEntry(std::size_t index, const PhoneRecord& record
     return AddEntry(record);
 }
 
-void CMarloDoc::AddEntries(std::span<const PhoneRecord> records) {
+void CMarloDoc::AddEntries(const RecordList& records) {
     RecordList& list = m_pData->m_list;
     // One by one, each filing walks or moves the book; a stable sort of the book with
     // the new records at its end puts them in the same places at once.
-    if (records.size() < kOneByOneBelow || !list.IsSorted()) {
-        for (const PhoneRecord& record : records)
-            AddEntry(record);
+    if (records.GetCount() < kOneByOneBelow || !list.IsSorted()) {
+        for (const PhoneRecordView record : records)
+            AddEntry(record.ToRecord());
         return;
     }
-    for (const PhoneRecord& record : records)
+    for (const PhoneRecordView record : records)
         list.AddTail(record);
     list.SortByName();
     SetModifiedFlag(true);

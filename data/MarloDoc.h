@@ -70,7 +70,7 @@ public:
     /// stable sort when the book is sorted; marks modified when there are any. The book
     /// observer is told of each only when they are filed one by one; otherwise the
     /// list's version tells copies that they must be made again.
-    void AddEntries(std::span<const PhoneRecord> records);
+    void AddEntries(const RecordList& records);
     /// Index of the first record in phone-book order whose four fields equal those of
     /// `texts` byte for byte; nullopt when none (or there is no phone book).
     std::optional<std::size_t> FindEntry(const PhoneRecord& texts) const;

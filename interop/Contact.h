@@ -22,6 +22,9 @@ struct ContactDetail {
     QString text;
 };
 
+/// A piece of a contact that its entry's memo shows on a line of its own.
+enum class MemoPiece : unsigned char { Phone, Email, Detail, Organization, Nickname };
+
 /// One contact, every text as the file had it (line breaks as "\n").
 struct Contact {
     QString formattedName;   ///< the name as the user sees it: FN, or the CSV's display-name column
@@ -39,6 +42,10 @@ struct Contact {
     QStringList emails;      ///< in the file's order
     std::vector<ContactDetail> details; ///< addresses, titles, web pages, birthdays, in the file's order
     QString note;            ///< NOTE, the CSV's notes or memo column
+    /// The order the file had the numbers, e-mails, details, company and nickname in (a
+    /// CSV: its columns' order): the n-th Phone is phones[n], and so on. What it does not
+    /// list follows in the order of that enum.
+    std::vector<MemoPiece> order;
 };
 
 /// True when the contact holds nothing an entry could show.

@@ -173,6 +173,7 @@ struct Column {
     QString kind; ///< a Phone column's kind; a Detail column's label
     unsigned number = 0;
     unsigned group = 0; ///< a Detail column's group
+    unsigned rank = 0;  ///< where a Detail column's piece stands in its group's line
     std::size_t labelSlot = SIZE_MAX; ///< a PhoneValue column's PhoneLabel column, if there is one
 };
 
@@ -194,7 +195,7 @@ public:
         m_seen.insert(numbered);
         if (IsNameOrNumber(known->field))
             ++m_namesOrNumbers;
-        Column column{index, known->field, {}, key.number, known->group};
+        Column column{index, known->field, {}, key.number, known->group, known->rank};
         if (known->field == Field::Phone) {
             const QString words = known->kindWords ? QString::fromUtf16(known->kindWords) : text;
             column.kind = PhoneKindFromLabels({words});
@@ -301,25 +302,52 @@ QStringList SplitValues(const QString& cell) {
     return values;
 }
 
+/// The pieces of one memo line that several columns make: an address, a birthday.
+struct GroupLine {
+    unsigned group;
+    std::size_t line;                             ///< in the contact's details
+    std::vector<std::pair<unsigned, QString>> pieces; ///< by rank
+};
+
 /// Adds the text of a Detail column to its line: a new one, or the line of its group
-/// (`grouped` holds each group's line) for the pieces of an address or of a birthday.
-void AddDetailPiece(std::vector<ContactDetail>& details, std::vector<std::pair<unsigned, std::size_t>>& grouped,
-                    const Column& column, const QString& text) {
+/// (`grouped`) for the pieces of an address or of a birthday, which stand in the order
+/// of their headings in the table (postal code first, as Japanese addresses are written),
+/// whatever the columns' order.
+void AddDetailPiece(Contact& contact, std::vector<GroupLine>& grouped, const Column& column, const QString& text) {
+    std::vector<ContactDetail>& details = contact.details;
     const QString piece = text.trimmed();
-    // Outlook writes a birthday it does not know as "0/0/00".
-    if (piece.isEmpty() || piece == u"0/0/00")
+    // Outlook writes a date it does not know as "0/0/00" or "00/0/0".
+    if (piece.isEmpty() || piece == u"0/0/00" || piece == u"00/0/0")
         return;
     if (column.group != 0) {
-        for (const auto& [group, line] : grouped) {
-            if (group == column.group) {
-                details[line].text += column.kind == QStringView(kBirthday) ? u'-' : u' ';
-                details[line].text += piece;
-                return;
-            }
+        auto line = std::find_if(grouped.begin(), grouped.end(), [&](const GroupLine& g) { return g.group == column.group; });
+        if (line == grouped.end()) {
+            grouped.push_back({column.group, details.size(), {}});
+            details.push_back({column.kind, {}});
+            contact.order.push_back(MemoPiece::Detail);
+            line = grouped.end() - 1;
         }
-        grouped.emplace_back(column.group, details.size());
+        const auto at = std::upper_bound(line->pieces.begin(), line->pieces.end(), column.rank,
+                                         [](unsigned rank, const auto& p) { return rank < p.first; });
+        line->pieces.insert(at, {column.rank, piece});
+        QStringList texts;
+        for (const auto& [rank, text] : line->pieces)
+            texts.push_back(text);
+        details[line->line].text = texts.join(column.kind == QStringView(kBirthday) ? u'-' : u' ');
+        return;
     }
     details.push_back({column.kind, piece});
+    contact.order.push_back(MemoPiece::Detail);
+}
+
+void AddPhone(Contact& contact, ContactPhone&& phone) {
+    contact.phones.push_back(std::move(phone));
+    contact.order.push_back(MemoPiece::Phone);
+}
+
+void AddEmail(Contact& contact, const QString& address) {
+    contact.emails.push_back(address);
+    contact.order.push_back(MemoPiece::Email);
 }
 
 /// The contact of one row from the texts of its columns (by slot).
@@ -327,7 +355,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
     Contact contact;
     std::array<QString, kFieldCount> single;
     QStringList primaryNumbers;
-    std::vector<std::pair<unsigned, std::size_t>> grouped; // the memo line of each group of Detail columns
+    std::vector<GroupLine> grouped; // the memo line of each group of Detail columns
     for (std::size_t slot = 0; slot < columns.size(); ++slot) {
         const Column& column = columns[slot];
         const QString& text = texts[slot];
@@ -338,7 +366,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             break;
         case Field::Phone:
             if (!text.isEmpty())
-                contact.phones.push_back({text, column.kind, false});
+                AddPhone(contact, {text, column.kind, false});
             break;
         case Field::PreferredPhone:
             if (!text.isEmpty())
@@ -351,18 +379,19 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
                 label = label.mid(1).trimmed();
             const QString kind = PhoneKindFromLabels({label});
             for (const QString& number : SplitValues(text))
-                contact.phones.push_back({number, kind, preferred});
+                AddPhone(contact, {number, kind, preferred});
             break;
         }
         case Field::Email:
             if (!text.isEmpty())
-                contact.emails.push_back(text);
+                AddEmail(contact, text);
             break;
         case Field::EmailValue:
-            contact.emails += SplitValues(text);
+            for (const QString& address : SplitValues(text))
+                AddEmail(contact, address);
             break;
         case Field::Detail:
-            AddDetailPiece(contact.details, grouped, column, text);
+            AddDetailPiece(contact, grouped, column, text);
             break;
         case Field::Unused:
         case Field::PhoneLabel:
@@ -370,8 +399,12 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
         default: {
             // A field with one value: the first column that has it.
             QString& value = single[static_cast<std::size_t>(column.field)];
-            if (value.isEmpty())
-                value = text;
+            if (!value.isEmpty() || text.isEmpty())
+                break;
+            value = text;
+            if (column.field == Field::Organization || column.field == Field::Nickname)
+                contact.order.push_back(column.field == Field::Organization ? MemoPiece::Organization
+                                                                            : MemoPiece::Nickname);
             break;
         }
         }
@@ -383,7 +416,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
         if (same != contact.phones.end())
             same->preferred = true;
         else
-            contact.phones.push_back({number, QString(), true});
+            AddPhone(contact, {number, QString(), true});
     }
     auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
     contact.formattedName = get(Field::FormattedName);

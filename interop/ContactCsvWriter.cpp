@@ -190,7 +190,7 @@ void AppendDialectCsv(std::string& out, const RecordList& list, CsvDialect diale
         for (qsizetype n = 1; n <= emailCells / 2; ++n)
             heading << QStringLiteral("E-mail %1 - Type").arg(n) << QStringLiteral("E-mail %1 - Value").arg(n);
     } else {
-        heading = {u"姓"_s, u"名"_s, u"姓 (フリガナ)"_s, u"名 (フリガナ)"_s, u"通常使う電話"_s, u"メモ"_s};
+        heading = {u"姓"_s, u"名"_s, u"姓フリガナ"_s, u"名前フリガナ"_s, u"通常の電話"_s, u"メモ"_s};
         for (const OutlookPhone& column : kOutlookPhones)
             heading << QString::fromUtf16(column.heading);
         heading << u"電子メール アドレス"_s << u"電子メール 2 アドレス"_s << u"電子メール 3 アドレス"_s;

@@ -10,8 +10,10 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <bit>
 #include <cctype>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -75,9 +77,9 @@ enum class PartsOrder { Other, FamilyFirst, GivenFirst };
 
 PartsOrder OrderOfParts(const QString& shown, const Contact& contact) {
     const QString family = Squeezed(contact.familyName), given = Squeezed(contact.givenName);
-    const QString name = Squeezed(shown);
     if (family.isEmpty() && given.isEmpty())
         return PartsOrder::FamilyFirst; // readings without parts are the shown name's
+    const QString name = Squeezed(shown);
     if (name == family + given)
         return PartsOrder::FamilyFirst;
     if (name == given + family)
@@ -133,8 +135,10 @@ std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEn
             return romaji;
     }
     if (!read.trimmed().isEmpty()) {
+        // Text in ASCII reads as it is written: the dictionary is not asked (nor loaded).
+        const bool ascii = std::all_of(read.begin(), read.end(), [](QChar c) { return c.unicode() < 0x80; });
         QStringList unread;
-        if (std::string romaji = RomajiFromReading(Readings().ReadingOf(read, &unread)); !romaji.empty()) {
+        if (std::string romaji = RomajiFromReading(ascii ? read : Readings().ReadingOf(read, &unread)); !romaji.empty()) {
             entry.unread = std::move(unread);
             return romaji;
         }
@@ -150,34 +154,78 @@ std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
     return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
 }
 
+/// The memo: the further numbers, the e-mails, the company, the nickname and the other
+/// details, each on its line in the file's order, then the note.
 QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone) {
-    QStringList lines;
-    for (std::size_t i = 0; i < contact.phones.size(); ++i) {
-        const ContactPhone& phone = contact.phones[i];
-        if (i == mainPhone || phone.number.trimmed().isEmpty())
-            continue;
-        lines.push_back((phone.kind.isEmpty() ? QStringLiteral("電話") : phone.kind) + QStringLiteral(": ") + phone.number.trimmed());
-    }
-    for (const QString& email : contact.emails) {
-        if (!email.trimmed().isEmpty())
-            lines.push_back(QStringLiteral("メール: ") + email.trimmed());
-    }
-    // The company, the nickname and the other details, each on its line, but for the name shown.
+    // The pieces the file's order leaves out follow in the enum's order.
+    std::vector<MemoPiece> pieces = contact.order;
+    const auto addMissing = [&pieces](MemoPiece piece, std::size_t count) {
+        const auto listed = static_cast<std::size_t>(std::count(pieces.begin(), pieces.end(), piece));
+        if (listed < count)
+            pieces.insert(pieces.end(), count - listed, piece);
+    };
+    addMissing(MemoPiece::Phone, contact.phones.size());
+    addMissing(MemoPiece::Email, static_cast<std::size_t>(contact.emails.size()));
+    addMissing(MemoPiece::Detail, contact.details.size());
+    addMissing(MemoPiece::Organization, 1);
+    addMissing(MemoPiece::Nickname, 1);
+
+    QString memo; // its lines joined by "\n"
+    const auto addLine = [&memo](const QString& label, QStringView text) {
+        if (!memo.isEmpty())
+            memo += u'\n';
+        if (!label.isNull()) {
+            memo += label;
+            memo += QStringLiteral(": ");
+        }
+        memo += text;
+    };
+    // A detail on its line, but for the name shown.
     const auto addDetail = [&](const QString& label, QString text) {
         text = text.trimmed();
         if (text.isEmpty() || text == shown.text.trimmed())
             return;
         NormalizeLineBreaks(text);
         text.replace(u'\n', u' '); // one line a detail
-        lines.push_back(label + QStringLiteral(": ") + text);
+        addLine(label, text);
     };
-    addDetail(QStringLiteral("会社"), contact.organization);
-    addDetail(QStringLiteral("ニックネーム"), contact.nickname);
-    for (const ContactDetail& detail : contact.details)
-        addDetail(detail.label, detail.text);
+    std::size_t phone = 0, email = 0, detail = 0;
+    bool organization = false, nickname = false;
+    for (const MemoPiece piece : pieces) {
+        switch (piece) {
+        case MemoPiece::Phone:
+            if (phone < contact.phones.size()) {
+                const ContactPhone& p = contact.phones[phone];
+                if (phone++ != mainPhone && !p.number.trimmed().isEmpty())
+                    addLine(p.kind.isEmpty() ? QStringLiteral("電話") : p.kind, p.number.trimmed());
+            }
+            break;
+        case MemoPiece::Email:
+            if (email < static_cast<std::size_t>(contact.emails.size())) {
+                const QString& address = contact.emails[static_cast<qsizetype>(email++)];
+                if (!address.trimmed().isEmpty())
+                    addLine(QStringLiteral("メール"), address.trimmed());
+            }
+            break;
+        case MemoPiece::Detail:
+            if (detail < contact.details.size()) {
+                const ContactDetail& d = contact.details[detail++];
+                addDetail(d.label, d.text);
+            }
+            break;
+        case MemoPiece::Organization:
+            if (!std::exchange(organization, true))
+                addDetail(QStringLiteral("会社"), contact.organization);
+            break;
+        case MemoPiece::Nickname:
+            if (!std::exchange(nickname, true))
+                addDetail(QStringLiteral("ニックネーム"), contact.nickname);
+            break;
+        }
+    }
     if (!contact.note.isEmpty())
-        lines.push_back(contact.note);
-    return WithCrLf(lines.join(u'\n'));
+        addLine(QString(), contact.note);
+    return WithCrLf(std::move(memo));
 }
 
 // The first few of `items` for a report line, and "など" when there are more; all of them,
@@ -225,7 +273,7 @@ ImportedEntry EntryFromContact(const Contact& contact) {
 void ContactImport::AddFile(std::string_view file, const QString& fileName) {
     // Each contact becomes its entry as soon as it is read. A file that is no contacts is
     // refused before its first one.
-    const auto take = [this](Contact&& contact) { entries.push_back(EntryFromContact(contact)); };
+    const auto take = [this](Contact&& contact) { Add(EntryFromContact(contact)); };
     const ContactFile read =
         DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file, take) : ReadContactCsv(file, take);
     nSkipped += read.report.skipped;
@@ -234,38 +282,84 @@ void ContactImport::AddFile(std::string_view file, const QString& fileName) {
         skipReasons.push_back(fileName + QStringLiteral(": ") + reason);
 }
 
+void ContactImport::Add(ImportedEntry&& entry) {
+    if (m_pKnown && !IsNew(entry.record, m_pKnown->GetCount() + entries.GetCount())) {
+        ++nAlreadyThere;
+        return;
+    }
+    entries.AddTail(entry.record);
+    if (entry.bNoReading || !entry.unread.isEmpty() || !entry.dropped.isEmpty()) {
+        entry.record = {};
+        noted.push_back({entries.GetCount() - 1, std::move(entry)});
+    }
+}
+
 void ContactImport::LeaveOutKnown(const RecordList& book) {
-    // An entry as one key: each field's length, then its bytes.
-    const auto key = [](const PhoneRecordView& entry) {
-        std::string k;
-        for (const std::string_view field : {entry.m_strRomaji, entry.m_strKanji, entry.m_strPhone, entry.m_strMemo}) {
-            k += std::to_string(field.size());
-            k += ':';
-            k += field;
-        }
-        return k;
+    m_pKnown = &book;
+    m_slots.clear();
+    m_nFilled = 0;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        IsNew(book[i], i);
+    // The entries there already, again through the check.
+    RecordList added = std::move(entries);
+    std::vector<Noted> notes = std::move(noted);
+    entries = RecordList();
+    noted.clear();
+    auto note = notes.begin();
+    for (std::size_t i = 0; i < added.GetCount(); ++i) {
+        ImportedEntry entry;
+        if (note != notes.end() && note->index == i)
+            entry = std::move((note++)->entry);
+        entry.record = added[i].ToRecord();
+        Add(std::move(entry));
+    }
+}
+
+PhoneRecordView ContactImport::Known(std::size_t id) const {
+    return id < m_pKnown->GetCount() ? (*m_pKnown)[id] : entries[id - m_pKnown->GetCount()];
+}
+
+bool ContactImport::IsNew(const PhoneRecordView& entry, std::size_t id) {
+    const auto hash = [](const PhoneRecordView& e) {
+        std::size_t h = 0;
+        for (const std::string_view field : {e.m_strRomaji, e.m_strKanji, e.m_strPhone, e.m_strMemo})
+            h = (h ^ std::hash<std::string_view>{}(field)) * 0x9E3779B97F4A7C15ull + field.size();
+        return h;
     };
-    std::unordered_set<std::string> known;
-    known.reserve(book.GetCount() + entries.size());
-    for (const PhoneRecordView entry : book)
-        known.insert(key(entry));
-    const auto before = entries.size();
-    std::erase_if(entries, [&](const ImportedEntry& entry) { return !known.insert(key(entry.record)).second; });
-    nAlreadyThere += static_cast<int>(before - entries.size());
+    const auto next = [this](std::size_t at) { return (at + 1) & (m_slots.size() - 1); };
+    // At most half full; growing places every entry again.
+    if (2 * (m_nFilled + 1) > m_slots.size()) {
+        std::vector<std::uint32_t> old =
+            std::exchange(m_slots, std::vector<std::uint32_t>(std::bit_ceil(std::max<std::size_t>(64, 4 * (m_nFilled + 1)))));
+        for (const std::uint32_t slot : old) {
+            if (slot == 0)
+                continue;
+            std::size_t at = hash(Known(slot - 1)) & (m_slots.size() - 1);
+            while (m_slots[at] != 0)
+                at = next(at);
+            m_slots[at] = slot;
+        }
+    }
+    std::size_t at = hash(entry) & (m_slots.size() - 1);
+    for (; m_slots[at] != 0; at = next(at))
+        if (Known(m_slots[at] - 1) == entry)
+            return false;
+    m_slots[at] = static_cast<std::uint32_t>(id + 1);
+    ++m_nFilled;
+    return true;
 }
 
 std::vector<PhoneRecord> ContactImport::Records() const {
     std::vector<PhoneRecord> records;
-    records.reserve(entries.size());
-    for (const ImportedEntry& entry : entries)
-        records.push_back(entry.record);
+    records.reserve(entries.GetCount());
+    for (const PhoneRecordView entry : entries)
+        records.push_back(entry.ToRecord());
     return records;
 }
 
 QString ContactImport::Describe(bool everyName) const {
     QStringList noReading, partial, dropped;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ImportedEntry& entry = entries[i];
+    for (const auto& [i, entry] : noted) {
         const QString name = entry.name.isEmpty() ? QStringLiteral("%1 件目").arg(i + 1)
                                                   : QStringLiteral("「") + entry.name + QStringLiteral("」");
         if (entry.bNoReading)
@@ -328,6 +422,8 @@ std::size_t CountUnconvertibleEntries(const RecordList& list) {
 }
 
 bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, ContactImport& import) {
+    if (doc.m_pData)
+        import.LeaveOutKnown(doc.m_pData->m_list);
     for (const std::string& path : paths) {
         std::string bytes;
         const bool read = doc.ReadWholeFile(path, bytes, [&import, &path](const std::string& file) {
@@ -336,8 +432,6 @@ bool ReadContactFiles(CMarloDoc& doc, const std::vector<std::string>& paths, Con
         if (!read)
             return false;
     }
-    if (doc.m_pData)
-        import.LeaveOutKnown(doc.m_pData->m_list);
     return true;
 }
 

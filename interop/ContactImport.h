@@ -4,18 +4,19 @@
 // memo of the rest. Text that code page 932 cannot hold is left out and told.
 
 #include "data/PhoneRecord.h"
+#include "data/RecordList.h"
 #include "interop/Contact.h"
 #include "interop/ContactCsv.h"
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class CMarloDoc;
-class RecordList;
 
 enum class ContactFormat { VCard, Csv };
 
@@ -34,7 +35,16 @@ struct ImportedEntry {
 
 /// The entries of one or more contact files, and what could not be carried.
 struct ContactImport {
-    std::vector<ImportedEntry> entries; ///< in the files' order
+    /// The entries, in the files' order, packed as a phone book keeps them: a file of a
+    /// million contacts is not held as a million objects.
+    RecordList entries;
+    /// What the report says of an entry (`entry.record` left empty), for the entries
+    /// with something to say: no reading, kanji not read, characters left out.
+    struct Noted {
+        std::size_t index; ///< in `entries`
+        ImportedEntry entry;
+    };
+    std::vector<Noted> noted;
     int nSkipped = 0;                   ///< pieces of the files the readers skipped
     int nNotText = 0;                   ///< photos, sounds and keys, which an entry cannot hold
     QStringList skipReasons;            ///< the first few of them, each with its file's name
@@ -46,8 +56,13 @@ struct ContactImport {
 
     int nAlreadyThere = 0;              ///< entries left out as equal to one in the book or before them
 
+    /// Appends `entry`, unless LeaveOutKnown leaves it out.
+    void Add(ImportedEntry&& entry);
+
     /// Leaves out the entries equal in all four fields to an entry of `book` or to an
-    /// entry before them, so that importing a file twice adds nothing twice.
+    /// entry before them, so that importing a file twice adds nothing twice: those
+    /// there already, and from now on those added (`book` must stay as it is until
+    /// the last is added).
     void LeaveOutKnown(const RecordList& book);
 
     /// The entries' records, in order.
@@ -57,6 +72,16 @@ struct ContactImport {
     /// everything was carried.
     /// `everyName` lists every entry named, not the first few.
     QString Describe(bool everyName = false) const;
+
+private:
+    /// Finds `entry` among the book's entries and those added, by hash; when it is
+    /// not there, takes it as the one of number `id` (after the book's) and returns true.
+    bool IsNew(const PhoneRecordView& entry, std::size_t id);
+    PhoneRecordView Known(std::size_t id) const;
+
+    const RecordList* m_pKnown = nullptr; ///< LeaveOutKnown's book
+    std::vector<std::uint32_t> m_slots;   ///< open addressing: 1 + the id of an entry, 0 for none
+    std::size_t m_nFilled = 0;
 };
 
 /// The entry for `contact`.

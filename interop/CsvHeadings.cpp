@@ -55,6 +55,9 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Additional Name Yomi", Field::MiddleReading},
     KnownHeading{u"Family Name Yomi", Field::FamilyReading},
     KnownHeading{u"E-mail # - Type", Field::Unused},
+    // the same as converters of iCloud's cards write them
+    KnownHeading{u"Email # - Type", Field::Unused},
+    KnownHeading{u"Email # - Value", Field::EmailValue},
     KnownHeading{u"Phone # - Type", Field::PhoneLabel},
 
     KnownHeading{u"Title", Field::Prefix},
@@ -103,6 +106,15 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Other Street", Field::Detail, kAddress, 3},
     KnownHeading{u"Other Street #", Field::Detail, kAddress, 3},
     KnownHeading{u"Other Country/Region", Field::Detail, kAddress, 3},
+    KnownHeading{u"Business Country", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Other Country", Field::Detail, kAddress, 3},
+    KnownHeading{u"Business Address PO Box", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"Home Address PO Box", Field::Detail, kAddress, 2},
+    KnownHeading{u"Other Address PO Box", Field::Detail, kAddress, 3},
+    // Outlook.com's readings
+    KnownHeading{u"Surname Yomi", Field::FamilyReading},
+    KnownHeading{u"Given Yomi", Field::GivenReading},
+    KnownHeading{u"Company Yomi", Field::OrganizationReading},
 
     KnownHeading{u"Display Name", Field::FormattedName},
     KnownHeading{u"Primary Email", Field::Email},
@@ -127,7 +139,9 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"Birth Day", Field::Detail, kBirthday, 6},
     KnownHeading{u"Address # - Formatted", Field::Detail, kAddress, 7},
     KnownHeading{u"Organization # - Name", Field::Organization},
+    KnownHeading{u"Organization # - Yomi Name", Field::OrganizationReading},
     KnownHeading{u"Organization # - Title", Field::Detail, kTitle},
+    KnownHeading{u"Organization # - Department", Field::Detail, kDepartment},
     KnownHeading{u"Organization Title", Field::Detail, kTitle},
     KnownHeading{u"Organization Department", Field::Detail, kDepartment},
     KnownHeading{u"Website # - Value", Field::Detail, kUrl},
@@ -161,7 +175,10 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"生月", Field::Detail, kBirthday, 10},
     KnownHeading{u"生日", Field::Detail, kBirthday, 10},
 
-    KnownHeading{u"敬称", Field::Prefix},
+    // Japanese Outlook's, in the order of its columns where it has them: its title before
+    // the name, its suffix (様, 殿) after it.
+    KnownHeading{u"肩書き", Field::Prefix},
+    KnownHeading{u"敬称", Field::Suffix},
     KnownHeading{u"姓", Field::Family},
     KnownHeading{u"名", Field::Given},
     KnownHeading{u"ミドル ネーム", Field::Middle},
@@ -174,6 +191,32 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"会社名", Field::Organization},
     KnownHeading{u"会社名 (ふりがな)", Field::OrganizationReading},
     KnownHeading{u"会社名 (フリガナ)", Field::OrganizationReading},
+    KnownHeading{u"姓フリガナ", Field::FamilyReading},
+    KnownHeading{u"名前フリガナ", Field::GivenReading},
+    KnownHeading{u"会社名フリガナ", Field::OrganizationReading},
+    KnownHeading{u"郵便番号 (会社)", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"都道府県 (会社)", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"市町村 (会社)", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"番地 (会社)", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"住所 # (会社)", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"国 (会社)/地域", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"会社住所私書箱", Field::Detail, kWorkAddress, 1},
+    KnownHeading{u"郵便番号 (自宅)", Field::Detail, kAddress, 2},
+    KnownHeading{u"都道府県 (自宅)", Field::Detail, kAddress, 2},
+    KnownHeading{u"市町村 (自宅)", Field::Detail, kAddress, 2},
+    KnownHeading{u"番地 (自宅)", Field::Detail, kAddress, 2},
+    KnownHeading{u"住所 # (自宅)", Field::Detail, kAddress, 2},
+    KnownHeading{u"国 (自宅)/地域", Field::Detail, kAddress, 2},
+    KnownHeading{u"自宅住所私書箱", Field::Detail, kAddress, 2},
+    KnownHeading{u"郵便番号 (その他)", Field::Detail, kAddress, 3},
+    KnownHeading{u"都道府県 (その他)", Field::Detail, kAddress, 3},
+    KnownHeading{u"市町村 (その他)", Field::Detail, kAddress, 3},
+    KnownHeading{u"番地 (その他)", Field::Detail, kAddress, 3},
+    KnownHeading{u"住所 # (その他)", Field::Detail, kAddress, 3},
+    KnownHeading{u"国 (その他)/地域", Field::Detail, kAddress, 3},
+    KnownHeading{u"その他住所私書箱", Field::Detail, kAddress, 3},
+    KnownHeading{u"誕生日", Field::Detail, kBirthday},
+    KnownHeading{u"Web ページ", Field::Detail, kUrl},
     KnownHeading{u"携帯電話", Field::Phone},
     KnownHeading{u"自宅電話", Field::Phone},
     KnownHeading{u"自宅電話 #", Field::Phone},
@@ -184,6 +227,12 @@ constexpr std::array kKnownHeadings{
     KnownHeading{u"その他の FAX", Field::Phone},
     KnownHeading{u"その他の電話", Field::Phone},
     KnownHeading{u"通常使う電話", Field::PreferredPhone},
+    KnownHeading{u"通常の電話", Field::PreferredPhone},
+    KnownHeading{u"秘書の電話", Field::Phone, u"アシスタント"},
+    KnownHeading{u"コールバック", Field::Phone, u"コールバック"},
+    KnownHeading{u"無線電話", Field::Phone, u"無線"},
+    KnownHeading{u"TTY/TDD", Field::Phone, u"TTY/TDD"},
+    KnownHeading{u"テレックス", Field::Phone, u"テレックス"},
     KnownHeading{u"会社代表電話", Field::Phone},
     KnownHeading{u"自動車電話", Field::Phone, u"自動車"},
     KnownHeading{u"ポケットベル", Field::Phone, u"PAGER"},
@@ -226,9 +275,11 @@ HeadingKey MakeHeadingKey(QStringView text) {
 const QHash<QString, HeadingMeaning>& KnownHeadingTable() {
     static const QHash<QString, HeadingMeaning> table = [] {
         QHash<QString, HeadingMeaning> built;
-        for (const KnownHeading& known : kKnownHeadings)
+        for (std::size_t i = 0; i < kKnownHeadings.size(); ++i) {
+            const KnownHeading& known = kKnownHeadings[i];
             built.insert(MakeHeadingKey(QStringView(known.name)).key,
-                         HeadingMeaning{known.field, known.kindWords, known.group});
+                         HeadingMeaning{known.field, known.kindWords, known.group, static_cast<unsigned short>(i)});
+        }
         return built;
     }();
     return table;

@@ -56,6 +56,7 @@ struct HeadingMeaning {
     Field field = Field::Unused;
     const char16_t* kindWords = nullptr;
     unsigned char group = 0;
+    unsigned short rank = 0; ///< its place in the table: a group's pieces stand in this order
 };
 
 /// The meaning of every known heading, by its HeadingKey's key.

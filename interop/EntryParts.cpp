@@ -63,44 +63,57 @@ NameParts SplitName(const QString& name) {
 }
 
 MemoParts SplitMemo(const QString& memo, bool takePhones, bool takeEmails,
-                    const std::function<bool(const QString&, const QString&)>& fits, qsizetype maxEmails) {
+                    const std::function<bool(const QString&, const QString&)>& fits, qsizetype maxEmails,
+                    const std::function<bool(const QString&, const QString&)>& takeDetail) {
     MemoParts parts;
     const QStringList lines = memo.split(QStringLiteral("\r\n"));
-    const auto valueAfter = [](const QString& line, QStringView label) -> QString {
-        if (!line.startsWith(label) || !QStringView(line).mid(label.size()).startsWith(u": "))
-            return {};
-        const QString value = line.mid(label.size() + 2);
-        return value == value.trimmed() ? value : QString();
+    // A line "label: value" whose value reads back as it is, or false.
+    const auto take = [&](const QString& line) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (colon <= 0)
+            return false;
+        const QString label = line.left(colon), value = line.mid(colon + 2);
+        if (value.isEmpty() || value != value.trimmed())
+            return false;
+        if (const QString type = PhoneTypeOfKind(label); !type.isEmpty() || label == u"電話") {
+            // Without takeDetail the numbers come before the e-mails, as in the CSV columns.
+            if (!takePhones || (!takeDetail && !parts.emails.isEmpty()) || (fits && !fits(label, value)))
+                return false;
+            parts.phones.emplace_back(type, value);
+            parts.kinds.push_back(label);
+            parts.order.push_back(MemoPiece::Phone);
+        } else if (label == u"メール") {
+            if (!takeEmails || parts.emails.size() >= maxEmails)
+                return false;
+            parts.emails.push_back(value);
+            parts.order.push_back(MemoPiece::Email);
+        } else if (takeDetail && takeDetail(label, value)) {
+            parts.details.push_back({label, value});
+            parts.order.push_back(MemoPiece::Detail);
+        } else {
+            return false;
+        }
+        return true;
     };
     qsizetype at = 0;
-    for (; takePhones && at < lines.size(); ++at) {
-        const qsizetype colon = lines[at].indexOf(QStringLiteral(": "));
-        const QString kind = lines[at].left(colon);
-        const QString type = PhoneTypeOfKind(kind);
-        if (colon <= 0 || (type.isEmpty() && kind != u"電話"))
-            break;
-        const QString number = valueAfter(lines[at], kind);
-        if (number.isEmpty() || (fits && !fits(kind, number)))
-            break;
-        parts.phones.emplace_back(type, number);
-        parts.kinds.push_back(kind);
-    }
-    for (; takeEmails && at < lines.size() && parts.emails.size() < maxEmails; ++at) {
-        const QString email = valueAfter(lines[at], u"メール");
-        if (email.isEmpty())
-            break;
-        parts.emails.push_back(email);
-    }
+    while (at < lines.size() && take(lines[at]))
+        ++at;
     // A line break after the last line taken would be lost with an empty note: that line stays in it.
     if (at == lines.size() - 1 && lines[at].isEmpty() && at > 0) {
         --at;
-        if (!parts.emails.isEmpty())
-            parts.emails.removeLast();
-        else
-        {
+        switch (parts.order.back()) {
+        case MemoPiece::Phone:
             parts.phones.pop_back();
             parts.kinds.pop_back();
+            break;
+        case MemoPiece::Email:
+            parts.emails.removeLast();
+            break;
+        default:
+            parts.details.pop_back();
+            break;
         }
+        parts.order.pop_back();
     }
     if (at < lines.size())
         parts.note = lines.mid(at).join(QStringLiteral("\r\n"));

@@ -4,6 +4,8 @@
 // the memo. The writers of vCard and CSV share them, so that what they write reads back
 // as the same entry.
 
+#include "interop/Contact.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -33,17 +35,24 @@ struct PhoneticParts {
 PhoneticParts PhoneticOf(const QString& name, const QString& romaji);
 
 /// An entry's memo as the import made it: its first lines the further numbers
-/// ("携帯: 090-…") and then the e-mails ("メール: …"), which go out as numbers and
-/// e-mails again, and the rest, which goes out as the note. Only lines that read back
-/// the same are taken: none where the entry has no number (`takePhones`) or no name
-/// (`takeEmails`), as the first would become them; `fits` (kind, number) may stop the
-/// numbers where a file has no place for one, and `maxEmails` the e-mails.
+/// ("携帯: 090-…"), the e-mails ("メール: …") and the details ("役職: …"), which go out
+/// as numbers, e-mails and details again, and the rest, which goes out as the note.
+/// Only lines that read back the same are taken: none where the entry has no number
+/// (`takePhones`) or no name (`takeEmails`), as the first would become them; `fits`
+/// (kind, number) may stop the numbers where a file has no place for one, and
+/// `maxEmails` the e-mails. With `takeDetail` (label, text), which says whether a
+/// detail has a place of its own, numbers, e-mails and those details come in any
+/// order, as a vCard writes each property where it stands; without it the numbers
+/// come first, then the e-mails, as CSV columns hold them.
 struct MemoParts {
     std::vector<std::pair<QString, QString>> phones; ///< vCard TYPE (empty for none) and number
     std::vector<QString> kinds;                      ///< each number's kind as the memo names it
     QStringList emails;
+    std::vector<ContactDetail> details; ///< the lines `takeDetail` took
+    std::vector<MemoPiece> order;       ///< what each line taken is, in the memo's order
     QString note;
 };
 MemoParts SplitMemo(const QString& memo, bool takePhones, bool takeEmails,
                     const std::function<bool(const QString&, const QString&)>& fits = {},
-                    qsizetype maxEmails = std::numeric_limits<qsizetype>::max());
+                    qsizetype maxEmails = std::numeric_limits<qsizetype>::max(),
+                    const std::function<bool(const QString&, const QString&)>& takeDetail = {});

@@ -5,6 +5,8 @@
 #include "data/PhoneRecord.h"
 #include "interop/Contact.h"
 
+#include <QString>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +19,10 @@ ContactFile ReadVCards(std::string_view file, std::function<void(Contact&&)> tak
 /// One phone-book entry appended to `out` as a vCard 3.0 card in UTF-8, lines ended by CR LF
 /// and folded at 75 octets (never inside a UTF-8 sequence).
 void AppendVCard(std::string& out, const PhoneRecordView& entry);
+
+/// One text property `name` (as "NOTE") appended to `out` as AppendVCard writes it:
+/// escaped, folded, in UTF-8.
+void AppendVCardText(std::string& out, std::string_view name, const QString& text);
 
 /// The entry the one card `card` makes, as an import makes it; none when `card` is not
 /// one readable card or makes an entry without any text.

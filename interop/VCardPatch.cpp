@@ -1,6 +1,7 @@
 #include "interop/VCard.h"
 
 #include "interop/ContactImport.h"
+#include "platform/Cp932.h"
 
 #include <algorithm>
 #include <cctype>
@@ -106,14 +107,11 @@ std::vector<Property> Replaced(const std::vector<Property>& card, const std::vec
     return out;
 }
 
-// The NOTE the writer writes for the memo `text` (code page 932 bytes).
+// The NOTE that holds `text` (code page 932 bytes), as the writer writes one.
 Property NoteProperty(std::string_view text) {
-    std::string card;
-    AppendVCard(card, PhoneRecordView({}, {}, {}, text));
-    for (Property& p : Properties(card))
-        if (p.name == "NOTE")
-            return p;
-    return {};
+    std::string line;
+    AppendVCardText(line, "NOTE", Cp932ToUnicode(text));
+    return {std::move(line), "NOTE"};
 }
 
 } // namespace

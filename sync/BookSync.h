@@ -60,6 +60,7 @@ private:
     void Apply(SyncPlan plan);
     void Send();
     void SendNext();
+    void Echo();
     void Confirm();
     void Finish(QString error);
     void Progress(const QString& text) const;
@@ -86,6 +87,7 @@ private:
     std::vector<SyncLink> m_deletes;
     std::vector<SyncLink> m_confirmed; ///< links that stand after this round
     std::vector<SyncLink> m_pending;   ///< links of writes not yet answered
+    std::vector<std::size_t> m_sent;   ///< links in m_confirmed of cards sent, not yet read back
     std::size_t m_nNextWrite = 0;
     int m_nInFlight = 0;
     int m_nRound = 0;

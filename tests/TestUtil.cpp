@@ -49,6 +49,11 @@ std::string ToHex(std::string_view bytes) {
     return out;
 }
 
+void PrintTo(const PhoneRecord& r, std::ostream* os) {
+    *os << "{" << ToHex(r.m_strRomaji) << " | " << ToHex(r.m_strKanji) << " | " << ToHex(r.m_strPhone) << " | "
+        << ToHex(r.m_strMemo) << "}";
+}
+
 std::string ReadAll(const std::string& path) {
     QFile f(QFile::decodeName(QByteArray::fromStdString(path)));
     if (!f.open(QIODevice::ReadOnly))

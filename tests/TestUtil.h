@@ -6,6 +6,7 @@
 #include "platform/Document.h"
 
 #include <QTemporaryDir>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,9 @@
 std::string Hex(std::string_view hex);
 /// Bytes as upper-case hex pairs separated by spaces, for readable failures.
 std::string ToHex(std::string_view bytes);
+/// How a failing test shows an entry: each field's bytes. One definition for every
+/// test program, so that no comparison falls back to dumping the object's memory.
+void PrintTo(const PhoneRecord& record, std::ostream* os);
 
 std::string ReadAll(const std::string& path);
 

@@ -448,14 +448,14 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
     ContactImport import;
     if (!ReadContactFiles(m_doc, paths, import)) // the document has told why
         return;
-    const std::vector<PhoneRecord> records = import.Records();
+    const RecordList& records = import.entries;
     m_doc.AddEntries(records);
     // The steps before cannot be undone across the import, which moved the records after them.
     m_history.Clear();
     // The new entries as the data-entry dialog lists them: the last one at the top.
     PackedRows rows;
-    for (auto record = records.rbegin(); record != records.rend(); ++record)
-        rows.Append({record->m_strRomaji, record->m_strKanji, record->m_strPhone, record->m_strMemo});
+    for (std::size_t i = records.GetCount(); i-- > 0;)
+        rows.Append({records[i].m_strRomaji, records[i].m_strKanji, records[i].m_strPhone, records[i].m_strMemo});
     m_listCtrl.SetRedraw(false);
     m_listCtrl.DeleteAllItems();
     m_listCtrl.AppendItems(rows, 0, rows.Count());
@@ -464,7 +464,7 @@ void CMarloView::ImportContactFiles(const std::vector<std::string>& paths) {
     CImportReportDlg report(window());
     for (const std::string& path : paths)
         report.m_strSummary += QStringLiteral("「") + QString::fromUtf8(FileNameOf(path)) + QStringLiteral("」");
-    report.m_strSummary += QStringLiteral("から %1 件を追加しました。").arg(records.size());
+    report.m_strSummary += QStringLiteral("から %1 件を追加しました。").arg(records.GetCount());
     report.m_strDetails = import.Describe(true);
     report.DoModal();
 }

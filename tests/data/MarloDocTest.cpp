@@ -377,7 +377,9 @@ TEST(BookEdits, MatchAPlainWalk) {
                     r = record();
                     PlainFile(model, r);
                 }
-                doc.AddEntries(batch);
+                RecordList list;
+                list.Assign(batch);
+                doc.AddEntries(list);
             } else if (op == 0 || model.empty()) {
                 ASSERT_EQ(doc.AddEntry(texts), PlainFile(model, texts)) << where;
             } else {

@@ -290,7 +290,9 @@ TEST(VCard, ReadsEachCardsCharset) {
 
 // What phones read: N family name first for a Japanese name and Western for a Latin one,
 // titles out of the family field; the reading in katakana; the memo's further numbers
-// and e-mails as TEL and EMAIL, the rest as the note.
+// and e-mails as TEL and EMAIL and its details as their properties, in the memo's order
+// up to its first line of another kind (or a detail that repeats the name), which starts
+// the note.
 TEST(VCard, WritesWhatAPhoneReads) {
     const auto card = [](const PhoneRecord& entry) {
         std::string out;
@@ -299,10 +301,11 @@ TEST(VCard, WritesWhatAPhoneReads) {
     };
     const auto sjis = [](const char* utf8) { return UnicodeToCp932(QString::fromUtf8(utf8)).bytes; };
     EXPECT_EQ(card({"yamada tarou", sjis("山田 太郎"), "090-1", sjis("携帯: 080-2\r\nFAX: 03-3\r\n電話: 4\r\n"
-                                                                   "メール: t@example.jp\r\n住所: 東京\r\n携帯: 5")}),
+                                                                   "メール: t@example.jp\r\n住所: 東京\r\n携帯: 5\r\n役職: 山田 太郎\r\n役職: 部長")}),
               "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田 太郎\r\nN:山田;太郎;;;\r\nX-PHONETIC-LAST-NAME:ヤマダ\r\n"
               "X-PHONETIC-FIRST-NAME:タロウ\r\nSORT-STRING:yamada tarou\r\nTEL:090-1\r\nTEL;TYPE=CELL:080-2\r\n"
-              "TEL;TYPE=FAX:03-3\r\nTEL:4\r\nEMAIL;TYPE=INTERNET:t@example.jp\r\nNOTE:住所: 東京\\n携帯: 5\r\n"
+              "TEL;TYPE=FAX:03-3\r\nTEL:4\r\nEMAIL;TYPE=INTERNET:t@example.jp\r\nADR:;;東京;;;;\r\nTEL;TYPE=CELL:5\r\n"
+              "NOTE:役職: 山田 太郎\\n役職: 部長\r\n"
               "END:VCARD\r\n");
     EXPECT_EQ(card({"doe john", "Dr. John Q. Doe Jr.", "", sjis("携帯: 1")}),
               "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dr. John Q. Doe Jr.\r\nN:Doe;John Q.;;Dr.;Jr.\r\n"

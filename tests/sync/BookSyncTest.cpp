@@ -16,11 +16,6 @@
 
 #include <algorithm>
 
-void PrintTo(const PhoneRecord& r, std::ostream* os) {
-    *os << "{" << r.m_strRomaji << " | " << Cp932ToUnicode(r.m_strKanji).toStdString() << " | " << r.m_strPhone << " | "
-        << Cp932ToUnicode(r.m_strMemo).toStdString() << "}";
-}
-
 namespace {
 
 void NeedApp() {

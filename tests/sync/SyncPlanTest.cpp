@@ -1,6 +1,8 @@
 #include "sync/SyncPlan.h"
 #include "sync/SyncState.h"
 
+#include "../TestUtil.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 

@@ -150,7 +150,9 @@ void EntryHistoryTest::matchesAPlainModel() {
             const Book added = {record(), record()};
             for (const PhoneRecord& r : added)
                 FileInto(next, r);
-            doc.AddEntries(added);
+            RecordList batch;
+            batch.Assign(added);
+            doc.AddEntries(batch);
             if (below(2)) // the import clears the history; a sync leaves it to see the change for itself
                 history.Clear();
             model = Model{{std::move(next)}, 0, -1};
