@@ -58,6 +58,8 @@ QString SyncReport::Describe() const {
         for (const auto& [server, book] : conflicts)
             lines << QStringLiteral("  「%1」(サーバーの版) と「%2」(この電話帳の版)").arg(Name(server), Name(book));
     }
+    if (nRewritten)
+        lines << QStringLiteral("サーバーが書き直して保存した %1 件を、サーバーの版に合わせました。").arg(nRewritten);
     if (nUnreadable)
         lines << QStringLiteral("サーバーの %1 件は vCard として読めないため、そのままにしました。").arg(nUnreadable);
     return lines.join(u'\n');
@@ -136,6 +138,7 @@ void BookSync::Round() {
 void BookSync::Listed(DavError error, DavMultistatus listing, bool bFull) {
     if (m_bCancelled)
         return Finish(Cancelled());
+    m_report.bPasswordRefused = error.kind == DavError::Kind::Password;
     if (error)
         return Finish(error.message);
     m_newToken = listing.syncToken;
@@ -418,6 +421,7 @@ void BookSync::Echo() {
                         if (!at) // changed in the window meanwhile: that change goes up next time
                             continue;
                         m_doc.ReplaceEntry(*at, *stored.record);
+                        ++m_report.nRewritten;
                         bChanged = true;
                     }
                     link = {stored.href, stored.etag, stored.card, *stored.record};

@@ -25,11 +25,15 @@ struct SyncReport {
     int nSent = 0;       ///< cards written to the server
     int nDeleted = 0;    ///< cards deleted on the server
     int nUnreadable = 0; ///< server cards that are no vCard, left as they are
+    int nRewritten = 0;  ///< entries sent that the server stores otherwise, now as it stores them
+    bool bPasswordRefused = false; ///< the server refused the user name or password: the link needs mending
     /// Contacts both sides changed: the server's version and the book's, both kept.
     std::vector<std::pair<PhoneRecord, PhoneRecord>> conflicts;
 
     /// What the user is told, one statement a line.
     QString Describe() const;
+    /// True when the sync changed the book's entries.
+    bool ChangedBook() const { return nFiled > 0 || nRemoved > 0 || nRewritten > 0; }
 };
 
 /// Where the sync state of the book at `bookPath` with the address book `book` of

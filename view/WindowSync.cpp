@@ -282,9 +282,12 @@ void WindowSync::Finished(const QString& error, const SyncReport& report) {
     End(error.isEmpty() ? StatusSummary(report) : error);
     if (m_pStatus)
         m_pStatus->setToolTip((error.isEmpty() ? QString() : error + QLatin1Char('\n')) + report.Describe());
-    m_fnSynced(report.nFiled > 0 || report.nRemoved > 0);
+    m_fnSynced(report.ChangedBook());
     if (!error.isEmpty() && !bCancelled)
         AfxMessageBox(m_pView, error + QStringLiteral("\n\n") + report.Describe());
+    // A password the server no longer takes is mended where it was given.
+    if (report.bPasswordRefused)
+        return OnSyncSettings();
     if (!report.conflicts.empty()) {
         CImportReportDlg dlg(m_pView->window(), SyncReportTemplate());
         dlg.m_strSummary = QStringLiteral("サーバーとこの電話帳の両方で変更された連絡先が %1 件あります。"

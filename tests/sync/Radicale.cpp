@@ -81,6 +81,10 @@ void Radicale::Start() {
     m_failure = "radicale does not answer: " + QString::fromUtf8(m_server.readAll());
 }
 
+void Radicale::SetPassword(const QByteArray& password) {
+    Write(m_dir.path() + "/users", "alice:" + password + "\n");
+}
+
 Radicale::~Radicale() {
     Kill();
 }

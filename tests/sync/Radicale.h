@@ -28,6 +28,8 @@ public:
     QByteArray CertificateDigest() const { return m_certificateDigest; }
     /// The folder that holds the cards of alice's address book `name`, one file each.
     QString FolderOf(const QString& name) const { return m_dir.path() + "/collections/collection-root/alice/" + name; }
+    /// Gives alice another password, as an administrator would.
+    void SetPassword(const QByteArray& password);
     /// The server's process, for its CPU time.
     qint64 ProcessId() const { return m_server.processId(); }
     /// Stops the server at once, as a crash would.

@@ -290,6 +290,20 @@ void SyncTest::aRunningSyncRefusesToReplaceTheBookAndCancels() {
     // Once it is over, New works again.
     Trigger(run.Frame(), ID_FILE_NEW);
     QCOMPARE(boxes.m_texts.size(), 1);
+
+    // A password the server no longer takes: said, and the settings open to mend it.
+    QVERIFY(run.Doc().OnOpenDocument(QFile::encodeName(s.dir.Path(kBookName)).toStdString()));
+    run.Doc().SetPathName(QFile::encodeName(s.dir.Path(kBookName)).toStdString());
+    s.server.SetPassword("changed");
+    bool bSettingsOpened = false;
+    WhenModal("CSyncSettingsDlg", [&](QWidget* w) {
+        bSettingsOpened = true;
+        Control<QPushButton>(w, IDCANCEL)->click();
+    });
+    Trigger(run.Frame(), ID_FILE_SYNC);
+    QTRY_VERIFY(bSettingsOpened);
+    QVERIFY2(boxes.m_texts.last().startsWith(QStringLiteral("ユーザー名またはパスワードが違います。")),
+             qPrintable(boxes.m_texts.last()));
 }
 
 #include "SyncTest.moc"
