@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QStandardPaths>
@@ -66,9 +67,9 @@ QString SyncReport::Describe() const {
 }
 
 QString SyncStatePath(const std::string& bookPath, const QUrl& book, const QString& user) {
-    QByteArray path = QByteArray::fromStdString(bookPath);
-    if (!path.startsWith('/'))
-        path = QDir::currentPath().toLocal8Bit() + '/' + path;
+    // One state for one file, however its path is written ("book", "./book", "/home/…/book").
+    const QByteArray path =
+        QFile::encodeName(QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(QByteArray::fromStdString(bookPath)))));
     const QByteArray key = path + '\n' + book.toString(QUrl::RemoveUserInfo).toUtf8() + '\n' + user.toUtf8();
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Marlo/sync/");
     return folder + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32)) +

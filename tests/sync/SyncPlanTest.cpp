@@ -1,8 +1,10 @@
+#include "sync/BookSync.h"
 #include "sync/SyncPlan.h"
 #include "sync/SyncState.h"
 
 #include "../TestUtil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -195,3 +197,13 @@ TEST(SyncState, ComesBackByteForByteAndADamagedOneIsRefused) {
 }
 
 } // namespace
+
+// The window and marlo-cli name one book's file in different ways: they share its state.
+TEST(SyncState, OneBookOneStateHoweverItsPathIsWritten) {
+    const QUrl book("https://dav.example.jp/alice/office/");
+    const QString state = SyncStatePath("book.mrl", book, "alice");
+    EXPECT_EQ(SyncStatePath("./book.mrl", book, "alice"), state);
+    EXPECT_EQ(SyncStatePath(QDir::currentPath().toStdString() + "/sub/../book.mrl", book, "alice"), state);
+    EXPECT_NE(SyncStatePath("book.mrl", book, "bob"), state);
+    EXPECT_NE(SyncStatePath("other.mrl", book, "alice"), state);
+}
