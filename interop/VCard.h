@@ -31,8 +31,9 @@ std::optional<PhoneRecord> EntryOfVCard(std::string_view card);
 /// `card` (one card as another program wrote it) changed to show `entry`: only what
 /// the entry shows differently is rewritten (the name with its readings, the number
 /// the entry showed, the note), and every other property stays as it stood, photos,
-/// addresses, groups and unknown properties included. The result always reads back as
-/// `entry`: where the card's other properties would make a different entry (an
-/// address's memo line changed in the book), it is written afresh from the entry,
-/// keeping only the properties that change nothing the entry shows.
+/// addresses, groups and unknown properties included. The result reads back as `entry`
+/// (one with a romaji name: a card read without one gets it from the dictionary):
+/// where the card's other properties would make a different entry (an address's memo
+/// line changed in the book), it is written afresh from the entry, keeping only the
+/// properties that change nothing the entry shows.
 std::string PatchVCard(std::string_view card, const PhoneRecordView& entry);
