@@ -28,6 +28,14 @@ public:
     explicit CliDocument(const CliStreams& streams) : m_reporter(streams.err) { SetReporter(&m_reporter); }
     /// The phone book's records, once opened.
     const RecordList& List() const { return m_pData->m_list; }
+    /// Opens the book at `path`, or starts an empty one when there is no file yet (the
+    /// first import or sync makes it). False, reported, when it cannot be read.
+    bool OpenOrStart(const std::string& path) {
+        if (PathExists(path))
+            return OnOpenDocument(path);
+        m_pData = std::make_unique<CMrlData>();
+        return true;
+    }
 
 private:
     CliReporter m_reporter;
@@ -94,12 +102,8 @@ int CliImport(const CliRequest& request, const CliStreams& streams) {
     // From the read to the save no other writer comes between: none of its entries is lost.
     if (!request.dryRun && !doc.LockFile(request.book))
         return kCliFailed;
-    if (PathExists(request.book)) {
-        if (!doc.OnOpenDocument(request.book))
-            return kCliFailed;
-    } else {
-        doc.m_pData = std::make_unique<CMrlData>();
-    }
+    if (!doc.OpenOrStart(request.book))
+        return kCliFailed;
     ContactImport import;
     if (!ReadContactFiles(doc, request.files, import))
         return kCliFailed;
@@ -216,12 +220,8 @@ int CliSync(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
     if (!doc.LockFile(request.book))
         return kCliFailed;
-    if (PathExists(request.book)) {
-        if (!doc.OnOpenDocument(request.book))
-            return kCliFailed;
-    } else {
-        doc.m_pData = std::make_unique<CMrlData>();
-    }
+    if (!doc.OpenOrStart(request.book))
+        return kCliFailed;
     BookSync sync(doc, dav, bookUrl, SyncStatePath(request.book, bookUrl, user),
                   [&] { return doc.OnSaveDocument(request.book); });
     auto [error, report] = DavAwait<QString, SyncReport>([&](auto done) { sync.Start(done); });

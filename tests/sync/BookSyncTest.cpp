@@ -18,13 +18,6 @@
 
 namespace {
 
-void NeedApp() {
-    static int argc = 1;
-    static char name[] = "sync_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
 std::string Sjis(const char* utf8) {
     return UnicodeToCp932(QString::fromUtf8(utf8)).bytes;
 }
@@ -127,7 +120,7 @@ private:
 
 // The application object comes before the fixture's network client.
 struct WithApp {
-    WithApp() { NeedApp(); }
+    WithApp() { NeedCoreApplication(); }
 };
 
 class BookSyncTest : public ::testing::Test, WithApp {
@@ -246,7 +239,7 @@ TEST_F(BookSyncTest, ASyncThatFailsMidwayIsFinishedByTheNext) {
 }
 
 TEST(BookSyncQuota, ACardTheServerRefusesIsToldAndTheRestArrive) {
-    NeedApp();
+    NeedCoreApplication();
     Radicale server(false, 20000);
     ASSERT_TRUE(server.Failure().isEmpty()) << server.Failure().toStdString();
     const QUrl url = server.MakeAddressBook("office");

@@ -8,14 +8,6 @@
 
 namespace {
 
-// The network needs an event loop's application object.
-void NeedApp() {
-    static int argc = 1;
-    static char name[] = "sync_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
 using Status = std::tuple<DavError, DavMultistatus>;
 
 Status SyncFrom(DavClient& dav, const QUrl& book, const QByteArray& token) {
@@ -42,7 +34,7 @@ QByteArray Card(const char* uid, const char* name) {
 class DavClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NeedApp();
+        NeedCoreApplication();
         ASSERT_TRUE(server.Failure().isEmpty()) << server.Failure().toStdString();
     }
     Radicale server;
@@ -136,7 +128,7 @@ TEST_F(DavClientTest, RefusalsSayWhyAndNeverNameThePassword) {
 }
 
 TEST(DavClientTls, ACertificateThatDoesNotVerifyIsRefusedUnlessTrusted) {
-    NeedApp();
+    NeedCoreApplication();
     Radicale server(true);
     ASSERT_TRUE(server.Failure().isEmpty()) << server.Failure().toStdString();
     server.MakeAddressBook("office");

@@ -1,5 +1,6 @@
 #include "Radicale.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,6 +21,13 @@ void Write(const QString& path, const QByteArray& bytes) {
 }
 
 } // namespace
+
+void NeedCoreApplication() {
+    static int argc = 1;
+    static char name[] = "sync_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
 
 Radicale::Radicale(bool tls, qint64 maxRequestBytes) {
     const QString dir = m_dir.path();

@@ -45,3 +45,7 @@ private:
     QString m_failure;
     QByteArray m_certificateDigest;
 };
+
+/// Makes the application object that the network's event loop needs, once per test
+/// program that has none of its own (the sync tests; not the window's).
+void NeedCoreApplication();
