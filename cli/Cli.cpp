@@ -4,9 +4,13 @@
 
 #include <new>
 
-int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, CliCommandFunction sync) {
     try {
-        return RunCliCommand(ParseCommandLine(args), CliStreams{out, err});
+        const CliRequest request = ParseCommandLine(args);
+        const CliStreams streams{out, err};
+        if (request.command == CliCommand::Sync && sync)
+            return sync(request, streams);
+        return RunCliCommand(request, streams);
     } catch (const CliUsageError& e) {
         if (!e.showUsage) {
             std::fprintf(err, "marlo-cli: %s\n", e.message.c_str());

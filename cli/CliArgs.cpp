@@ -170,6 +170,7 @@ CliCommand CommandNamed(const std::string& name) {
 CliRequest ParseCommandLine(const std::vector<std::string>& args) {
     const Options options = ReadOptions(args);
     CliRequest request;
+    request.arguments = args;
     if (options.help || options.version) {
         request.command = options.help ? CliCommand::Help : CliCommand::Version;
         return request;

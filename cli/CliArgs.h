@@ -35,6 +35,9 @@ struct CliRequest {
     /// found), the user, and a certificate trusted by its SHA-256 digest (hex) although
     /// it does not verify.
     std::string davUrl, davUser, trustedCertificate;
+    /// The command line as given (without the program name), which sync hands on to
+    /// the sync program.
+    std::vector<std::string> arguments;
 };
 
 /// A command line marlo-cli cannot run: `message` says why, followed by the short

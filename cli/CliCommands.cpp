@@ -1,45 +1,30 @@
 #include "CliCommands.h"
 
+#include "CliDocument.h"
+
 #include "data/MarloDoc.h"
 #include "data/Settings.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 #include "search/FullTextSearch.h"
 #include "search/NameSearch.h"
-#include "sync/BookSync.h"
-#include "sync/Passwords.h"
 
-#include <QCoreApplication>
 #include <QString>
 #include <cstdio>
 #include <functional>
+#include <cerrno>
+#include <climits>
 #include <optional>
-#include <termios.h>
 #include <unistd.h>
 
 #ifndef MARLO_VERSION
 #error "MARLO_VERSION must be defined by the build"
 #endif
+#ifndef MARLO_SYNC_PROGRAM_FROM_BIN
+#error "MARLO_SYNC_PROGRAM_FROM_BIN must be defined by the build"
+#endif
 
 namespace {
-
-// The window's document, reporting on the error stream.
-class CliDocument : public CMarloDoc {
-public:
-    explicit CliDocument(const CliStreams& streams) : m_reporter(streams.err) { SetReporter(&m_reporter); }
-    /// The phone book's records, once opened.
-    const RecordList& List() const { return m_pData->m_list; }
-    /// Opens the book at `path`, or starts an empty one when there is no file yet (the
-    /// first import or sync makes it). False, reported, when it cannot be read.
-    bool OpenOrStart(const std::string& path) {
-        if (PathExists(path))
-            return OnOpenDocument(path);
-        m_pData = std::make_unique<CMrlData>();
-        return true;
-    }
-
-private:
-    CliReporter m_reporter;
-};
 
 // Prints the entries that `write` hands to an entry writer, then flushes.
 int PrintEntries(const CliRequest& request, const CliStreams& streams,
@@ -54,6 +39,7 @@ int PrintEntries(const CliRequest& request, const CliStreams& streams,
 
 int CliList(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
+    doc.SetReadOnly();
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
     return PrintEntries(request, streams, [&doc](EntryWriter& writer) {
@@ -66,6 +52,7 @@ int CliSearch(const CliRequest& request, const CliStreams& streams) {
     // Without --max, the hit limit the window reads at start-up.
     const int limit = request.maxHits ? *request.maxHits : ReadMaxHits(CMarloDoc::kSettingsName).value_or(0);
     CliDocument doc(streams);
+    doc.SetReadOnly();
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
     const RowRange rows = NameSearch(doc.List(), request.keys[0], limit);
@@ -77,6 +64,7 @@ int CliSearch(const CliRequest& request, const CliStreams& streams) {
 
 int CliFind(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
+    doc.SetReadOnly();
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
     const std::vector<std::size_t> hits = FullTextSearch(doc.List(), request.keys);
@@ -133,6 +121,7 @@ int CliImport(const CliRequest& request, const CliStreams& streams) {
 
 int CliExport(const CliRequest& request, const CliStreams& streams) {
     CliDocument doc(streams);
+    doc.SetReadOnly();
     if (!doc.OnOpenDocument(request.book))
         return kCliFailed;
     const std::string& outPath = request.files[0];
@@ -143,94 +132,30 @@ int CliExport(const CliRequest& request, const CliStreams& streams) {
     return FlushOutput(streams);
 }
 
-namespace {
-
-// The password asked on the terminal, without echo; nullopt when there is no terminal.
-std::optional<QString> AskPassword(const QString& user, const QUrl& url) {
-    std::FILE* tty = std::fopen("/dev/tty", "r+");
-    if (!tty)
-        return std::nullopt;
-    std::fprintf(tty, "%s", QStringLiteral("%1 の %2 のパスワード: ").arg(url.host(), user).toStdString().c_str());
-    std::fflush(tty);
-    termios saved{};
-    const bool bQuiet = tcgetattr(fileno(tty), &saved) == 0;
-    if (bQuiet) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fileno(tty), TCSAFLUSH, &quiet);
+int RunSyncProgram(const std::vector<std::string>& arguments, const CliStreams& streams) {
+    // Beside this program in a build folder; installed, where the package puts it.
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string("./marlo-cli");
+    folder.resize(folder.rfind('/'));
+    std::vector<std::string> paths = {folder + "/marlo-cli-sync", folder + "/" MARLO_SYNC_PROGRAM_FROM_BIN};
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.insert(argv.begin(), nullptr);
+    argv.push_back(nullptr);
+    std::fflush(streams.out);
+    std::fflush(streams.err);
+    int err = ENOENT;
+    for (std::string& path : paths) {
+        argv[0] = path.data();
+        ::execv(path.c_str(), argv.data());
+        if (errno != ENOENT)
+            err = errno; // there, but not to be run: that reason, not "no such file"
     }
-    std::string line;
-    for (int c; (c = std::fgetc(tty)) != EOF && c != '\n';)
-        line += static_cast<char>(c);
-    if (bQuiet)
-        tcsetattr(fileno(tty), TCSAFLUSH, &saved);
-    std::fprintf(tty, "\n");
-    std::fclose(tty);
-    return QString::fromUtf8(line);
-}
-
-// The password of the account: MARLO_DAV_PASSWORD, else the secret store, else the terminal.
-std::optional<QString> PasswordFor(const QUrl& url, const QString& user, std::FILE* err) {
-    if (const char* given = std::getenv("MARLO_DAV_PASSWORD"))
-        return QString::fromUtf8(given);
-    auto [stored, why] = DavAwait<QString, QString>([&](auto done) { ReadPassword(url, user, done); });
-    if (why.isEmpty())
-        return stored;
-    if (std::optional<QString> typed = AskPassword(user, url))
-        return typed;
-    std::fprintf(err, "marlo-cli: パスワードがありません。%s 環境変数 MARLO_DAV_PASSWORD で渡すか、端末から実行してください。\n",
-                 why.toStdString().c_str());
-    return std::nullopt;
-}
-
-} // namespace
-
-int CliSync(const CliRequest& request, const CliStreams& streams) {
-    // The network runs on an event loop, which needs the application object.
-    int argc = 1;
-    char name[] = "marlo-cli";
-    char* argv[] = {name, nullptr};
-    std::optional<QCoreApplication> app;
-    if (!QCoreApplication::instance())
-        app.emplace(argc, argv);
-
-    const QUrl given = QUrl::fromUserInput(QString::fromStdString(request.davUrl));
-    const QString user = QString::fromStdString(request.davUser);
-    const std::optional<QString> password = PasswordFor(given, user, streams.err);
-    if (!password)
-        return kCliFailed;
-    DavClient dav(user, *password);
-    if (!request.trustedCertificate.empty())
-        dav.TrustCertificate(QByteArray::fromHex(QByteArray::fromStdString(request.trustedCertificate)));
-    auto [found, books] = DavAwait<DavError, std::vector<DavAddressBook>>([&](auto done) { dav.Discover(given, done); });
-    if (found || books.size() != 1) {
-        QString why = found.message;
-        if (!found) {
-            why = books.empty() ? QStringLiteral("%1 にアドレス帳が見つかりません。").arg(given.toDisplayString())
-                                : QStringLiteral("アドレス帳が複数あります。--url にどれか一つのアドレスを指定してください:");
-            for (const DavAddressBook& book : books)
-                why += QStringLiteral("\n  %1  %2").arg(book.url.toDisplayString(), book.name);
-        }
-        std::fprintf(streams.err, "marlo-cli: %s\n", why.toStdString().c_str());
-        return kCliFailed;
-    }
-    const QUrl bookUrl = books.front().url;
-
-    // A sync is a writer: from the read of the book to its save no other comes between.
-    CliDocument doc(streams);
-    if (!doc.LockFile(request.book))
-        return kCliFailed;
-    if (!doc.OpenOrStart(request.book))
-        return kCliFailed;
-    BookSync sync(doc, dav, bookUrl, SyncStatePath(request.book, bookUrl, user),
-                  [&] { return doc.OnSaveDocument(request.book); });
-    auto [error, report] = DavAwait<QString, SyncReport>([&](auto done) { sync.Start(done); });
-    std::fprintf(streams.out, "%s\n", report.Describe().toStdString().c_str());
-    if (!error.isEmpty()) {
-        std::fprintf(streams.err, "marlo-cli: %s\n", error.toStdString().c_str());
-        return kCliFailed;
-    }
-    return FlushOutput(streams);
+    std::fprintf(streams.err, "marlo-cli: 同期のプログラム %s を起動できません: %s。\n", QuotePath(paths.back()).c_str(),
+                 SystemErrorText(err).c_str());
+    return kCliFailed;
 }
 
 int RunCliCommand(const CliRequest& request, const CliStreams& streams) {
@@ -254,7 +179,7 @@ int RunCliCommand(const CliRequest& request, const CliStreams& streams) {
     case CliCommand::Export:
         return CliExport(request, streams);
     case CliCommand::Sync:
-        return CliSync(request, streams);
+        return RunSyncProgram(request.arguments, streams);
     }
     return kCliUsage;
 }

@@ -18,7 +18,9 @@ int CliConvert(const CliRequest& request, const CliStreams& streams);
 int CliImport(const CliRequest& request, const CliStreams& streams);
 /// Writes the phone book as contacts, vCard or CSV.
 int CliExport(const CliRequest& request, const CliStreams& streams);
-/// Syncs the phone book (made when missing) with a CardDAV address book both ways.
-int CliSync(const CliRequest& request, const CliStreams& streams);
+/// Replaces this process with the sync program (marlo-cli-sync, beside marlo-cli or in
+/// the package's libexec folder) on the same arguments; returns only when it cannot be
+/// started, having said why.
+int RunSyncProgram(const std::vector<std::string>& arguments, const CliStreams& streams);
 /// The command `request` names, help and version included.
 int RunCliCommand(const CliRequest& request, const CliStreams& streams);

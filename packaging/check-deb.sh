@@ -28,7 +28,7 @@ trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root/pkg"
 inst=$root/pkg/usr
 
-for file in bin/marlo bin/marlo-cli \
+for file in bin/marlo bin/marlo-cli libexec/marlo/marlo-cli-sync \
     share/applications/marlo.desktop share/metainfo/io.github.marlo.Marlo.metainfo.xml \
     share/man/man1/marlo-cli.1.gz share/man/ja/man1/marlo-cli.1.gz \
     share/icons/hicolor/scalable/apps/marlo.svg share/icons/hicolor/scalable/status/marlo-warning.svg; do
@@ -73,6 +73,9 @@ printf 'tanaka,田中,03-1234-5678,memo\n' | iconv -f UTF-8 -t CP932 >book.txt
 "$inst/bin/marlo-cli" convert book.txt 電話帳
 [[ $("$inst/bin/marlo-cli" search tana) == "tanaka,田中,03-1234-5678,memo" ]] ||
     fail "the installed marlo-cli did not find the converted entry"
+# marlo-cli sync starts the sync program where the package put it, which then finds no server.
+MARLO_DAV_PASSWORD=x "$inst/bin/marlo-cli" sync --url http://127.0.0.1:1/ --user u 2>"$work/sync.err" && fail "a sync without a server succeeded"
+grep -q "127.0.0.1 に接続できません" "$work/sync.err" || fail "the installed marlo-cli sync says: $(cat "$work/sync.err")"
 # A contact without a reading takes its romaji from MeCab's dictionary.
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:田中\r\nN:田中;;;;\r\nTEL:03-1111-2222\r\nEND:VCARD\r\n' >one.vcf
 [[ $("$inst/bin/marlo-cli" import --dry-run one.vcf 2>/dev/null) == "tanaka,田中,03-1111-2222" ]] ||

@@ -74,7 +74,7 @@ constexpr const char* kBusyText = "ほかのプログラムがこの電話帳を
 // not as a smaller file that was read whole.
 class CheckedReader : public QIODevice {
 public:
-    CheckedReader(QIODevice& in, qint64 size) : m_in(in), m_nSize(size) {
+    CheckedReader(QIODevice& in, qint64 size, bool bHash) : m_in(in), m_nSize(size), m_bHash(bHash) {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return false; }
@@ -101,7 +101,8 @@ protected:
                 setErrorString(m_in.errorString());
                 return total > 0 ? total : -1;
             }
-            m_hash.Add(std::string_view(data + total, static_cast<std::size_t>(got)));
+            if (m_bHash)
+                m_hash.Add(std::string_view(data + total, static_cast<std::size_t>(got)));
             m_nRead += got;
             total += got;
             if (got < want)
@@ -115,6 +116,7 @@ private:
     QIODevice& m_in;
     qint64 m_nSize;
     qint64 m_nRead = 0;
+    bool m_bHash;
     ContentHash m_hash;
 };
 
@@ -215,7 +217,9 @@ bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODe
         }
         // A regular file is read where it lies; one whose size says 0 (a /proc file) came whole.
         const auto* lying = qobject_cast<const QFileDevice*>(file.get());
-        CheckedReader checked(*file, lying ? static_cast<qint64>(opened.st_size) : file->size());
+        // Only a file that may be saved over needs the hash by which a save tells it changed.
+        const bool bKeepIdentity = bOwnFile && !m_bReadOnly && S_ISREG(opened.st_mode);
+        CheckedReader checked(*file, lying ? static_cast<qint64>(opened.st_size) : file->size(), bKeepIdentity);
         read(checked);
         checked.ReadRest();
         if (lying) {
@@ -227,7 +231,7 @@ bool CDocument::ReadFile(const std::string& path, const std::function<void(QIODe
                 throw ArchiveError(ArchiveError::Kind::Io,
                                    "読み込んでいる間にほかのプログラムがファイルを変更しました。");
         }
-        if (bOwnFile && S_ISREG(opened.st_mode))
+        if (bKeepIdentity)
             m_ownFile = FileIdentity::Of(opened, checked.Hash());
     } catch (const ArchiveError& e) {
         ReportError(QuotePath(path) + " を読み込めません。" + e.what());

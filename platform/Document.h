@@ -105,6 +105,10 @@ public:
     /// A save onto the document's own file that changed on disk since it was read asks first.
     bool DoSave(const std::string& path, bool replace = true);
 
+    /// A document only read, never saved (marlo-cli's list, search, find and export):
+    /// its opens keep no identity of the file, whose bytes then need no hash.
+    void SetReadOnly() noexcept { m_bReadOnly = true; }
+
     /// Takes the lock of the file at `path` for a read, change and save that no other
     /// writer may come between (saves take it for themselves otherwise). False, reported,
     /// when another writer keeps it; where no lock can be made, no save can be either,
@@ -165,6 +169,7 @@ private:
     std::optional<FileIdentity> m_declinedReload;
     std::unique_ptr<BookLock> m_pLock;
     bool m_bAsking = false;
+    bool m_bReadOnly = false;
     std::string m_strBusy;
 
     std::string m_strPathName;

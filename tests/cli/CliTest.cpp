@@ -783,6 +783,32 @@ TEST_F(CliTest, ImportAndExportUsage) {
     EXPECT_EQ(Read("電話帳"), book);
 }
 
+// sync is a program of its own, which marlo-cli starts in its place: beside it in a
+// build, or where the package puts it; without it, marlo-cli says so.
+TEST_F(CliTest, SyncRunsTheSyncProgramOrSaysItIsMissing) {
+    qputenv("MARLO_DAV_PASSWORD", "x");
+    // Nothing listens on port 1.
+    const std::vector<std::string> args = {"sync", "--url", "http://127.0.0.1:1/", "--user", "u"};
+    const Result reached = Run(args);
+    EXPECT_EQ(reached.code, 1);
+    EXPECT_NE(reached.err.find("127.0.0.1 に接続できません"), std::string::npos) << reached.err;
+
+    const QString lone = m_dir.filePath(QStringLiteral("bin/marlo-cli"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MARLO_CLI_PATH), lone));
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    QStringList list;
+    for (const std::string& arg : args)
+        list << QString::fromStdString(arg);
+    process.start(lone, list);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const std::string err = process.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("libexec/marlo/marlo-cli-sync」 を起動できません: "), std::string::npos) << err;
+    qunsetenv("MARLO_DAV_PASSWORD");
+}
+
 TEST_F(CliTest, ImportsAtOnceLoseNothing) {
     WriteCards("a.vcf", 10, 1);
     WriteCards("b.vcf", 10, 2);
