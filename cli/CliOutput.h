@@ -32,7 +32,7 @@ private:
     std::FILE* m_pErr;
 };
 
-/// Writes entries as text lines. UTF-8 output converts a megabyte at a time, cut
+/// Writes entries as text lines. UTF-8 output converts 64 KB at a time, cut
 /// between characters; each invalid byte shows as one U+FFFD of its own entry.
 class EntryWriter {
 public:

@@ -6,9 +6,10 @@
 
 namespace {
 
-// A save hands the device its bytes a megabyte at a time: few system calls, and the
-// buffer stays in the cache while it fills.
-constexpr std::size_t kBufferSize = 1 << 20;
+// A save hands the device its bytes a quarter megabyte at a time: few system calls,
+// the buffer stays in the cache while it fills, and a fresh process touches few new
+// pages for it (a first touch costs a fault, some 10 us on a virtual machine).
+constexpr std::size_t kBufferSize = 256 << 10;
 
 } // namespace
 

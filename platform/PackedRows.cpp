@@ -125,9 +125,12 @@ char* PackedRows::AllocateChunk(std::size_t size) noexcept {
     constexpr std::size_t kHugePage = std::size_t{2} << 20;
     if (size < 8 * kHugePage)
         return static_cast<char*>(std::malloc(size));
-    char* p = static_cast<char*>(std::aligned_alloc(kHugePage, (size + kHugePage - 1) / kHugePage * kHugePage));
+    const std::size_t whole = (size + kHugePage - 1) / kHugePage * kHugePage;
+    char* p = static_cast<char*>(std::aligned_alloc(kHugePage, whole));
+    // Only advice: without it the pages are small. All of the last huge page too, or its
+    // 2 MB would be 500 small pages, each a fault.
     if (p)
-        ::madvise(p, size, MADV_HUGEPAGE); // only advice: without it the pages are small
+        ::madvise(p, whole, MADV_HUGEPAGE);
     return p;
 }
 
