@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef MARLO_VERSION
@@ -80,6 +81,11 @@ int CliConvert(const CliRequest& request, const CliStreams& streams) {
     // result it then builds on, instead of being replaced by it.
     if (!doc.LockFile(request.files[1]))
         return kCliFailed;
+    // Only a convert onto its own input writes the file it read.
+    struct stat in {}, out {};
+    if (::stat(request.files[0].c_str(), &in) != 0 || ::stat(request.files[1].c_str(), &out) != 0 ||
+        in.st_dev != out.st_dev || in.st_ino != out.st_ino)
+        doc.SetReadOnly();
     if (!doc.OnOpenDocument(request.files[0]))
         return kCliFailed;
     return doc.OnSaveDocument(request.files[1]) ? kCliOk : kCliFailed;

@@ -105,8 +105,9 @@ public:
     /// A save onto the document's own file that changed on disk since it was read asks first.
     bool DoSave(const std::string& path, bool replace = true);
 
-    /// A document only read, never saved (marlo-cli's list, search, find and export):
-    /// its opens keep no identity of the file, whose bytes then need no hash.
+    /// A document whose own file is never written (marlo-cli's list, search, find and
+    /// export, and a convert into another file): its opens keep no identity of the file,
+    /// whose bytes then need no hash.
     void SetReadOnly() noexcept { m_bReadOnly = true; }
 
     /// Takes the lock of the file at `path` for a read, change and save that no other
