@@ -192,18 +192,11 @@ TextExportLoss AssessTextExport(const RecordList& list) {
     std::size_t end = count; // the entries before this one come back, changed or not
     PhoneRecord scratch, back;
     for (std::size_t i = 0; i < count; ++i) {
-        const PhoneRecordView record = list[i];
         // Most records hold none of the bytes a line treats apart: their lines read back.
-        // A row's texts lie back to back: then they are looked at in one go.
-        const std::string_view fields[] = {record.m_strRomaji, record.m_strKanji, record.m_strPhone,
-                                           record.m_strMemo};
-        bool adjacent = true;
-        for (std::size_t f = 1; f < 4 && adjacent; ++f)
-            adjacent = fields[f].data() == fields[f - 1].data() + fields[f - 1].size();
-        if (adjacent && !HoldsLineByte(std::string_view(fields[0].data(), static_cast<std::size_t>(
-                                                                              fields[3].data() + fields[3].size() -
-                                                                              fields[0].data()))))
+        // The four texts lie back to back in the row: they are looked at in one go.
+        if (!HoldsLineByte(list.Rows().TextBytes(i)))
             continue;
+        const PhoneRecordView record = list[i];
         const bool inName = HoldsLineByte(record.m_strRomaji) || HoldsLineByte(record.m_strKanji) ||
                             HoldsLineByte(record.m_strPhone);
         if (!inName && !HoldsLineByte(record.m_strMemo))

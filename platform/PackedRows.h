@@ -111,6 +111,13 @@ public:
         return texts;
     }
 
+    /// The four texts of row `row` back to back, as they lie in its block.
+    std::string_view TextBytes(std::size_t row) const noexcept {
+        const char* block = Block(row);
+        const std::size_t header = HeaderSize(block);
+        return {block + header, BlockSize(block) - header};
+    }
+
     /// Adds a row at `row` (Count() appends) with these texts, which may be texts of these rows.
     void Insert(std::size_t row, const Texts& texts);
     void Append(const Texts& texts) { Insert(Count(), texts); }
