@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringTokenizer>
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -296,10 +297,10 @@ QString JoinNonEmpty(std::initializer_list<QString> parts) {
     return joined;
 }
 
-QStringList SplitValues(const QString& cell) {
-    QStringList values = cell.split(QStringLiteral(" ::: "));
-    values.removeAll(QString());
-    return values;
+/// The values of a cell that holds several, " ::: " between them (Google's), without
+/// empty ones.
+auto Values(const QString& cell) {
+    return QStringTokenizer(cell, u" ::: ", Qt::SkipEmptyParts);
 }
 
 /// A Detail column's text as a piece of its memo line; empty for none. Outlook writes
@@ -354,7 +355,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             if (preferred)
                 label = label.mid(1).trimmed();
             const QString kind = PhoneKindFromLabels({label});
-            for (const QString& number : SplitValues(text))
+            for (const QStringView number : Values(text))
                 items.Add(MemoPiece::Phone, number, kind, preferred);
             break;
         }
@@ -363,7 +364,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
                 items.Add(MemoPiece::Email, text);
             break;
         case Field::EmailValue:
-            for (const QString& address : SplitValues(text))
+            for (const QStringView address : Values(text))
                 items.Add(MemoPiece::Email, address);
             break;
         case Field::Detail:

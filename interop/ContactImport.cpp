@@ -26,27 +26,6 @@ NameReadings& Readings() {
     return readings;
 }
 
-// `text` without the characters code page 932 cannot hold, as its bytes; those
-// characters are added to `dropped`, each once.
-std::string KeepCp932(const QString& text, QString& dropped) {
-    Cp932Encoded encoded = UnicodeToCp932(text);
-    if (encoded.ok())
-        return std::move(encoded.bytes);
-    QString kept;
-    kept.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length =
-            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-        const QStringView character = QStringView(text).mid(i, length);
-        if (UnicodeToCp932(character.toString()).ok())
-            kept += character;
-        else if (!dropped.contains(character))
-            dropped += character;
-        i += length;
-    }
-    return UnicodeToCp932(kept).bytes;
-}
-
 // Line breaks of any kind as the phone book writes them: CR LF.
 QString WithCrLf(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -183,7 +162,7 @@ std::string MemoOf(const Contact& contact, const ShownName& shown, std::size_t m
         line += text;
         if (!memo.empty())
             memo += "\r\n";
-        memo += KeepCp932(WithCrLf(line), dropped);
+        AppendCp932(memo, WithCrLf(line), dropped);
     };
     // A detail on its line, but for the name shown.
     const auto addDetail = [&](QStringView label, QStringView text) {
@@ -232,7 +211,7 @@ std::string MemoOf(const Contact& contact, const ShownName& shown, std::size_t m
     if (!contact.note.isEmpty()) {
         if (!memo.empty())
             memo += "\r\n";
-        memo += KeepCp932(WithCrLf(contact.note), dropped);
+        AppendCp932(memo, WithCrLf(contact.note), dropped);
     }
     return memo;
 }
@@ -268,12 +247,12 @@ ImportedEntry EntryFromContact(const Contact& contact) {
     ImportedEntry entry;
     const ShownName shown = ShownNameOf(contact);
     entry.record.m_strRomaji = RomajiFor(contact, shown, entry);
-    entry.record.m_strKanji = KeepCp932(shown.text, entry.dropped);
+    AppendCp932(entry.record.m_strKanji, shown.text, entry.dropped);
     const std::size_t mainPhone = MainPhone(contact.items);
     const QStringView number = mainPhone < contact.items.size() ? contact.items[mainPhone].text : QStringView();
     // The report names an entry without a name by its number.
     entry.name = shown.text.isEmpty() ? number.trimmed().toString() : shown.text;
-    entry.record.m_strPhone = KeepCp932(number.toString(), entry.dropped);
+    AppendCp932(entry.record.m_strPhone, number, entry.dropped);
     entry.record.m_strMemo = MemoOf(contact, shown, mainPhone, entry.dropped);
     return entry;
 }
