@@ -44,10 +44,10 @@ QString PhoneTypeOfKind(const QString& kind) {
 
 ContactItems::ContactItems(std::initializer_list<ContactItem> items) {
     for (const ContactItem& item : items)
-        Add(item.piece, item.text, item.label, item.preferred);
+        Add(item.piece, item.text, item.label.toString(), item.preferred);
 }
 
-void ContactItems::Add(MemoPiece piece, QStringView text, QStringView label, bool preferred) {
+void ContactItems::Add(MemoPiece piece, QStringView text, const QString& label, bool preferred) {
     if (text.size() > std::numeric_limits<std::uint32_t>::max() - m_text.size())
         throw ArchiveError(ArchiveError::Kind::BadFormat, "4 GB を超える項目は読み込めません。");
     m_text += text;
@@ -60,7 +60,7 @@ ContactItem ContactItems::operator[](std::size_t i) const {
     return {kind.piece, QStringView(m_text).sliced(start, m_items[i].end - start), kind.label, kind.preferred};
 }
 
-void ContactItems::SetLabel(std::size_t i, QStringView label) {
+void ContactItems::SetLabel(std::size_t i, const QString& label) {
     const Kind& kind = m_kinds[m_items[i].kind];
     m_items[i].kind = KindOf(kind.piece, label, kind.preferred);
 }
@@ -70,7 +70,7 @@ void ContactItems::SetPreferred(std::size_t i, bool preferred) {
     m_items[i].kind = KindOf(kind.piece, kind.label, preferred);
 }
 
-std::uint32_t ContactItems::KindOf(MemoPiece piece, QStringView label, bool preferred) {
+std::uint32_t ContactItems::KindOf(MemoPiece piece, const QString& label, bool preferred) {
     // A contact has a handful of kinds; only the last few are looked through, so that
     // a card of many labels of its own stays linear (its kinds are then kept twice).
     constexpr std::size_t kLooked = 16;
@@ -79,7 +79,7 @@ std::uint32_t ContactItems::KindOf(MemoPiece piece, QStringView label, bool pref
         if (kind.piece == piece && kind.preferred == preferred && kind.label == label)
             return static_cast<std::uint32_t>(i - 1);
     }
-    m_kinds.push_back({piece, preferred, label.toString()});
+    m_kinds.push_back({piece, preferred, label});
     return static_cast<std::uint32_t>(m_kinds.size() - 1);
 }
 

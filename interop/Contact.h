@@ -36,7 +36,7 @@ public:
     ContactItems(std::initializer_list<ContactItem> items);
 
     /// Appends an item. Throws ArchiveError when the texts would pass 4 G characters.
-    void Add(MemoPiece piece, QStringView text = {}, QStringView label = {}, bool preferred = false);
+    void Add(MemoPiece piece, QStringView text = {}, const QString& label = {}, bool preferred = false);
     std::size_t size() const { return m_items.size(); }
     bool empty() const { return m_items.empty(); }
     /// False when no item has a text: none, or only the places of a company and a nickname.
@@ -44,7 +44,7 @@ public:
     /// The i-th item; its views hold while no item is added.
     ContactItem operator[](std::size_t i) const;
     /// The i-th item's label or preference, which a card may give after the number.
-    void SetLabel(std::size_t i, QStringView label);
+    void SetLabel(std::size_t i, const QString& label);
     void SetPreferred(std::size_t i, bool preferred);
 
 private:
@@ -57,7 +57,7 @@ private:
         std::uint32_t end;  ///< where the item's text ends in m_text
         std::uint32_t kind; ///< in m_kinds
     };
-    std::uint32_t KindOf(MemoPiece piece, QStringView label, bool preferred);
+    std::uint32_t KindOf(MemoPiece piece, const QString& label, bool preferred);
 
     QString m_text;
     std::vector<Packed> m_items;

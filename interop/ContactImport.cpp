@@ -28,6 +28,8 @@ NameReadings& Readings() {
 
 // Line breaks of any kind as the phone book writes them: CR LF.
 QString WithCrLf(QString text) {
+    if (!text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));

@@ -340,7 +340,7 @@ QString AddressText(QStringView text, bool commaLists) {
     return kept.join(u' ');
 }
 
-void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
+void AddDetail(Contact& contact, const QString& label, const QString& text) {
     if (const QStringView trimmed = QStringView(text).trimmed(); !trimmed.isEmpty())
         contact.items.Add(MemoPiece::Detail, trimmed, label);
 }
@@ -669,13 +669,13 @@ private:
                 contact.items.Add(MemoPiece::Nickname);
             }
         } else if (head.name == "ADR") {
-            AddDetail(contact, u"住所", AddressText(text, !card.v21));
+            AddDetail(contact, QStringLiteral("住所"), AddressText(text, !card.v21));
         } else if (head.name == "TITLE" || head.name == "ROLE") {
-            AddDetail(contact, u"役職", Unescaped(text));
+            AddDetail(contact, QStringLiteral("役職"), Unescaped(text));
         } else if (head.name == "URL") {
-            AddDetail(contact, u"URL", Unescaped(text));
+            AddDetail(contact, QStringLiteral("URL"), Unescaped(text));
         } else if (head.name == "BDAY") {
-            AddDetail(contact, u"誕生日", Unescaped(text));
+            AddDetail(contact, QStringLiteral("誕生日"), Unescaped(text));
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
