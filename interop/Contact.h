@@ -41,7 +41,7 @@ public:
     bool empty() const { return m_items.empty(); }
     /// False when no item has a text: none, or only the places of a company and a nickname.
     bool HoldsText() const { return !m_text.isEmpty(); }
-    /// The i-th item; its views hold while no item is added.
+    /// The i-th item; its views hold while the items stay as they are.
     ContactItem operator[](std::size_t i) const;
     /// The i-th item's label or preference, which a card may give after the number.
     void SetLabel(std::size_t i, const QString& label);

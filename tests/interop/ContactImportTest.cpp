@@ -179,6 +179,27 @@ sato ichiro | ｻﾄｳ ｲﾁﾛｳ |  0120-000-111 |
     }
 }
 
+// A card of more kinds of numbers than a contact looks back through for one already
+// there (labels of the user's own, given after the numbers, one of them preferred):
+// each number keeps its own label, and the preferred one is the entry's.
+TEST(ContactImport, EveryNumberKeepsItsLabelAmongMany) {
+    std::string card = "BEGIN:VCARD\r\nFN:A\r\n";
+    for (int i = 0; i < 60; ++i)
+        card += "g" + std::to_string(i) + ".TEL" + (i == 45 ? ";PREF=1" : "") + ":" + std::to_string(i) + "\r\n";
+    std::string memo;
+    for (int i = 0; i < 60; ++i) {
+        card += "g" + std::to_string(i) + ".X-ABLabel:L" + std::to_string(i % 30) + "\r\n";
+        if (i != 45)
+            memo += (memo.empty() ? "L" : "\r\nL") + std::to_string(i % 30) + ": " + std::to_string(i);
+    }
+    card += "END:VCARD\r\n";
+    ContactImport import;
+    import.AddFile(card, QStringLiteral("card"));
+    ASSERT_EQ(import.entries.GetCount(), 1u);
+    EXPECT_EQ(import.entries[0].m_strPhone, "45");
+    EXPECT_EQ(import.entries[0].m_strMemo, memo);
+}
+
 void ExpectReadBack(const RecordList& book, const std::string& file, const std::string& what) {
     ContactImport import;
     import.AddFile(file, QStringLiteral("book"));
