@@ -27,8 +27,7 @@ QString FirstPhone(const Contact& c, std::size_t* count = nullptr) {
 std::optional<PhoneRecord> EntryOf(const Contact& contact) {
     QString memo = contact.note;
     memo.replace(u'\n', QStringLiteral("\r\n"));
-    const QString texts[] = {contact.romaji.value_or(QString()), contact.formattedName,
-                             FirstPhone(contact), memo};
+    const QString texts[] = {contact.romaji.value_or(QString()), contact.formattedName, FirstPhone(contact), memo};
     std::string bytes[4];
     for (int i = 0; i < 4; ++i) {
         Cp932Encoded encoded = UnicodeToCp932(texts[i]);

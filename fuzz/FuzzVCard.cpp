@@ -44,8 +44,8 @@ std::string Bytes(const QString& text) {
 void CheckWrittenBack(const Contact& contact) {
     QString note = contact.note;
     note.replace(u'\n', QStringLiteral("\r\n"));
-    const PhoneRecord entry{Bytes(contact.reading), Bytes(contact.formattedName),
-                            Bytes(FirstPhone(contact)), Bytes(note)};
+    const PhoneRecord entry{Bytes(contact.reading), Bytes(contact.formattedName), Bytes(FirstPhone(contact)),
+                            Bytes(note)};
     std::string card;
     AppendVCard(card, entry);
     for (std::size_t start = 0; start < card.size();) {

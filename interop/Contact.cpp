@@ -86,8 +86,8 @@ std::uint32_t ContactItems::KindOf(MemoPiece piece, const QString& label, bool p
 bool HoldsNothing(const Contact& c) {
     return (!c.romaji || c.romaji->isEmpty()) && c.formattedName.isEmpty() && c.partsName.isEmpty() &&
            c.familyName.isEmpty() && c.givenName.isEmpty() && c.familyReading.isEmpty() && c.givenReading.isEmpty() &&
-           c.reading.isEmpty() && c.organization.isEmpty() && c.organizationReading.isEmpty() &&
-           c.nickname.isEmpty() && !c.items.HoldsText() && c.note.isEmpty();
+           c.reading.isEmpty() && c.organization.isEmpty() && c.organizationReading.isEmpty() && c.nickname.isEmpty() &&
+           !c.items.HoldsText() && c.note.isEmpty();
 }
 
 ShownName ShownNameOf(const Contact& contact) {

@@ -20,7 +20,9 @@ enum class MemoPiece : unsigned char { Phone, Email, Detail, Organization, Nickn
 struct ContactItem {
     MemoPiece piece = MemoPiece::Detail;
     QStringView text;       ///< the number, the address, the detail
-    QStringView label;      ///< as the memo shows it: a number's kind ("携帯", "自宅", "FAX", … or empty), a detail's label ("住所", "役職", "URL", …)
+    /// As the memo shows it: a number's kind ("携帯", "自宅", "FAX", … or empty), a
+    /// detail's label ("住所", "役職", "URL", …).
+    QStringView label;
     bool preferred = false; ///< a number marked preferred (vCard PREF, TYPE=pref or PREF=1)
 };
 

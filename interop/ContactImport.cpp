@@ -151,8 +151,8 @@ std::string MemoOf(const Contact& contact, const ShownName& shown, std::size_t m
     std::string memo;
     // Room for the longest it can be (two bytes a character; a line break, a label and its
     // colon in a few more), so that a long memo is not copied while it grows.
-    std::size_t room = 2 * static_cast<std::size_t>(contact.note.size() + contact.organization.size() +
-                                                    contact.nickname.size());
+    std::size_t room =
+        2 * static_cast<std::size_t>(contact.note.size() + contact.organization.size() + contact.nickname.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         room += 2 * static_cast<std::size_t>(items[i].text.size()) + 16;
     memo.reserve(room);

@@ -36,14 +36,16 @@ TEST(ContactCsv, ReadsGoogleContactsExport) {
          .givenName = u"太郎"_s,
          .familyReading = u"やまだ"_s,
          .givenReading = u"たろう"_s,
-         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"自宅"), Phone(u"03-3333-4444", u"自宅"), Email(u"taro.yamada@example.jp")},
+         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"自宅"),
+                   Phone(u"03-3333-4444", u"自宅"), Email(u"taro.yamada@example.jp")},
          .note = u"大学の同期。\n来春、大阪へ転勤予定"_s},
         {.formattedName = u"鈴木 花子"_s,
          .familyName = u"鈴木"_s,
          .givenName = u"花子"_s,
          .familyReading = u"スズキ"_s,
          .givenReading = u"ハナコ"_s,
-         .items = {Phone(u"06-5555-6666", u"勤務先"), Phone(u"06-5555-6667", u"FAX"), Email(u"hanako@example.co.jp"), Email(u"h.suzuki@example.com")}},
+         .items = {Phone(u"06-5555-6666", u"勤務先"), Phone(u"06-5555-6667", u"FAX"), Email(u"hanako@example.co.jp"),
+                   Email(u"h.suzuki@example.com")}},
         // Only a company: its name stands for the person's.
         {.formattedName = u"さくら歯科クリニック"_s, .items = {Phone(u"045-777-8888", u"代表")}},
     };
@@ -58,12 +60,14 @@ TEST(ContactCsv, ReadsOutlookExport) {
          .familyName = u"Tanaka"_s,
          .givenName = u"Ichiro"_s,
          // "Primary Phone" repeats the mobile number, which becomes the preferred one.
-         .items = {Phone(u"+81-3-5555-0101", u"FAX"), Phone(u"+81-3-5555-0100", u"勤務先"), Phone(u"080-2222-3333", u"携帯", true), Email(u"ichiro@tanaka-trading.example")},
+         .items = {Phone(u"+81-3-5555-0101", u"FAX"), Phone(u"+81-3-5555-0100", u"勤務先"),
+                   Phone(u"080-2222-3333", u"携帯", true), Email(u"ichiro@tanaka-trading.example")},
          .note = u"Prefers calls after 10 a.m.\nAsk for \"Ichi\"."_s},
         {.formattedName = u"Dr. Garcia Elena Maria"_s,
          .familyName = u"Garcia"_s,
          .givenName = u"Maria"_s,
-         .items = {Phone(u"+1 415 555 0199", u"自宅"), Phone(u"+1 415 555 0198", u"自宅"), Phone(u"+1 415 555 0150", u"ポケベル"), Email(u"maria.garcia@example.org")}},
+         .items = {Phone(u"+1 415 555 0199", u"自宅"), Phone(u"+1 415 555 0198", u"自宅"),
+                   Phone(u"+1 415 555 0150", u"ポケベル"), Email(u"maria.garcia@example.org")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << file.report.reasons.join(u'\n').toStdString();
@@ -79,7 +83,9 @@ TEST(ContactCsv, ReadsJapaneseOutlookExport) {
          .givenName = u"健一"_s,
          .familyReading = u"たかはし"_s,
          .givenReading = u"けんいち"_s,
-         .items = {Phone(u"03-4444-5557", u"アシスタント"), Phone(u"03-4444-5556", u"FAX"), Phone(u"03-4444-5555", u"勤務先"), Phone(u"090-8888-9999", u"携帯", true), Phone(u"090-1111-0000", u"無線"), Email(u"k.takahashi@example.jp")},
+         .items = {Phone(u"03-4444-5557", u"アシスタント"), Phone(u"03-4444-5556", u"FAX"),
+                   Phone(u"03-4444-5555", u"勤務先"), Phone(u"090-8888-9999", u"携帯", true),
+                   Phone(u"090-1111-0000", u"無線"), Email(u"k.takahashi@example.jp")},
          .note = u"現場は①～③の三か所\n月曜定休"_s},
         {.formattedName = u"渡辺 ｱｷﾗ"_s,
          .familyName = u"渡辺"_s,

@@ -39,8 +39,8 @@ inline std::string Describe(const std::vector<Contact>& contacts) {
             for (std::size_t i = 0; i < c.items.size(); ++i) {
                 const ContactItem item = c.items[i];
                 if (item.piece == piece && piece == MemoPiece::Phone)
-                    add(u"phone", QStringLiteral("%1 (%2%3)")
-                                      .arg(item.text, item.label, item.preferred ? u", preferred" : u""));
+                    add(u"phone",
+                        QStringLiteral("%1 (%2%3)").arg(item.text, item.label, item.preferred ? u", preferred" : u""));
                 else if (item.piece == piece)
                     add(u"email", item.text.toString());
             }

@@ -30,7 +30,8 @@ TEST(VCard, ReadsIPhoneExport) {
          .givenName = u"太郎"_s,
          .familyReading = u"ヤマダ"_s,
          .givenReading = u"タロウ"_s,
-         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"その他"), Email(u"taro@example.jp")},
+         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"その他"),
+                   Email(u"taro@example.jp")},
          .note = u"誕生日会は\n土曜日"_s},
         {.formattedName = u"佐藤 花子"_s,
          .familyName = u"佐藤"_s,
@@ -38,7 +39,8 @@ TEST(VCard, ReadsIPhoneExport) {
          .familyReading = u"さとう"_s,
          .givenReading = u"はなこ"_s,
          // The group's label names the kind; a label of the user's own is kept as it is.
-         .items = {Phone(u"080-9876-5432", u"携帯"), Phone(u"045-123-4567", u"自宅"), Phone(u"06-6666-7777", u"実家", true), Email(u"hanako.sato@example.co.jp")},
+         .items = {Phone(u"080-9876-5432", u"携帯"), Phone(u"045-123-4567", u"自宅"),
+                   Phone(u"06-6666-7777", u"実家", true), Email(u"hanako.sato@example.co.jp")},
          .note = u"鍵は, 管理人室; 夜間は\\裏口"_s},
         {.formattedName = u"株式会社サンプル"_s, .items = {Phone(u"03-5555-0000", u"代表")}},
     };
@@ -54,7 +56,8 @@ TEST(VCard, ReadsAndroidQuotedPrintable) {
          .givenName = u"一郎"_s,
          .familyReading = u"スズキ"_s,
          .givenReading = u"イチロウ"_s,
-         .items = {Phone(u"090-2222-3333", u"携帯", true), Phone(u"0422-11-2222", u"自宅"), Phone(u"03-3333-4444", u"FAX"), Email(u"ichiro@example.ne.jp")},
+         .items = {Phone(u"090-2222-3333", u"携帯", true), Phone(u"0422-11-2222", u"自宅"),
+                   Phone(u"03-3333-4444", u"FAX"), Email(u"ichiro@example.ne.jp")},
          .note = u"小学校の同級生。\n年賀状は毎年送ること。連絡は平日の夜に携帯へ。"_s},
         {.formattedName = u"John Smith"_s,
          .familyName = u"Smith"_s,
@@ -74,7 +77,8 @@ TEST(VCard, ReadsVersion4SortAsAndPhonetic) {
          .familyReading = u"タカハシ"_s,
          .givenReading = u"ケン"_s,
          // PREF=1 is preferred over PREF=2; a tel: URI gives its number.
-         .items = {Phone(u"+81-3-1234-5678", u"勤務先"), Phone(u"+81-90-1234-5678", u"携帯", true), Email(u"ken@example.jp")},
+         .items = {Phone(u"+81-3-1234-5678", u"勤務先"), Phone(u"+81-90-1234-5678", u"携帯", true),
+                   Email(u"ken@example.jp")},
          .note = u"四・〇の\nメモ"_s},
         // The kana PHONETIC N gives the readings, not the IPA one.
         {.formattedName = u"伊藤 美咲"_s,
@@ -101,7 +105,8 @@ TEST(VCard, ReadsDocomoShiftJis) {
          .givenName = u"太郎"_s,
          .familyReading = u"ﾀﾅｶ"_s,
          .givenReading = u"ﾀﾛｳ"_s,
-         .items = {Phone(u"090-5555-6666", u"携帯"), Phone(u"03-7777-8888", u"自宅"), Email(u"taro.tanaka@docomo.ne.jp")},
+         .items = {Phone(u"090-5555-6666", u"携帯"), Phone(u"03-7777-8888", u"自宅"),
+                   Email(u"taro.tanaka@docomo.ne.jp")},
          // ソ and 表 end in the byte of a backslash, which must not read as an escape.
          .note = u"ソフト部の先輩。表計算が得意"_s},
         {.formattedName = u"木村 ﾖｼｺ"_s,
