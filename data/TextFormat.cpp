@@ -12,12 +12,13 @@
 
 void AppendTextLine(std::string& out, const PhoneRecordView& record) {
     const std::string_view memo = record.m_strMemo;
-    // Room for the longest the line can be, then the bytes put in place: the memo's
-    // line breaks only ever make it shorter. One resize and a few copies a line instead
-    // of an append per field: the line writer of a million-entry save.
+    // Room for the longest the line can be and a line end after it, then the bytes put
+    // in place: the memo's line breaks only ever make it shorter. One resize and a few
+    // copies a line instead of an append per field: the line writer of a million-entry
+    // save. The line end a caller adds fits in, and a long line is not copied for it.
     const std::size_t at = out.size();
     out.resize(at + record.m_strRomaji.size() + record.m_strKanji.size() + record.m_strPhone.size() + 2 +
-               (memo.empty() ? 0 : 1 + memo.size()));
+               (memo.empty() ? 0 : 1 + memo.size()) + 1);
     char* p = out.data() + at;
     const auto put = [&p](std::string_view text) {
         if (!text.empty()) // an empty view may have no bytes to copy from at all

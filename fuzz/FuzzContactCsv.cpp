@@ -10,13 +10,24 @@
 
 namespace {
 
+/// The contact's first number and how many it has.
+QString FirstPhone(const Contact& c, std::size_t* count = nullptr) {
+    QString first;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < c.items.size(); ++i)
+        if (c.items[i].piece == MemoPiece::Phone && n++ == 0)
+            first = c.items[i].text.toString();
+    if (count)
+        *count = n;
+    return first;
+}
+
 // The entry the first contact would make when its texts are taken as the four
 // columns, or nothing when code page 932 cannot hold them.
 std::optional<PhoneRecord> EntryOf(const Contact& contact) {
     QString memo = contact.note;
     memo.replace(u'\n', QStringLiteral("\r\n"));
-    const QString texts[] = {contact.romaji.value_or(QString()), contact.formattedName,
-                             contact.phones.empty() ? QString() : contact.phones.front().number, memo};
+    const QString texts[] = {contact.romaji.value_or(QString()), contact.formattedName, FirstPhone(contact), memo};
     std::string bytes[4];
     for (int i = 0; i < 4; ++i) {
         Cp932Encoded encoded = UnicodeToCp932(texts[i]);
@@ -41,7 +52,9 @@ void CheckRoundTrip(const PhoneRecord& entry, CsvEncoding encoding) {
     const std::optional<PhoneRecord> again = EntryOf(back.contacts.front());
     Check(again.has_value(), "a written entry reads back in code page 932");
     Check(*again == entry, "a written entry reads back equal");
-    Check(back.contacts.front().phones.size() == (entry.m_strPhone.empty() ? 0u : 1u), "one phone or none");
+    std::size_t phones = 0;
+    FirstPhone(back.contacts.front(), &phones);
+    Check(phones == (entry.m_strPhone.empty() ? 0u : 1u), "one phone or none");
 }
 
 } // namespace

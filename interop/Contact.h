@@ -5,25 +5,66 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
-/// One telephone number of a contact.
-struct ContactPhone {
-    QString number;
-    QString kind;           ///< what the number is, as the memo shows it: "携帯", "自宅", "勤務先", "FAX", … or empty
-    bool preferred = false; ///< marked preferred (vCard PREF, TYPE=pref or PREF=1)
-};
-
-/// Something else a contact holds, which the entry keeps in its memo under a label.
-struct ContactDetail {
-    QString label; ///< as the memo shows it: "住所", "役職", "URL", "誕生日", …
-    QString text;
-};
-
 /// A piece of a contact that its entry's memo shows on a line of its own.
 enum class MemoPiece : unsigned char { Phone, Email, Detail, Organization, Nickname };
+
+/// A number, an e-mail or a detail of a contact, as ContactItems holds it; or the place
+/// of the company or the nickname, without a text.
+struct ContactItem {
+    MemoPiece piece = MemoPiece::Detail;
+    QStringView text;       ///< the number, the address, the detail
+    /// As the memo shows it: a number's kind ("携帯", "自宅", "FAX", … or empty), a
+    /// detail's label ("住所", "役職", "URL", …).
+    QStringView label;
+    bool preferred = false; ///< a number marked preferred (vCard PREF, TYPE=pref or PREF=1)
+};
+
+/// The numbers, e-mails and details of a contact, and the places of its company and
+/// nickname, in the order the file has them (a CSV: its columns' order). Their texts
+/// stand one after another in one string, and each item's kind (piece, label and
+/// preference) is one of a few the contact has: a card of a million numbers takes
+/// a few bytes a number, not an object each.
+class ContactItems {
+public:
+    ContactItems() = default;
+    /// These items, in this order.
+    ContactItems(std::initializer_list<ContactItem> items);
+
+    /// Appends an item. Throws ArchiveError when the texts would pass 4 G characters.
+    void Add(MemoPiece piece, QStringView text = {}, const QString& label = {}, bool preferred = false);
+    std::size_t size() const { return m_items.size(); }
+    bool empty() const { return m_items.empty(); }
+    /// False when no item has a text: none, or only the places of a company and a nickname.
+    bool HoldsText() const { return !m_text.isEmpty(); }
+    /// The i-th item; its views hold while the items stay as they are.
+    ContactItem operator[](std::size_t i) const;
+    /// The i-th item's label or preference, which a card may give after the number.
+    void SetLabel(std::size_t i, const QString& label);
+    void SetPreferred(std::size_t i, bool preferred);
+
+private:
+    struct Kind {
+        MemoPiece piece;
+        bool preferred;
+        QString label;
+    };
+    struct Packed {
+        std::uint32_t end;  ///< where the item's text ends in m_text
+        std::uint32_t kind; ///< in m_kinds
+    };
+    std::uint32_t KindOf(MemoPiece piece, const QString& label, bool preferred);
+
+    QString m_text;
+    std::vector<Packed> m_items;
+    std::vector<Kind> m_kinds;
+};
 
 /// One contact, every text as the file had it (line breaks as "\n").
 struct Contact {
@@ -38,14 +79,11 @@ struct Contact {
     QString organization;    ///< ORG's company name, the CSV's company column
     QString organizationReading; ///< its reading: X-PHONETIC-ORG, a phonetic company column
     QString nickname;        ///< NICKNAME, the CSV's nickname column
-    std::vector<ContactPhone> phones; ///< in the file's order
-    QStringList emails;      ///< in the file's order
-    std::vector<ContactDetail> details; ///< addresses, titles, web pages, birthdays, in the file's order
+    /// The numbers, e-mails and details (addresses, titles, web pages, birthdays), and
+    /// where the company and the nickname stand among them; a company or nickname
+    /// without its place follows them, the company first.
+    ContactItems items;
     QString note;            ///< NOTE, the CSV's notes or memo column
-    /// The order the file had the numbers, e-mails, details, company and nickname in (a
-    /// CSV: its columns' order): the n-th Phone is phones[n], and so on. What it does not
-    /// list follows in the order of that enum.
-    std::vector<MemoPiece> order;
 };
 
 /// True when the contact holds nothing an entry could show.

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringTokenizer>
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -296,66 +297,42 @@ QString JoinNonEmpty(std::initializer_list<QString> parts) {
     return joined;
 }
 
-QStringList SplitValues(const QString& cell) {
-    QStringList values = cell.split(QStringLiteral(" ::: "));
-    values.removeAll(QString());
-    return values;
+/// The values of a cell that holds several, " ::: " between them (Google's), without
+/// empty ones.
+auto Values(const QString& cell) {
+    return QStringTokenizer(cell, u" ::: ", Qt::SkipEmptyParts);
 }
 
-/// The pieces of one memo line that several columns make: an address, a birthday.
-struct GroupLine {
-    unsigned group;
-    std::size_t line;                             ///< in the contact's details
-    std::vector<std::pair<unsigned, QString>> pieces; ///< by rank
-};
-
-/// Adds the text of a Detail column to its line: a new one, or the line of its group
-/// (`grouped`) for the pieces of an address or of a birthday, which stand in the order
-/// of their headings in the table (postal code first, as Japanese addresses are written),
-/// whatever the columns' order.
-void AddDetailPiece(Contact& contact, std::vector<GroupLine>& grouped, const Column& column, const QString& text) {
-    std::vector<ContactDetail>& details = contact.details;
+/// A Detail column's text as a piece of its memo line; empty for none. Outlook writes
+/// a date it does not know as "0/0/00" or "00/0/0".
+QString DetailPiece(const QString& text) {
     const QString piece = text.trimmed();
-    // Outlook writes a date it does not know as "0/0/00" or "00/0/0".
-    if (piece.isEmpty() || piece == u"0/0/00" || piece == u"00/0/0")
-        return;
-    if (column.group != 0) {
-        auto line = std::find_if(grouped.begin(), grouped.end(), [&](const GroupLine& g) { return g.group == column.group; });
-        if (line == grouped.end()) {
-            grouped.push_back({column.group, details.size(), {}});
-            details.push_back({column.kind, {}});
-            contact.order.push_back(MemoPiece::Detail);
-            line = grouped.end() - 1;
-        }
-        const auto at = std::upper_bound(line->pieces.begin(), line->pieces.end(), column.rank,
-                                         [](unsigned rank, const auto& p) { return rank < p.first; });
-        line->pieces.insert(at, {column.rank, piece});
-        QStringList texts;
-        for (const auto& [rank, text] : line->pieces)
-            texts.push_back(text);
-        details[line->line].text = texts.join(column.kind == QStringView(kBirthday) ? u'-' : u' ');
-        return;
-    }
-    details.push_back({column.kind, piece});
-    contact.order.push_back(MemoPiece::Detail);
+    return piece == u"0/0/00" || piece == u"00/0/0" ? QString() : piece;
 }
 
-void AddPhone(Contact& contact, ContactPhone&& phone) {
-    contact.phones.push_back(std::move(phone));
-    contact.order.push_back(MemoPiece::Phone);
-}
-
-void AddEmail(Contact& contact, const QString& address) {
-    contact.emails.push_back(address);
-    contact.order.push_back(MemoPiece::Email);
+/// The memo line of the group of Detail columns that `first` starts (an address, a
+/// birthday): its pieces in the order of their headings in the table (postal code
+/// first, as Japanese addresses are written), whatever the columns' order.
+QString GroupLine(const std::vector<Column>& columns, const std::vector<QString>& texts, const Column& first) {
+    std::vector<std::pair<unsigned, QString>> pieces;
+    for (std::size_t slot = 0; slot < columns.size(); ++slot)
+        if (columns[slot].field == Field::Detail && columns[slot].group == first.group)
+            if (QString piece = DetailPiece(texts[slot]); !piece.isEmpty())
+                pieces.emplace_back(columns[slot].rank, std::move(piece));
+    std::stable_sort(pieces.begin(), pieces.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList line;
+    for (const auto& [rank, piece] : pieces)
+        line.push_back(piece);
+    return line.join(first.kind == QStringView(kBirthday) ? u'-' : u' ');
 }
 
 /// The contact of one row from the texts of its columns (by slot).
 Contact MakeContact(const std::vector<Column>& columns, const std::vector<QString>& texts) {
     Contact contact;
+    ContactItems& items = contact.items;
     std::array<QString, kFieldCount> single;
     QStringList primaryNumbers;
-    std::vector<GroupLine> grouped; // the memo line of each group of Detail columns
+    std::vector<unsigned> grouped; // the groups of Detail columns whose line is there
     for (std::size_t slot = 0; slot < columns.size(); ++slot) {
         const Column& column = columns[slot];
         const QString& text = texts[slot];
@@ -366,7 +343,7 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             break;
         case Field::Phone:
             if (!text.isEmpty())
-                AddPhone(contact, {text, column.kind, false});
+                items.Add(MemoPiece::Phone, text, column.kind);
             break;
         case Field::PreferredPhone:
             if (!text.isEmpty())
@@ -378,20 +355,27 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
             if (preferred)
                 label = label.mid(1).trimmed();
             const QString kind = PhoneKindFromLabels({label});
-            for (const QString& number : SplitValues(text))
-                AddPhone(contact, {number, kind, preferred});
+            for (const QStringView number : Values(text))
+                items.Add(MemoPiece::Phone, number, kind, preferred);
             break;
         }
         case Field::Email:
             if (!text.isEmpty())
-                AddEmail(contact, text);
+                items.Add(MemoPiece::Email, text);
             break;
         case Field::EmailValue:
-            for (const QString& address : SplitValues(text))
-                AddEmail(contact, address);
+            for (const QStringView address : Values(text))
+                items.Add(MemoPiece::Email, address);
             break;
         case Field::Detail:
-            AddDetailPiece(contact, grouped, column, text);
+            if (column.group == 0) {
+                if (const QString piece = DetailPiece(text); !piece.isEmpty())
+                    items.Add(MemoPiece::Detail, piece, column.kind);
+            } else if (std::find(grouped.begin(), grouped.end(), column.group) == grouped.end() &&
+                       !DetailPiece(text).isEmpty()) {
+                grouped.push_back(column.group);
+                items.Add(MemoPiece::Detail, GroupLine(columns, texts, column), column.kind);
+            }
             break;
         case Field::Unused:
         case Field::PhoneLabel:
@@ -403,20 +387,20 @@ Contact MakeContact(const std::vector<Column>& columns, const std::vector<QStrin
                 break;
             value = text;
             if (column.field == Field::Organization || column.field == Field::Nickname)
-                contact.order.push_back(column.field == Field::Organization ? MemoPiece::Organization
-                                                                            : MemoPiece::Nickname);
+                items.Add(column.field == Field::Organization ? MemoPiece::Organization : MemoPiece::Nickname);
             break;
         }
         }
     }
     // Outlook's "Primary Phone" repeats one of the other numbers: that one becomes preferred.
     for (const QString& number : primaryNumbers) {
-        const auto same = std::find_if(contact.phones.begin(), contact.phones.end(),
-                                       [&number](const ContactPhone& phone) { return phone.number == number; });
-        if (same != contact.phones.end())
-            same->preferred = true;
+        std::size_t same = 0;
+        while (same < items.size() && !(items[same].piece == MemoPiece::Phone && items[same].text == number))
+            ++same;
+        if (same < items.size())
+            items.SetPreferred(same, true);
         else
-            AddPhone(contact, {number, QString(), true});
+            items.Add(MemoPiece::Phone, number, {}, true);
     }
     auto get = [&single](Field field) -> const QString& { return single[static_cast<std::size_t>(field)]; };
     contact.formattedName = get(Field::FormattedName);
@@ -495,6 +479,7 @@ ContactFile ReadContactCsv(std::string_view file, std::function<void(Contact&&)>
         for (std::size_t i = 0; i < cells.size(); ++i)
             texts[i] = CellText(cells[i], encoding, scratch);
         Contact contact = MakeContact(columns, texts);
+        texts.assign(texts.size(), QString()); // the contact's texts go with it, not with the next row
         if (HoldsNothing(contact)) {
             result.report.Skip(LineReason(row.line, u"取り込める項目がありません"));
             continue;

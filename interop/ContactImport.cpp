@@ -26,29 +26,10 @@ NameReadings& Readings() {
     return readings;
 }
 
-// `text` without the characters code page 932 cannot hold, as its bytes; those
-// characters are added to `dropped`, each once.
-std::string KeepCp932(const QString& text, QString& dropped) {
-    Cp932Encoded encoded = UnicodeToCp932(text);
-    if (encoded.ok())
-        return std::move(encoded.bytes);
-    QString kept;
-    kept.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length =
-            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-        const QStringView character = QStringView(text).mid(i, length);
-        if (UnicodeToCp932(character.toString()).ok())
-            kept += character;
-        else if (!dropped.contains(character))
-            dropped += character;
-        i += length;
-    }
-    return UnicodeToCp932(kept).bytes;
-}
-
 // Line breaks of any kind as the phone book writes them: CR LF.
 QString WithCrLf(QString text) {
+    if (!text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
@@ -136,7 +117,7 @@ std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEn
     }
     if (!read.trimmed().isEmpty()) {
         // Text in ASCII reads as it is written: the dictionary is not asked (nor loaded).
-        const bool ascii = std::all_of(read.begin(), read.end(), [](QChar c) { return c.unicode() < 0x80; });
+        const bool ascii = std::all_of(read.cbegin(), read.cend(), [](QChar c) { return c.unicode() < 0x80; });
         QStringList unread;
         if (std::string romaji = RomajiFromReading(ascii ? read : Readings().ReadingOf(read, &unread)); !romaji.empty()) {
             entry.unread = std::move(unread);
@@ -147,85 +128,94 @@ std::string RomajiFor(const Contact& contact, const ShownName& shown, ImportedEn
     return {};
 }
 
-// The number that becomes the entry's phone number: the first one marked preferred,
-// else the first.
-std::size_t MainPhone(const std::vector<ContactPhone>& phones) {
-    const auto preferred = std::find_if(phones.begin(), phones.end(), [](const ContactPhone& p) { return p.preferred; });
-    return preferred != phones.end() ? static_cast<std::size_t>(preferred - phones.begin()) : 0;
+// The item whose number becomes the entry's phone number: the first number marked
+// preferred, else the first; items.size() when there is none.
+std::size_t MainPhone(const ContactItems& items) {
+    std::size_t first = items.size();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const ContactItem item = items[i];
+        if (item.piece == MemoPiece::Phone && item.preferred)
+            return i;
+        if (item.piece == MemoPiece::Phone && first == items.size())
+            first = i;
+    }
+    return first;
 }
 
-/// The memo: the further numbers, the e-mails, the company, the nickname and the other
-/// details, each on its line in the file's order, then the note.
-QString MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone) {
-    // The pieces the file's order leaves out follow in the enum's order.
-    std::vector<MemoPiece> pieces = contact.order;
-    const auto addMissing = [&pieces](MemoPiece piece, std::size_t count) {
-        const auto listed = static_cast<std::size_t>(std::count(pieces.begin(), pieces.end(), piece));
-        if (listed < count)
-            pieces.insert(pieces.end(), count - listed, piece);
-    };
-    addMissing(MemoPiece::Phone, contact.phones.size());
-    addMissing(MemoPiece::Email, static_cast<std::size_t>(contact.emails.size()));
-    addMissing(MemoPiece::Detail, contact.details.size());
-    addMissing(MemoPiece::Organization, 1);
-    addMissing(MemoPiece::Nickname, 1);
-
-    QString memo; // its lines joined by "\n"
-    const auto addLine = [&memo](const QString& label, QStringView text) {
-        if (!memo.isEmpty())
-            memo += u'\n';
-        if (!label.isNull()) {
-            memo += label;
-            memo += QStringLiteral(": ");
-        }
-        memo += text;
+/// The memo as code page 932 bytes: the further numbers, the e-mails, the company, the
+/// nickname and the other details, each on its line in the file's order, then the
+/// note. Made line by line, so that a card of a million numbers is never one text of
+/// its lines besides; what code page 932 cannot hold is left out and added to `dropped`.
+std::string MemoOf(const Contact& contact, const ShownName& shown, std::size_t mainPhone, QString& dropped) {
+    const ContactItems& items = contact.items;
+    std::string memo;
+    // Room for the longest it can be (two bytes a character; a line break, a label and its
+    // colon in a few more), so that a long memo is not copied while it grows.
+    std::size_t room =
+        2 * static_cast<std::size_t>(contact.note.size() + contact.organization.size() + contact.nickname.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        room += 2 * static_cast<std::size_t>(items[i].text.size()) + 16;
+    memo.reserve(room);
+    QString line;
+    const auto addLine = [&](QStringView label, QStringView text) {
+        line.truncate(0);
+        line += label;
+        line += QStringLiteral(": ");
+        line += text;
+        if (!memo.empty())
+            memo += "\r\n";
+        AppendCp932(memo, WithCrLf(line), dropped);
     };
     // A detail on its line, but for the name shown.
-    const auto addDetail = [&](const QString& label, QString text) {
+    const auto addDetail = [&](QStringView label, QStringView text) {
         text = text.trimmed();
-        if (text.isEmpty() || text == shown.text.trimmed())
+        if (text.isEmpty() || text == QStringView(shown.text).trimmed())
             return;
-        NormalizeLineBreaks(text);
-        text.replace(u'\n', u' '); // one line a detail
-        addLine(label, text);
+        QString oneLine = text.toString();
+        NormalizeLineBreaks(oneLine);
+        oneLine.replace(u'\n', u' '); // one line a detail
+        addLine(label, oneLine);
     };
-    std::size_t phone = 0, email = 0, detail = 0;
     bool organization = false, nickname = false;
-    for (const MemoPiece piece : pieces) {
-        switch (piece) {
+    const auto addOrganization = [&] {
+        if (!std::exchange(organization, true))
+            addDetail(u"会社", contact.organization);
+    };
+    const auto addNickname = [&] {
+        if (!std::exchange(nickname, true))
+            addDetail(u"ニックネーム", contact.nickname);
+    };
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const ContactItem item = items[i];
+        switch (item.piece) {
         case MemoPiece::Phone:
-            if (phone < contact.phones.size()) {
-                const ContactPhone& p = contact.phones[phone];
-                if (phone++ != mainPhone && !p.number.trimmed().isEmpty())
-                    addLine(p.kind.isEmpty() ? QStringLiteral("電話") : p.kind, p.number.trimmed());
-            }
+            if (i != mainPhone && !item.text.trimmed().isEmpty())
+                addLine(item.label.isEmpty() ? u"電話" : item.label, item.text.trimmed());
             break;
         case MemoPiece::Email:
-            if (email < static_cast<std::size_t>(contact.emails.size())) {
-                const QString& address = contact.emails[static_cast<qsizetype>(email++)];
-                if (!address.trimmed().isEmpty())
-                    addLine(QStringLiteral("メール"), address.trimmed());
-            }
+            if (!item.text.trimmed().isEmpty())
+                addLine(u"メール", item.text.trimmed());
             break;
         case MemoPiece::Detail:
-            if (detail < contact.details.size()) {
-                const ContactDetail& d = contact.details[detail++];
-                addDetail(d.label, d.text);
-            }
+            addDetail(item.label, item.text);
             break;
         case MemoPiece::Organization:
-            if (!std::exchange(organization, true))
-                addDetail(QStringLiteral("会社"), contact.organization);
+            addOrganization();
             break;
         case MemoPiece::Nickname:
-            if (!std::exchange(nickname, true))
-                addDetail(QStringLiteral("ニックネーム"), contact.nickname);
+            addNickname();
             break;
         }
     }
-    if (!contact.note.isEmpty())
-        addLine(QString(), contact.note);
-    return WithCrLf(std::move(memo));
+    // A company or nickname without its place follows the rest.
+    addOrganization();
+    addNickname();
+    if (!contact.note.isEmpty()) {
+        if (!memo.empty())
+            memo += "\r\n";
+        AppendCp932(memo, WithCrLf(contact.note), dropped);
+    }
+    return memo;
 }
 
 // The first few of `items` for a report line, and "など" when there are more; all of them,
@@ -259,21 +249,24 @@ ImportedEntry EntryFromContact(const Contact& contact) {
     ImportedEntry entry;
     const ShownName shown = ShownNameOf(contact);
     entry.record.m_strRomaji = RomajiFor(contact, shown, entry);
-    entry.record.m_strKanji = KeepCp932(shown.text, entry.dropped);
-    const std::size_t mainPhone = MainPhone(contact.phones);
+    AppendCp932(entry.record.m_strKanji, shown.text, entry.dropped);
+    const std::size_t mainPhone = MainPhone(contact.items);
+    const QStringView number = mainPhone < contact.items.size() ? contact.items[mainPhone].text : QStringView();
     // The report names an entry without a name by its number.
-    entry.name = shown.text.isEmpty() && mainPhone < contact.phones.size() ? contact.phones[mainPhone].number.trimmed()
-                                                                           : shown.text;
-    if (mainPhone < contact.phones.size())
-        entry.record.m_strPhone = KeepCp932(contact.phones[mainPhone].number, entry.dropped);
-    entry.record.m_strMemo = KeepCp932(MemoOf(contact, shown, mainPhone), entry.dropped);
+    entry.name = shown.text.isEmpty() ? number.trimmed().toString() : shown.text;
+    AppendCp932(entry.record.m_strPhone, number, entry.dropped);
+    entry.record.m_strMemo = MemoOf(contact, shown, mainPhone, entry.dropped);
     return entry;
 }
 
 void ContactImport::AddFile(std::string_view file, const QString& fileName) {
-    // Each contact becomes its entry as soon as it is read. A file that is no contacts is
-    // refused before its first one.
-    const auto take = [this](Contact&& contact) { Add(EntryFromContact(contact)); };
+    // Each contact becomes its entry as soon as it is read, and its texts go before the
+    // entry is filed. A file that is no contacts is refused before its first one.
+    const auto take = [this](Contact&& contact) {
+        ImportedEntry entry = EntryFromContact(contact);
+        contact = Contact();
+        Add(std::move(entry));
+    };
     const ContactFile read =
         DetectContactFormat(file) == ContactFormat::VCard ? ReadVCards(file, take) : ReadContactCsv(file, take);
     nSkipped += read.report.skipped;
@@ -287,11 +280,14 @@ void ContactImport::Add(ImportedEntry&& entry) {
         ++nAlreadyThere;
         return;
     }
-    entries.AddTail(entry.record);
-    if (entry.bNoReading || !entry.unread.isEmpty() || !entry.dropped.isEmpty()) {
-        entry.record = {};
+    // Of the rest of the entry only what the report says stays, beside its row.
+    const PhoneRecord record = std::exchange(entry.record, {});
+    const bool note = entry.bNoReading || !entry.unread.isEmpty() || !entry.dropped.isEmpty();
+    if (!note)
+        entry = {};
+    entries.AddTail(record);
+    if (note)
         noted.push_back({entries.GetCount() - 1, std::move(entry)});
-    }
 }
 
 void ContactImport::LeaveOutKnown(const RecordList& book) {

@@ -34,6 +34,12 @@ struct PhoneticParts {
 };
 PhoneticParts PhoneticOf(const QString& name, const QString& romaji);
 
+/// A line of an entry's memo under a label other than a number's or an e-mail's.
+struct ContactDetail {
+    QString label; ///< as the memo shows it: "住所", "役職", "URL", "誕生日", …
+    QString text;
+};
+
 /// An entry's memo as the import made it: its first lines the further numbers
 /// ("携帯: 090-…"), the e-mails ("メール: …") and the details ("役職: …"), which go out
 /// as numbers, e-mails and details again, and the rest, which goes out as the note.

@@ -340,11 +340,9 @@ QString AddressText(QStringView text, bool commaLists) {
     return kept.join(u' ');
 }
 
-void AddDetail(Contact& contact, const char16_t* label, const QString& text) {
-    if (!text.trimmed().isEmpty()) {
-        contact.details.push_back({QString::fromUtf16(label), text.trimmed()});
-        contact.order.push_back(MemoPiece::Detail);
-    }
+void AddDetail(Contact& contact, const QString& label, const QString& text) {
+    if (const QStringView trimmed = QStringView(text).trimmed(); !trimmed.isEmpty())
+        contact.items.Add(MemoPiece::Detail, trimmed, label);
 }
 
 /// Apple's own labels come wrapped as "_$!<Mobile>!$_"; the user's own are plain.
@@ -395,7 +393,7 @@ TextEncoding EncodingOfCard(LineReader lines) {
 
 /// A number whose kind waits for its group's label (X-ABLabel), which may come after it.
 struct GroupedPhone {
-    std::size_t index; ///< in the contact's phones
+    std::size_t index; ///< in the contact's items
     QStringList types;
     std::string group;
 };
@@ -660,7 +658,7 @@ private:
         } else if (head.name == "ORG") {
             if (contact.organization.isEmpty()) {
                 contact.organization = Components<2>(text, !card.v21)[0].trimmed();
-                contact.order.push_back(MemoPiece::Organization);
+                contact.items.Add(MemoPiece::Organization);
             }
         } else if (head.name == "X-PHONETIC-ORG") {
             if (contact.organizationReading.isEmpty())
@@ -668,16 +666,16 @@ private:
         } else if (head.name == "NICKNAME") {
             if (contact.nickname.isEmpty()) {
                 contact.nickname = Unescaped(text).trimmed();
-                contact.order.push_back(MemoPiece::Nickname);
+                contact.items.Add(MemoPiece::Nickname);
             }
         } else if (head.name == "ADR") {
-            AddDetail(contact, u"住所", AddressText(text, !card.v21));
+            AddDetail(contact, QStringLiteral("住所"), AddressText(text, !card.v21));
         } else if (head.name == "TITLE" || head.name == "ROLE") {
-            AddDetail(contact, u"役職", Unescaped(text));
+            AddDetail(contact, QStringLiteral("役職"), Unescaped(text));
         } else if (head.name == "URL") {
-            AddDetail(contact, u"URL", Unescaped(text));
+            AddDetail(contact, QStringLiteral("URL"), Unescaped(text));
         } else if (head.name == "BDAY") {
-            AddDetail(contact, u"誕生日", Unescaped(text));
+            AddDetail(contact, QStringLiteral("誕生日"), Unescaped(text));
         } else if (head.name == "SORT-STRING") {
             if (contact.reading.isEmpty())
                 contact.reading = Unescaped(text);
@@ -686,11 +684,8 @@ private:
         } else if (head.name == "TEL") {
             ApplyPhone(card, head, text);
         } else if (head.name == "EMAIL") {
-            const QString address = Unescaped(text).trimmed();
-            if (!address.isEmpty()) {
-                contact.emails.push_back(address);
-                contact.order.push_back(MemoPiece::Email);
-            }
+            if (const QString address = Unescaped(text).trimmed(); !address.isEmpty())
+                contact.items.Add(MemoPiece::Email, address);
         } else if (head.name == "NOTE") {
             if (!contact.note.isEmpty())
                 contact.note += u'\n';
@@ -727,24 +722,23 @@ private:
     // numbers with a group or a preference are remembered besides (a card of a million
     // numbers holds nothing else for each).
     void ApplyPhone(Card& card, const Head& head, const QString& text) {
-        ContactPhone phone;
-        phone.number = Unescaped(text);
+        QString number = Unescaped(text);
         const auto valueType = head.Find("VALUE");
         const bool uri = valueType && EqualsNoCase(Unquote(*valueType), "URI");
-        if ((uri || card.v4) && phone.number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
-            phone.number.remove(0, 4);
-        if (phone.number.isEmpty())
+        if ((uri || card.v4) && number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
+            number.remove(0, 4);
+        if (number.isEmpty())
             return;
         QStringList types = Types(head, m_card->encoding);
-        const std::size_t index = card.contact.phones.size();
+        const std::size_t index = card.contact.items.size();
         if (const long rank = PrefRank(head, types); rank > 0)
             card.preferred.emplace_back(index, rank);
+        QString kind;
         if (head.group.empty())
-            phone.kind = PhoneKindFromLabels(types);
+            kind = PhoneKindFromLabels(types);
         else
             card.grouped.push_back({index, std::move(types), head.group});
-        card.contact.phones.push_back(std::move(phone));
-        card.contact.order.push_back(MemoPiece::Phone);
+        card.contact.items.Add(MemoPiece::Phone, number, kind);
     }
 
     void FinishCard() {
@@ -758,7 +752,7 @@ private:
         for (const auto& [index, rank] : card.preferred)
             bestPref = std::min(bestPref, rank);
         for (const auto& [index, rank] : card.preferred)
-            contact.phones[index].preferred = rank == bestPref;
+            contact.items.SetPreferred(index, rank == bestPref);
         for (GroupedPhone& grouped : card.grouped) {
             QStringList& labels = grouped.types;
             QString custom;
@@ -769,11 +763,9 @@ private:
                     custom = label;
                 labels.push_back(label);
             }
-            ContactPhone& phone = contact.phones[grouped.index];
-            phone.kind = PhoneKindFromLabels(labels);
+            const QString kind = PhoneKindFromLabels(labels);
             // A label of the user's own ("実家") says what the number is even when it is no known word.
-            if (phone.kind.isEmpty())
-                phone.kind = custom;
+            contact.items.SetLabel(grouped.index, kind.isEmpty() ? custom : kind);
         }
         if (HoldsNothing(contact))
             Skip(card.beginLine, QStringLiteral("何も入っていないカードを読み飛ばしました"));

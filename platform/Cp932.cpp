@@ -78,6 +78,12 @@ std::uint16_t CodeOf(char16_t u) {
     return code;
 }
 
+// The length of the code point at `i`: two for a surrogate pair, else one (a
+// surrogate without its pair stands alone).
+qsizetype CodePointLength(QStringView text, qsizetype i) {
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
 // Encodes one code point (one or two UTF-16 units); false when code page 932 has no such character.
 bool EncodeOne(QStringView ch, std::string& out) {
     if (ch.size() != 1) // code page 932 has no character beyond the first plane
@@ -138,21 +144,27 @@ bool IsValidCp932(std::string_view bytes) {
 
 Cp932Encoded UnicodeToCp932(const QString& text) {
     Cp932Encoded result;
+    AppendCp932(result.bytes, text, result.unconvertible);
+    return result;
+}
+
+void AppendCp932(std::string& out, QStringView text, QString& unconvertible) {
+    const std::size_t at = out.size();
     // Plain text in one go; the character-by-character path only where that fails.
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
-        result.bytes.assign(static_cast<std::size_t>(text.size()), '\0');
-        std::transform(text.begin(), text.end(), result.bytes.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
-        return result;
+        out.resize(at + static_cast<std::size_t>(text.size()));
+        std::transform(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                       [](QChar c) { return static_cast<char>(c.unicode()); });
+        return;
     }
-    result.bytes.reserve(static_cast<std::size_t>(text.size()) * 2);
+    out.reserve(at + static_cast<std::size_t>(text.size()) * 2);
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const QStringView ch = QStringView(text).mid(i, len);
-        if (!EncodeOne(ch, result.bytes) && !result.unconvertible.contains(ch))
-            result.unconvertible += ch;
+        const qsizetype len = CodePointLength(text, i);
+        const QStringView ch = text.mid(i, len);
+        if (!EncodeOne(ch, out) && !unconvertible.contains(ch))
+            unconvertible += ch;
         i += len;
     }
-    return result;
 }
 
 QString NameUnconvertible(const QString& unconvertible) {
@@ -161,7 +173,7 @@ QString NameUnconvertible(const QString& unconvertible) {
     QString out;
     qsizetype count = 0;
     for (qsizetype i = 0; i < unconvertible.size(); ++count) {
-        const qsizetype len = (unconvertible[i].isHighSurrogate() && i + 1 < unconvertible.size()) ? 2 : 1;
+        const qsizetype len = CodePointLength(unconvertible, i);
         if (count < kNamed)
             out += QStringLiteral("「") + unconvertible.mid(i, len) + QStringLiteral("」");
         i += len;

@@ -23,6 +23,10 @@ struct Cp932Encoded {
 /// characters that cannot be converted are listed in `unconvertible`.
 Cp932Encoded UnicodeToCp932(const QString& text);
 
+/// The same, appended to `out`: the characters that cannot be converted (a surrogate
+/// without its pair among them) are left out and added to `unconvertible`, each once.
+void AppendCp932(std::string& out, QStringView text, QString& unconvertible);
+
 /// The characters of `unconvertible` (as Cp932Encoded lists them) for a message: each
 /// between corner quotes, the first few only, with the count of all when there are
 /// more ("「😀」「𠀋」" or "「一」「二」「三」「四」「五」など 54080 文字").

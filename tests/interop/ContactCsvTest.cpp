@@ -22,7 +22,7 @@ ContactFile ReadFixture(const char* name) {
 Contact Marlo(const QString& romaji, const QString& kanji, const QString& phone, const QString& note) {
     Contact c{.formattedName = kanji, .romaji = romaji, .note = note};
     if (!phone.isEmpty())
-        c.phones.push_back({phone, {}, false});
+        c.items.Add(MemoPiece::Phone, phone);
     return c;
 }
 
@@ -36,20 +36,18 @@ TEST(ContactCsv, ReadsGoogleContactsExport) {
          .givenName = u"太郎"_s,
          .familyReading = u"やまだ"_s,
          .givenReading = u"たろう"_s,
-         .phones = {{u"090-1234-5678"_s, u"携帯"_s, true},
-                    {u"03-1111-2222"_s, u"自宅"_s, false},
-                    {u"03-3333-4444"_s, u"自宅"_s, false}},
-         .emails = {u"taro.yamada@example.jp"_s},
+         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"自宅"),
+                   Phone(u"03-3333-4444", u"自宅"), Email(u"taro.yamada@example.jp")},
          .note = u"大学の同期。\n来春、大阪へ転勤予定"_s},
         {.formattedName = u"鈴木 花子"_s,
          .familyName = u"鈴木"_s,
          .givenName = u"花子"_s,
          .familyReading = u"スズキ"_s,
          .givenReading = u"ハナコ"_s,
-         .phones = {{u"06-5555-6666"_s, u"勤務先"_s, false}, {u"06-5555-6667"_s, u"FAX"_s, false}},
-         .emails = {u"hanako@example.co.jp"_s, u"h.suzuki@example.com"_s}},
+         .items = {Phone(u"06-5555-6666", u"勤務先"), Phone(u"06-5555-6667", u"FAX"), Email(u"hanako@example.co.jp"),
+                   Email(u"h.suzuki@example.com")}},
         // Only a company: its name stands for the person's.
-        {.formattedName = u"さくら歯科クリニック"_s, .phones = {{u"045-777-8888"_s, u"代表"_s, false}}},
+        {.formattedName = u"さくら歯科クリニック"_s, .items = {Phone(u"045-777-8888", u"代表")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << file.report.reasons.join(u'\n').toStdString();
@@ -62,18 +60,14 @@ TEST(ContactCsv, ReadsOutlookExport) {
          .familyName = u"Tanaka"_s,
          .givenName = u"Ichiro"_s,
          // "Primary Phone" repeats the mobile number, which becomes the preferred one.
-         .phones = {{u"+81-3-5555-0101"_s, u"FAX"_s, false},
-                    {u"+81-3-5555-0100"_s, u"勤務先"_s, false},
-                    {u"080-2222-3333"_s, u"携帯"_s, true}},
-         .emails = {u"ichiro@tanaka-trading.example"_s},
+         .items = {Phone(u"+81-3-5555-0101", u"FAX"), Phone(u"+81-3-5555-0100", u"勤務先"),
+                   Phone(u"080-2222-3333", u"携帯", true), Email(u"ichiro@tanaka-trading.example")},
          .note = u"Prefers calls after 10 a.m.\nAsk for \"Ichi\"."_s},
         {.formattedName = u"Dr. Garcia Elena Maria"_s,
          .familyName = u"Garcia"_s,
          .givenName = u"Maria"_s,
-         .phones = {{u"+1 415 555 0199"_s, u"自宅"_s, false},
-                    {u"+1 415 555 0198"_s, u"自宅"_s, false},
-                    {u"+1 415 555 0150"_s, u"ポケベル"_s, false}},
-         .emails = {u"maria.garcia@example.org"_s}},
+         .items = {Phone(u"+1 415 555 0199", u"自宅"), Phone(u"+1 415 555 0198", u"自宅"),
+                   Phone(u"+1 415 555 0150", u"ポケベル"), Email(u"maria.garcia@example.org")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << file.report.reasons.join(u'\n').toStdString();
@@ -89,21 +83,16 @@ TEST(ContactCsv, ReadsJapaneseOutlookExport) {
          .givenName = u"健一"_s,
          .familyReading = u"たかはし"_s,
          .givenReading = u"けんいち"_s,
-         .phones = {{u"03-4444-5557"_s, u"アシスタント"_s, false},
-                    {u"03-4444-5556"_s, u"FAX"_s, false},
-                    {u"03-4444-5555"_s, u"勤務先"_s, false},
-                    {u"090-8888-9999"_s, u"携帯"_s, true},
-                    {u"090-1111-0000"_s, u"無線"_s, false}},
-         .emails = {u"k.takahashi@example.jp"_s},
+         .items = {Phone(u"03-4444-5557", u"アシスタント"), Phone(u"03-4444-5556", u"FAX"),
+                   Phone(u"03-4444-5555", u"勤務先"), Phone(u"090-8888-9999", u"携帯", true),
+                   Phone(u"090-1111-0000", u"無線"), Email(u"k.takahashi@example.jp")},
          .note = u"現場は①～③の三か所\n月曜定休"_s},
         {.formattedName = u"渡辺 ｱｷﾗ"_s,
          .familyName = u"渡辺"_s,
          .givenName = u"ｱｷﾗ"_s,
          .familyReading = u"ワタナベ"_s,
          .givenReading = u"アキラ"_s,
-         .phones = {{u"0422-11-4444"_s, u"FAX"_s, false},
-                    {u"0422-11-2222"_s, u"自宅"_s, false},
-                    {u"0422-11-3333"_s, u"自宅"_s, false}}},
+         .items = {Phone(u"0422-11-4444", u"FAX"), Phone(u"0422-11-2222", u"自宅"), Phone(u"0422-11-3333", u"自宅")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << file.report.reasons.join(u'\n').toStdString();
@@ -175,19 +164,19 @@ TEST(ContactCsv, HeadingsMatchLoosely) {
         {.formattedName = u"太郎"_s,
          .givenName = u"太郎"_s,
          .familyReading = u"ヤマダ"_s,
-         .phones = {{u"03-1"_s, u"勤務先"_s, true}, {u"06-2"_s, {}, false}},
+         .items = {Phone(u"03-1", u"勤務先", true), Phone(u"06-2")},
          .note = u"n"_s},
         {.formattedName = u"山田 太郎"_s,
          .familyReading = u"やまだ"_s,
          .givenReading = u"じょん たろう"_s,
          .reading = u"やまだ たろう"_s,
-         .phones = {{u"03"_s, u"自宅"_s, true}, {u"04"_s, u"自宅"_s, true}}},
+         .items = {Phone(u"03", u"自宅", true), Phone(u"04", u"自宅", true)}},
         {.partsName = u"山田 太郎"_s,
          .familyName = u"山田"_s,
          .givenName = u"太郎"_s,
          .familyReading = u"やまだ"_s,
          .givenReading = u"たろう"_s,
-         .phones = {{u"090"_s, u"携帯"_s, false}}},
+         .items = {Phone(u"090", u"携帯")}},
     };
     std::vector<Contact> all = current.contacts;
     for (const ContactFile* file : {&older, &web})

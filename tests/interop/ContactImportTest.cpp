@@ -1,6 +1,7 @@
 #include "interop/ContactImport.h"
 
 #include "../TestUtil.h"
+#include "ContactTestUtil.h"
 
 #include "data/RecordList.h"
 #include "platform/Cp932.h"
@@ -53,10 +54,8 @@ TEST(ContactImport, EntryFieldsFromAContact) {
     Contact full = Named(QStringLiteral("田中 一郎"));
     full.familyReading = QStringLiteral("たなか");
     full.givenReading = QStringLiteral("イチロウ");
-    full.phones = {{QStringLiteral("03-1111-2222"), QStringLiteral("自宅"), false},
-                   {QStringLiteral("090-3333-4444"), QStringLiteral("携帯"), true},
-                   {QStringLiteral("06-5555-6666"), QString(), false}};
-    full.emails = {QStringLiteral("ichiro@example.jp")};
+    full.items = {Phone(u"03-1111-2222", u"自宅"), Phone(u"090-3333-4444", u"携帯", true), Phone(u"06-5555-6666"),
+                  Email(u"ichiro@example.jp")};
     full.note = QStringLiteral("一行目\n二行目");
     const ImportedEntry entry = EntryFromContact(full);
     EXPECT_EQ(entry.record.m_strRomaji, "tanaka ichirou");
@@ -92,7 +91,7 @@ TEST(ContactImport, EntryFieldsFromAContact) {
     organization.organization = QStringLiteral("株式会社サンプル");
     organization.organizationReading = QStringLiteral("サンプル");
     Contact email;
-    email.emails = {QStringLiteral(" taro.yamada@example.jp")};
+    email.items = {Email(u" taro.yamada@example.jp")};
     const Case cases[] = {
         {given, "yamada  taro 2"},                     // a romaji name given as such stays exactly
         {sortString, "yamada  taro"},                  // a reading in romaji already is taken as it stands
@@ -116,7 +115,7 @@ TEST(ContactImport, EntryFieldsFromAContact) {
 // without a romaji name; both reach the report.
 TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
     Contact contact = Named(QStringLiteral("𠀋田 🍣"));
-    contact.phones = {{QStringLiteral("03-1234"), QString(), false}};
+    contact.items = {Phone(u"03-1234")};
     contact.note = QStringLiteral("寿司🍣好き");
     ContactImport import;
     const ImportedEntry entry = EntryFromContact(contact);
@@ -128,7 +127,7 @@ TEST(ContactImport, WhatCannotBeCarriedIsLeftOutAndTold) {
     EXPECT_TRUE(entry.bNoReading); // nothing reads 𠀋田
     EXPECT_EQ(entry.record.m_strRomaji, "");
     Contact numberOnly; // named in the report by its number
-    numberOnly.phones = {{QStringLiteral("090-1"), QString(), false}};
+    numberOnly.items = {Phone(u"090-1")};
     import.Add(EntryFromContact(numberOnly));
     const QString report = import.Describe();
     EXPECT_TRUE(report.contains(QStringLiteral("ローマ字名が空の項目: 2 件 「𠀋田 🍣」、「090-1」"))) << report.toStdString();
@@ -178,6 +177,27 @@ sato ichiro | ｻﾄｳ ｲﾁﾛｳ |  0120-000-111 |
         EXPECT_EQ(ImportedFrom(fixture, &skipped), expected) << fixture;
         EXPECT_EQ(skipped, 0) << fixture;
     }
+}
+
+// A card of more kinds of numbers than a contact looks back through for one already
+// there (labels of the user's own, given after the numbers, one of them preferred):
+// each number keeps its own label, and the preferred one is the entry's.
+TEST(ContactImport, EveryNumberKeepsItsLabelAmongMany) {
+    std::string card = "BEGIN:VCARD\r\nFN:A\r\n";
+    for (int i = 0; i < 60; ++i)
+        card += "g" + std::to_string(i) + ".TEL" + (i == 45 ? ";PREF=1" : "") + ":" + std::to_string(i) + "\r\n";
+    std::string memo;
+    for (int i = 0; i < 60; ++i) {
+        card += "g" + std::to_string(i) + ".X-ABLabel:L" + std::to_string(i % 30) + "\r\n";
+        if (i != 45)
+            memo += (memo.empty() ? "L" : "\r\nL") + std::to_string(i % 30) + ": " + std::to_string(i);
+    }
+    card += "END:VCARD\r\n";
+    ContactImport import;
+    import.AddFile(card, QStringLiteral("card"));
+    ASSERT_EQ(import.entries.GetCount(), 1u);
+    EXPECT_EQ(import.entries[0].m_strPhone, "45");
+    EXPECT_EQ(import.entries[0].m_strMemo, memo);
 }
 
 void ExpectReadBack(const RecordList& book, const std::string& file, const std::string& what) {

@@ -6,6 +6,14 @@
 #include <string>
 #include <vector>
 
+/// A number or an e-mail of a contact, for the contacts a test expects.
+inline ContactItem Phone(QStringView number, QStringView kind = {}, bool preferred = false) {
+    return {MemoPiece::Phone, number, kind, preferred};
+}
+inline ContactItem Email(QStringView address) {
+    return {MemoPiece::Email, address, {}, false};
+}
+
 /// Every field of the contacts, one line each (line breaks and NULs shown escaped), so
 /// that a failure shows what differs.
 inline std::string Describe(const std::vector<Contact>& contacts) {
@@ -27,11 +35,15 @@ inline std::string Describe(const std::vector<Contact>& contacts) {
         add(u"family reading", c.familyReading);
         add(u"given reading", c.givenReading);
         add(u"reading", c.reading);
-        for (const ContactPhone& phone : c.phones)
-            add(u"phone", phone.number + QStringLiteral(" (") + phone.kind +
-                              (phone.preferred ? QStringLiteral(", preferred)") : QStringLiteral(")")));
-        for (const QString& email : c.emails)
-            add(u"email", email);
+        for (const MemoPiece piece : {MemoPiece::Phone, MemoPiece::Email}) // the numbers first, as before
+            for (std::size_t i = 0; i < c.items.size(); ++i) {
+                const ContactItem item = c.items[i];
+                if (item.piece == piece && piece == MemoPiece::Phone)
+                    add(u"phone",
+                        QStringLiteral("%1 (%2%3)").arg(item.text, item.label, item.preferred ? u", preferred" : u""));
+                else if (item.piece == piece)
+                    add(u"email", item.text.toString());
+            }
         add(u"note", c.note);
     }
     return out.toStdString();

@@ -30,8 +30,8 @@ TEST(VCard, ReadsIPhoneExport) {
          .givenName = u"太郎"_s,
          .familyReading = u"ヤマダ"_s,
          .givenReading = u"タロウ"_s,
-         .phones = {{u"090-1234-5678"_s, u"携帯"_s, true}, {u"03-1111-2222"_s, u"その他"_s, false}},
-         .emails = {u"taro@example.jp"_s},
+         .items = {Phone(u"090-1234-5678", u"携帯", true), Phone(u"03-1111-2222", u"その他"),
+                   Email(u"taro@example.jp")},
          .note = u"誕生日会は\n土曜日"_s},
         {.formattedName = u"佐藤 花子"_s,
          .familyName = u"佐藤"_s,
@@ -39,12 +39,10 @@ TEST(VCard, ReadsIPhoneExport) {
          .familyReading = u"さとう"_s,
          .givenReading = u"はなこ"_s,
          // The group's label names the kind; a label of the user's own is kept as it is.
-         .phones = {{u"080-9876-5432"_s, u"携帯"_s, false},
-                    {u"045-123-4567"_s, u"自宅"_s, false},
-                    {u"06-6666-7777"_s, u"実家"_s, true}},
-         .emails = {u"hanako.sato@example.co.jp"_s},
+         .items = {Phone(u"080-9876-5432", u"携帯"), Phone(u"045-123-4567", u"自宅"),
+                   Phone(u"06-6666-7777", u"実家", true), Email(u"hanako.sato@example.co.jp")},
          .note = u"鍵は, 管理人室; 夜間は\\裏口"_s},
-        {.formattedName = u"株式会社サンプル"_s, .phones = {{u"03-5555-0000"_s, u"代表"_s, false}}},
+        {.formattedName = u"株式会社サンプル"_s, .items = {Phone(u"03-5555-0000", u"代表")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
@@ -58,16 +56,13 @@ TEST(VCard, ReadsAndroidQuotedPrintable) {
          .givenName = u"一郎"_s,
          .familyReading = u"スズキ"_s,
          .givenReading = u"イチロウ"_s,
-         .phones = {{u"090-2222-3333"_s, u"携帯"_s, true},
-                    {u"0422-11-2222"_s, u"自宅"_s, false},
-                    {u"03-3333-4444"_s, u"FAX"_s, false}},
-         .emails = {u"ichiro@example.ne.jp"_s},
+         .items = {Phone(u"090-2222-3333", u"携帯", true), Phone(u"0422-11-2222", u"自宅"),
+                   Phone(u"03-3333-4444", u"FAX"), Email(u"ichiro@example.ne.jp")},
          .note = u"小学校の同級生。\n年賀状は毎年送ること。連絡は平日の夜に携帯へ。"_s},
         {.formattedName = u"John Smith"_s,
          .familyName = u"Smith"_s,
          .givenName = u"John"_s,
-         .phones = {{u"+1-555-0100"_s, u"勤務先"_s, false}},
-         .emails = {u"john@example.com"_s}},
+         .items = {Phone(u"+1-555-0100", u"勤務先"), Email(u"john@example.com")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
@@ -82,8 +77,8 @@ TEST(VCard, ReadsVersion4SortAsAndPhonetic) {
          .familyReading = u"タカハシ"_s,
          .givenReading = u"ケン"_s,
          // PREF=1 is preferred over PREF=2; a tel: URI gives its number.
-         .phones = {{u"+81-3-1234-5678"_s, u"勤務先"_s, false}, {u"+81-90-1234-5678"_s, u"携帯"_s, true}},
-         .emails = {u"ken@example.jp"_s},
+         .items = {Phone(u"+81-3-1234-5678", u"勤務先"), Phone(u"+81-90-1234-5678", u"携帯", true),
+                   Email(u"ken@example.jp")},
          .note = u"四・〇の\nメモ"_s},
         // The kana PHONETIC N gives the readings, not the IPA one.
         {.formattedName = u"伊藤 美咲"_s,
@@ -91,12 +86,12 @@ TEST(VCard, ReadsVersion4SortAsAndPhonetic) {
          .givenName = u"美咲"_s,
          .familyReading = u"イトウ"_s,
          .givenReading = u"ミサキ"_s,
-         .phones = {{u"03-9999-0000"_s, u"自宅"_s, false}}},
+         .items = {Phone(u"03-9999-0000", u"自宅")}},
         // No FN: family and given name, in that order.
         {.formattedName = u"中村 翔"_s,
          .familyName = u"中村"_s,
          .givenName = u"翔"_s,
-         .phones = {{u"070-1111-2222"_s, u"携帯"_s, false}}},
+         .items = {Phone(u"070-1111-2222", u"携帯")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
@@ -110,8 +105,8 @@ TEST(VCard, ReadsDocomoShiftJis) {
          .givenName = u"太郎"_s,
          .familyReading = u"ﾀﾅｶ"_s,
          .givenReading = u"ﾀﾛｳ"_s,
-         .phones = {{u"090-5555-6666"_s, u"携帯"_s, false}, {u"03-7777-8888"_s, u"自宅"_s, false}},
-         .emails = {u"taro.tanaka@docomo.ne.jp"_s},
+         .items = {Phone(u"090-5555-6666", u"携帯"), Phone(u"03-7777-8888", u"自宅"),
+                   Email(u"taro.tanaka@docomo.ne.jp")},
          // ソ and 表 end in the byte of a backslash, which must not read as an escape.
          .note = u"ソフト部の先輩。表計算が得意"_s},
         {.formattedName = u"木村 ﾖｼｺ"_s,
@@ -119,7 +114,7 @@ TEST(VCard, ReadsDocomoShiftJis) {
          .givenName = u"ﾖｼｺ"_s,
          .familyReading = u"ｷﾑﾗ"_s,
          .givenReading = u"ﾖｼｺ"_s,
-         .phones = {{u"0120-000-111"_s, QString(), false}}},
+         .items = {Phone(u"0120-000-111")}},
     };
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
@@ -152,7 +147,7 @@ TEST(VCard, ReadsSyntaxVariants) {
         {.formattedName = u"A,B;C\\D\nE"_s,
          .familyName = u"Fam ily"_s,
          .givenName = u"Given"_s,
-         .phones = {{u"1"_s, u"携帯"_s, true}, {u"2"_s, u"自宅"_s, false}, {u"3"_s, u"勤務先"_s, false}},
+         .items = {Phone(u"1", u"携帯", true), Phone(u"2", u"自宅"), Phone(u"3", u"勤務先")},
          .note = u"one\ntwo\nthree\nfour"_s}};
     EXPECT_EQ(Describe(file.contacts), Describe(expected));
     EXPECT_EQ(file.report.skipped, 0) << Reasons(file);
@@ -204,8 +199,8 @@ TEST(VCard, SkipsBadPiecesAndKeepsTheRest) {
     EXPECT_EQ(binary.report.notText, 3);
     EXPECT_EQ(binary.report.skipped, 0);
     // The truncated card keeps its phone; the nested card's phone is not the outer one's.
-    EXPECT_EQ(ReadVCards("BEGIN:VCARD\nFN:Cut\nTEL:1").contacts.at(0).phones.size(), 1u);
-    EXPECT_EQ(ReadVCards(cases[4].text).contacts.at(0).phones.size(), 1u);
+    EXPECT_EQ(ReadVCards("BEGIN:VCARD\nFN:Cut\nTEL:1").contacts.at(0).items.size(), 1u);
+    EXPECT_EQ(ReadVCards(cases[4].text).contacts.at(0).items.size(), 1u);
 }
 
 // Entries of random code page 932 text written and read back: every field as it was.
@@ -263,7 +258,7 @@ TEST(VCard, WrittenEntriesReadBackUnchanged) {
         EXPECT_EQ(c.reading.toStdString(), e.m_strRomaji);
         const QString kanji = Cp932ToUnicode(e.m_strKanji);
         EXPECT_EQ(c.formattedName, kanji);
-        EXPECT_EQ(c.phones.empty() ? QString() : c.phones[0].number, Cp932ToUnicode(e.m_strPhone));
+        EXPECT_EQ(c.items.empty() ? QString() : c.items[0].text.toString(), Cp932ToUnicode(e.m_strPhone));
         EXPECT_EQ(c.note, memo);
     }
 }

@@ -40,6 +40,10 @@ TEST(Cp932, UnconvertibleTextIsNamedNotReplaced) {
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.unconvertible, QString::fromUtf8("😀𠀋"));
     EXPECT_EQ(result.bytes.find('?'), std::string::npos);
+    // Half a surrogate pair (a UTF-16 file can hold one) is left out alone: the character after it stays.
+    const Cp932Encoded halves = UnicodeToCp932(QStringLiteral("x") + QChar(0xD800) + u'a' + QChar(0xDC00) + u'b');
+    EXPECT_EQ(halves.bytes, "xab");
+    EXPECT_EQ(halves.unconvertible, QString(QChar(0xD800)) + QChar(0xDC00));
 }
 
 TEST(Cp932, ControlCodesAndAsciiAreIdentity) {
