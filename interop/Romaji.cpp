@@ -135,7 +135,10 @@ std::string RomajiFromReading(const QString& reading) {
     // a long text goes in slices, each cut where no kana reads on into the next.
     constexpr qsizetype kSlice = 256;
     const icu::Transliterator* romaji = ToRomaji();
+    // A letter for each character of the reading, the most common case and all of an
+    // ASCII name's: a long name is then never held twice while its romaji grows.
     std::string name;
+    name.reserve(static_cast<std::size_t>(reading.size()));
     bool blank = false;
     for (qsizetype start = 0; start < reading.size();) {
         qsizetype end = start + kSlice;
